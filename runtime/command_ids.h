@@ -1,0 +1,97 @@
+// Command numbers of every library, as the application names them. A command
+// is addressed by (library number, command number); each library fills its
+// command table at exactly these indices.
+#pragma once
+
+#include <cstdint>
+
+namespace rt {
+
+struct CommandId {
+  int32_t library;
+  int32_t number;
+};
+
+namespace lib {
+inline constexpr int32_t kCore = 1;
+inline constexpr int32_t kListView = 2;
+inline constexpr int32_t kDatabase = 3;
+inline constexpr int32_t kSpreadsheet = 4;
+inline constexpr int32_t kShell = 5;
+inline constexpr int32_t kTiming = 6;
+inline constexpr int32_t kCount = 6;
+}  // namespace lib
+
+namespace cmd {
+// Core runtime (library 1).
+enum Core : int32_t {
+  kRunProgram,
+  kLoadWindow,
+  kTextLength,
+  kProgramFolder,
+  kTextLeft,
+  kTextRight,
+  kTextMid,
+  kCharToText,
+  kFindText,
+  kToInteger,
+  kReplaceText,
+  kSplitText,
+  kSpaces,
+  kZeroBytes,
+  kToText,
+  kNow,
+  kCurrentDirectory,
+  kRemoveFile,
+  kReadFileBytes,
+  kOpenFile,
+  kSeekToEnd,
+  kWriteTextLine,
+  kShowMessage,
+  kIsLoaded,
+  kProcessEvents,
+  kUnloadWindow,
+  kFocusControl,
+  kShowPopupMenu,
+  kOpenDialog,
+  kComboAddItem,
+  kComboClear,
+  kReadIniValue,
+  kObjectGetProperty,
+  kObjectSetProperty,
+  kObjectRelease,
+  kCoreCount
+};
+
+// List view (library 2).
+enum ListView : int32_t { kListClear, kListRowCount, kListInsertRow, kListSetCellText, kListGetCellText, kListViewCount };
+
+// Database (library 3).
+enum Database : int32_t {
+  kOpenAccess,
+  kExecuteSql,
+  kBeginTrans,
+  kCommitTrans,
+  kRollbackTrans,
+  kSetConnection,
+  kOpenRecords,
+  kCloseRecords,
+  kReadFieldText,
+  kMoveToFirst,
+  kMoveToNext,
+  kMoveToRecord,
+  kDatabaseCount
+};
+
+// Shell (library 5) and timing (library 6).
+enum Shell : int32_t { kShellOpen, kShellCount };
+enum Timing : int32_t { kDelay, kTimingCount };
+
+inline constexpr CommandId core(Core c) { return {lib::kCore, c}; }
+inline constexpr CommandId list(ListView c) { return {lib::kListView, c}; }
+inline constexpr CommandId db(Database c) { return {lib::kDatabase, c}; }
+inline constexpr CommandId shell(Shell c) { return {lib::kShell, c}; }
+inline constexpr CommandId timing(Timing c) { return {lib::kTiming, c}; }
+}  // namespace cmd
+
+}  // namespace rt

@@ -1,0 +1,72 @@
+// The fixed entry operations through which application code reaches the
+// runtime, and the program header that describes the application to it.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/library.h"
+#include "runtime/value.h"
+
+namespace rt {
+
+// Arguments pushed to an event handler, each 32-bit, in declaration order.
+struct EventArgs {
+  int32_t count = 0;
+  int32_t values[3] = {0, 0, 0};
+};
+// An event handler returns its result (read only for events that carry one).
+using EventHandler = int32_t (*)(const EventArgs& args);
+
+// An outside-library function the program declares.
+struct DllCommand {
+  const char* library;   // e.g. "sdtapi.dll", "kernel32"
+  const char* function;  // "#n" is ordinal n
+};
+
+// The build kind of a debugging build; other builds end the process on a fatal error.
+inline constexpr int32_t kBuildDebug = 2;
+inline constexpr int32_t kBuildRelease = 3;
+
+struct ProgramHeader {
+  int32_t buildKind;
+  int32_t reserved;
+  int32_t versionWord;
+  // Handler offsets in the templates are byte offsets into this table.
+  const EventHandler* codeBase;
+  const char* constantBlock;
+  int32_t constantBlockSize;
+  const unsigned char* templateBlock;
+  int32_t templateBlockSize;
+  int32_t libraryCount;
+  const Library* const* libraries;
+  int32_t dllCommandCount;
+  const DllCommand* dllCommands;
+};
+
+// Service numbers.
+inline constexpr int32_t kServiceRegisterExitRoutine = 3;
+inline constexpr int32_t kServiceStartUp = 6;
+
+using ExitRoutine = void (*)(int32_t index);
+
+// The thirteen entry operations, in slot order.
+struct EntryTable {
+  [[noreturn]] void (*ReportError)(int32_t code, int32_t positionA, int32_t positionB);
+  void* (*CallDllCommand)(int32_t index);  // resolves and returns the function address
+  TypedValue (*CallLibraryCommand)(int32_t libraryIndex, CommandFn command, int32_t count, TypedValue* args);
+  TypedValue (*CallCommand)(CommandFn command, int32_t count, TypedValue* args);
+  uint64_t (*ReadProperty)(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element);
+  void (*WriteProperty)(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
+                        uint32_t high);
+  void* (*Allocate)(int32_t bytes);
+  void* (*Reallocate)(void* block, int32_t bytes);
+  void (*Free)(void* block);
+  [[noreturn]] void (*ExitProgram)(int32_t code);
+  void (*RunMessageLoop)();
+  void (*LoadStartWindow)(uint32_t windowId);
+  intptr_t (*Service)(int32_t number, intptr_t argument);
+};
+
+const EntryTable& entries();
+
+}  // namespace rt
