@@ -103,3 +103,9 @@ const std::vector<WindowTemplate>& loadedTemplates();
 const WindowTemplate* findWindowTemplate(uint32_t windowId);
 
 }  // namespace rt
+
+namespace rt {
+// Installs the templates read at start-up (the screen layer reads them back
+// through loadedTemplates / findWindowTemplate).
+void installTemplates(std::vector<WindowTemplate> templates);
+}  // namespace rt
