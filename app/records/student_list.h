@@ -1,0 +1,33 @@
+// The student list of the page "学员信息" and the operations other handlers
+// reuse: the fills, pointing at a row, the date texts of the date pickers.
+#pragma once
+
+#include <cstdint>
+
+#include "app/ids.h"
+#include "runtime/api.h"
+
+namespace app::records {
+
+// Opens 记录集学员 on the whole student table and fills 超级列表框1 from it.
+void fillStudentList();
+
+// Fills 超级列表框1 from 记录集学员 as its caller last opened it: running
+// number in column 0, the fifteen student columns after it; closes the set.
+void fillStudentListFromOpenRecords();
+
+// Copies the selected row of 超级列表框1 into the form, stores its identity
+// number as selectedStudentId and sets the window title to name + "   " + number.
+void showSelectedStudent();
+
+// Selects row `row` (0-based) of 超级列表框1, focuses the list and shows the row.
+void selectAndShow(int32_t row);
+
+// The date of a date picker as text, cut after the first "日": a date without
+// time of day ("2024年3月3日"); empty when the text holds no "日".
+rt::api::Text pickerDateText(const ui::Unit& picker);
+
+// Writes pickerDateText(picker) into the edit box.
+void writePickerDate(const ui::Unit& picker, const ui::Unit& editBox);
+
+}  // namespace app::records
