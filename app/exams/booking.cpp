@@ -1,0 +1,85 @@
+// Booking a learner for an exam from the student list's popup menu: one row
+// in the subject's exam table and one row in the exam list of this run.
+#include "app/exams/columns.h"
+#include "app/exams/exam_sql.h"
+#include "app/exams/exam_ui.h"
+#include "app/exams/subjects.h"
+#include "app/handler_table.h"
+#include "app/state.h"
+#include "runtime/properties.h"
+
+namespace app::exams {
+
+namespace {
+
+// A cell of the row selected in the student list at this moment.
+Text selectedStudentCell(int32_t column) {
+  return cellText(ui::超级列表框1, selectedRow(ui::超级列表框1), column);
+}
+
+void appendExamListRow(const Subject& subject, int32_t bookingCount) {
+  const Unit& list = ui::超级列表框3;
+  ++state().examListCounter;
+  appendRow(list);
+  setLastRowCell(list, kListNumber, numberText(state().examListCounter).view());
+  setLastRowCell(list, kListName, selectedStudentCell(kStudentName).view());
+  setLastRowCell(list, kListSex, selectedStudentCell(kStudentSex).view());
+  setLastRowCell(list, kListNation, selectedStudentCell(kStudentNation).view());
+  setLastRowCell(list, kListId, selectedStudentCell(kStudentId).view());
+  setLastRowCell(list, kListAddress, selectedStudentCell(kStudentAddress).view());
+  setLastRowCell(list, kListPhone, selectedStudentCell(kStudentPhone).view());
+  setLastRowCell(list, kListVehicle, selectedStudentCell(kStudentVehicle).view());
+  setLastRowCell(list, kListSubject, subject.numeral);
+  if (subject.coachColumn == kSchoolCoach)
+    setLastRowCell(list, kListCoach, schoolCoachName());
+  else
+    setLastRowCell(list, kListCoach, selectedStudentCell(subject.coachColumn).view());
+  setLastRowCell(list, kListBookingCount, numberText(bookingCount).view());
+}
+
+void bookExam(const Subject& subject) {
+  // Booking without a learner would store a booking nobody owns.
+  if (selectedRow(ui::超级列表框1) < 0) {
+    showMessage("请选择学员"_gb, kMessageNoIcon);
+    return;
+  }
+  const Unit& counter = ui::记录集考试名单;
+  records::bind(counter);
+
+  Text id = selectedStudentCell(kStudentId);
+  Text examDate = rt::api::readText(ui::编辑框4, rt::prop::kEditContent);
+  connection::execute(sql::insertBooking(subject, id.view(), examDate.view()));
+
+  // The count follows the identity number in the form, which selecting the
+  // row filled; the booking above is already part of it.
+  Text countedId = rt::api::readText(ui::编辑框2, rt::prop::kEditContent);
+  records::open(counter, sql::bookingsById(subject, countedId.view()));
+  appendExamListRow(subject, records::count(counter));
+  records::close(counter);
+}
+
+}  // namespace
+}  // namespace app::exams
+
+namespace app::handlers {
+
+using app::exams::subjectAt;
+
+int32_t onMenuAddSubject1(const rt::EventArgs&) {
+  app::exams::bookExam(*subjectAt(0));
+  return 0;
+}
+int32_t onMenuAddSubject2(const rt::EventArgs&) {
+  app::exams::bookExam(*subjectAt(1));
+  return 0;
+}
+int32_t onMenuAddSubject3(const rt::EventArgs&) {
+  app::exams::bookExam(*subjectAt(2));
+  return 0;
+}
+int32_t onMenuAddSubject4(const rt::EventArgs&) {
+  app::exams::bookExam(*subjectAt(3));
+  return 0;
+}
+
+}  // namespace app::handlers

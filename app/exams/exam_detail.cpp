@@ -1,0 +1,151 @@
+// The page "考试详情": a learner's exam history, the bookings of one subject
+// on one date, and recording a booking's result.
+#include "app/exams/columns.h"
+#include "app/exams/exam_sql.h"
+#include "app/exams/exam_ui.h"
+#include "app/exams/subjects.h"
+#include "app/handler_table.h"
+#include "app/state.h"
+#include "runtime/properties.h"
+
+namespace app::exams {
+
+namespace {
+
+using rt::api::readInt;
+using rt::api::readText;
+using rt::api::writeInt;
+using rt::api::writeText;
+
+constexpr int32_t kExamDetailPage = 1;
+
+// Subjects three and four number their date-query rows from 2: the counter
+// is advanced once before their first row.
+bool numbersFromTwo(const Subject& subject) { return subject.index >= 2; }
+
+// Appends the current booking of the subject's record set to the detail
+// list, with the vehicle class and name of the learner the booking belongs to.
+void appendDetailRow(const Subject& subject) {
+  const Unit& list = ui::超级列表框2;
+  const Unit& bookings = subject.recordSet;
+  appendRow(list);
+  ++state().examDetailCounter;
+  setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).view());
+
+  std::string id = records::field(bookings, "身份证号码"_gb);
+  records::open(ui::记录集学员, sql::studentsById(id));
+  records::moveToFirst(ui::记录集学员);
+  setLastRowCell(list, kDetailId, id);
+  setLastRowCell(list, kDetailVehicle, records::field(ui::记录集学员, "车型"_gb));
+  setLastRowCell(list, kDetailSubject, subject.numeral);
+  setLastRowCell(list, kDetailName, records::field(ui::记录集学员, "姓名"_gb));
+  setLastRowCell(list, kDetailDate, records::field(bookings, "考试时间"_gb));
+  setLastRowCell(list, kDetailResult, records::field(bookings, "是否通过"_gb));
+}
+
+void appendAllBookings(const Subject& subject) {
+  const Unit& bookings = subject.recordSet;
+  for (records::moveToFirst(bookings); !records::isEof(bookings); records::moveToNext(bookings))
+    appendDetailRow(subject);
+}
+
+void bindExamRecordSets() {
+  for (int32_t i = 0; i < kSubjectCount; ++i) records::bind(subjectAt(i)->recordSet);
+}
+
+// The bookings of the learner double-clicked in the student list, subject
+// one first. With no row selected the empty number matches every booking.
+void showStudentHistory() {
+  state().examDetailCounter = 0;
+  state().selectedStudentId = cellText(ui::超级列表框1, selectedRow(ui::超级列表框1), kStudentId);
+  writeInt(ui::选择夹1, rt::prop::kTabPage, kExamDetailPage);
+  writeText(ui::编辑框6, rt::prop::kEditContent, pickedDateText(ui::日期框1));
+
+  bindExamRecordSets();
+  std::string_view id = state().selectedStudentId.view();
+  for (int32_t i = 0; i < kSubjectCount; ++i) {
+    const Subject& subject = *subjectAt(i);
+    records::open(subject.recordSet, sql::bookingsById(subject, id));
+  }
+
+  clearList(ui::超级列表框2);
+  for (int32_t i = 0; i < kSubjectCount; ++i) appendAllBookings(*subjectAt(i));
+}
+
+// The bookings of the chosen subject whose date contains the text of 编辑框6.
+void runDateQuery() {
+  state().examDetailCounter = 0;
+  const Subject* subject = subjectAt(readInt(ui::组合框8, rt::prop::kComboSelection));
+  Text date = readText(ui::编辑框6, rt::prop::kEditContent);
+  if (!subject || date.empty()) {
+    showMessage("请选择科目和时间！"_gb, kMessageErrorIcon, "考试查询失败"_gb);
+    return;
+  }
+  if (subject->index == 0) writeText(ui::主窗口, rt::prop::kWindowTitle, "按考试日期查找"_gb);
+
+  const Unit& bookings = subject->recordSet;
+  records::open(bookings, sql::bookingsByDate(*subject, date.view()));
+  clearList(ui::超级列表框2);
+  records::moveToFirst(bookings);
+  if (numbersFromTwo(*subject)) ++state().examDetailCounter;
+  for (; !records::isEof(bookings); records::moveToNext(bookings)) appendDetailRow(*subject);
+  records::close(bookings);
+}
+
+// Replaces the selected booking by one that carries the chosen result. The
+// delete and the insert form one transaction, so a failure keeps the old
+// booking as it was.
+void changeResult() {
+  const Unit& list = ui::超级列表框2;
+  const char* failedCaption = "修改成绩失败"_gb;
+  int32_t row = selectedRow(list);
+  // The row's own subject: the chooser may show another one by now.
+  const Subject* subject = row < 0 ? nullptr : subjectByNumeral(cellText(list, row, kDetailSubject).view());
+  if (!subject) {
+    showMessage("请选择将要修改的学员信息！"_gb, kMessageErrorIcon, failedCaption);
+    return;
+  }
+  Text id = cellText(list, row, kDetailId);
+  Text date = cellText(list, row, kDetailDate);
+  Text result = readText(ui::组合框9, rt::prop::kComboText);
+
+  if (!connection::begin()) {
+    showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
+    return;
+  }
+  if (!connection::execute(sql::deleteBooking(*subject, id.view(), date.view()))) {
+    connection::rollback();
+    showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
+    return;
+  }
+  if (!connection::execute(sql::insertResult(*subject, id.view(), date.view(), result.view())) ||
+      !connection::commit()) {
+    connection::rollback();
+    showMessage("错误代码Add#2！"_gb, kMessageNoIcon, failedCaption);
+    return;
+  }
+  runDateQuery();
+  showMessage("修改学员信息成功！"_gb, kMessageNoIcon, "修改成绩成功"_gb);
+}
+
+}  // namespace
+}  // namespace app::exams
+
+namespace app::handlers {
+
+int32_t onStudentListDoubleClick(const rt::EventArgs&) {
+  app::exams::showStudentHistory();
+  return 0;
+}
+
+int32_t onExamQueryClicked(const rt::EventArgs&) {
+  app::exams::runDateQuery();
+  return 0;
+}
+
+int32_t onResultChangeClicked(const rt::EventArgs&) {
+  app::exams::changeResult();
+  return 0;
+}
+
+}  // namespace app::handlers
