@@ -1,0 +1,59 @@
+#include "app/records/operation_log.h"
+
+#include <string>
+
+#include "app/handler_table.h"
+#include "app/records/support.h"
+#include "app/state.h"
+#include "runtime/command_ids.h"
+
+namespace app::records {
+
+using namespace rt::api;
+namespace cmd = rt::cmd;
+
+namespace {
+
+const char* const kLogFileName = "log.log";
+const char* const kSeparatorLine = "*********************************************\r\n";
+static_assert(std::char_traits<char>::length("*********************************************") == 45);
+
+// OpenFile modes and sharing: read and write an existing file only; others
+// may read and write meanwhile.
+constexpr int32_t kOpenExistingReadWrite = 3;
+constexpr int32_t kShareReadWrite = 1;
+
+// One handle serves the whole run; while log.log is missing each append tries
+// again, so a file put in place later is used from then on.
+int32_t logFile() {
+  auto& number = state().logFileNumber;
+  if (number == 0) {
+    Text path = programFilePath(kLogFileName);
+    number = callInt(cmd::core(cmd::kOpenFile), path, kOpenExistingReadWrite, kShareReadWrite);
+  }
+  return number;
+}
+
+}  // namespace
+
+void appendLogEntry(const char* body) {
+  int32_t file = logFile();
+  call(cmd::core(cmd::kSeekToEnd), file);
+  rt::TypedValue now = call(cmd::core(cmd::kNow));
+  Text timestamp = callText(cmd::core(cmd::kToText), now);
+  Text entry = TextConcat(kSeparatorLine, timestamp, body);
+  call(cmd::core(cmd::kWriteTextLine), file, entry);
+}
+
+}  // namespace app::records
+
+namespace app::handlers {
+
+// The shell shows the log with the file type's default verb.
+int32_t onMenuViewLog(const rt::EventArgs&) {
+  rt::api::Text path = records::programFilePath(records::kLogFileName);
+  rt::api::call(rt::cmd::shell(rt::cmd::kShellOpen), rt::api::omitted, path);
+  return 0;
+}
+
+}  // namespace app::handlers

@@ -1,0 +1,235 @@
+// Registering, modifying and deleting a student from the student form.
+#include <array>
+#include <initializer_list>
+#include <string>
+
+#include "app/handler_table.h"
+#include "app/ids.h"
+#include "app/records/operation_log.h"
+#include "app/records/student_list.h"
+#include "app/records/student_table.h"
+#include "app/records/support.h"
+#include "runtime/command_ids.h"
+#include "runtime/properties.h"
+
+namespace app::records {
+
+using namespace rt::api;
+namespace cmd = rt::cmd;
+
+namespace {
+
+constexpr int32_t kNoRow = -1;
+constexpr int32_t kAllCoachesIndex = 0;
+const char* const kValueSeparator = "  ";
+const char* const kLineBreak = "\r\n";
+
+int32_t selectedRow() { return readInt(ui::超级列表框1, rt::prop::kListSelectedRow); }
+
+Text cellOf(int32_t row, int32_t column) {
+  return callText(cmd::list(cmd::kListGetCellText), ui::超级列表框1, row, column);
+}
+
+// Texts joined with two spaces between neighbours.
+template <typename Source, typename Read>
+Text joinedValues(std::initializer_list<Source> sources, Read read) {
+  std::string joined;
+  bool first = true;
+  for (const Source& source : sources) {
+    if (!first) joined += kValueSeparator;
+    first = false;
+    joined += read(source).view();
+  }
+  return TextConcat(joined);
+}
+
+// The selected row's 姓名, 身份证号码, 民族, 出生日期, 住址, 身份证号码 again,
+// 电话号码, 车型, 报名日期, 科二教练, 科二教练电话: what the log keeps of it.
+Text oldValuesText() {
+  int32_t row = selectedRow();
+  return joinedValues({1, 6, 3, 4, 5, 6, 7, 8, 9, 10, 11}, [row](int32_t column) { return cellOf(row, column); });
+}
+
+Text newValuesText() {
+  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
+                                 ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7},
+                      [](const ui::Unit& field) { return fieldText(field); });
+}
+
+void clearCoach(const ui::Unit& coach, const ui::Unit& telephone, const ui::Unit& plate) {
+  for (const ui::Unit& box : {coach, telephone, plate}) clearFieldText(box);
+}
+
+bool allCoachesChosen(const ui::Unit& coach) {
+  return readInt(coach, rt::prop::kComboSelection) == kAllCoachesIndex;
+}
+
+// Registration: "所有教练" or no coach at all means no coach, telephone, plate.
+void normaliseCoachesForRegistration() {
+  if (allCoachesChosen(ui::组合框2) || fieldText(ui::组合框2).empty()) clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
+  if (allCoachesChosen(ui::组合框5) || fieldText(ui::组合框5).empty()) clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+}
+
+// Modification empties only after "所有教练"; an empty coach text keeps the
+// telephone and plate.
+void normaliseCoachesForModification() {
+  if (allCoachesChosen(ui::组合框2)) clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
+  if (allCoachesChosen(ui::组合框5)) clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+}
+
+bool registrationComplete() {
+  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4}) {
+    if (fieldText(field).empty()) return false;
+  }
+  return true;
+}
+
+// Walks the whole student table for `identityNumber`, leaving 记录集学员 open.
+// Returns the number of records passed: the position of the match counted
+// from 1, or the number of students when nothing matched.
+int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
+  openRecords(ui::记录集学员, selectAllStudents());
+  call(cmd::db(cmd::kMoveToFirst), ui::记录集学员);
+  int32_t passed = 0;
+  found = false;
+  while (!recordSetAtEnd(ui::记录集学员)) {
+    ++passed;
+    call(cmd::db(cmd::kMoveToRecord), ui::记录集学员, passed - 1);
+    TextVar stored;
+    call(cmd::db(cmd::kReadFieldText), ui::记录集学员, "身份证号码"_gb, stored);
+    if (TextCompare(stored.c_str(), identityNumber) == 0) {
+      found = true;
+      break;
+    }
+    call(cmd::db(cmd::kMoveToNext), ui::记录集学员);
+  }
+  return passed;
+}
+
+// Every field that names the student; sex, nationality, birth date, address
+// and the photo stay for the next registration.
+void emptyForm() {
+  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
+                                ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
+    clearFieldText(field);
+  }
+}
+
+void registerStudent() {
+  const char* const caption = "添加学员失败"_gb;
+  if (!registrationComplete()) {
+    showMessage("请输入完整的学员报名信息！"_gb, kMessageError, caption);
+    return;
+  }
+  normaliseCoachesForRegistration();
+  Text insert = insertStudentFromForm();
+  bool found = false;
+  int32_t passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
+  if (found) {
+    showMessage("已有此身份证号码！"_gb, kMessageError, caption);
+    selectAndShow(passed - 1);
+    return;
+  }
+  if (!executeSql(insert.c_str())) {
+    showMessage("错误代码Add#1！"_gb, kMessagePlain, caption);
+    return;
+  }
+  fillStudentList();
+  appendLogEntry(TextConcat(kLineBreak, "添加学员"_gb, fieldText(ui::编辑框1), kValueSeparator, fieldText(ui::编辑框2)).c_str());
+  emptyForm();
+  showMessage("添加记录成功！"_gb, kMessagePlain, "添加学员成功"_gb);
+  // The students before the insert come first, so the new one is row `passed`.
+  selectAndShow(passed);
+}
+
+// The row is replaced in one transaction: a failed delete or insert leaves
+// the stored student as it was. A new identity number that another student
+// already has is refused.
+void modifyStudent() {
+  const char* const caption = "修改学员信息失败"_gb;
+  Text oldValues = oldValuesText();
+  int32_t row = selectedRow();
+  if (row == kNoRow) {
+    showMessage("请选择需要修改的学员！"_gb, kMessageError, caption);
+    return;
+  }
+  Text oldNumber = cellOf(row, kListIdColumn);
+  Text newNumber = fieldText(ui::编辑框2);
+  if (TextCompare(newNumber.c_str(), oldNumber.c_str()) != 0) {
+    bool taken = false;
+    scanForIdentityNumber(newNumber.c_str(), taken);
+    call(cmd::db(cmd::kCloseRecords), ui::记录集学员);
+    if (taken) {
+      showMessage("已有此身份证号码！"_gb, kMessageError, caption);
+      return;
+    }
+  }
+  DatabaseTransaction transaction;
+  if (!transaction.begun() || !executeSql(deleteStudent(oldNumber.c_str()).c_str())) {
+    transaction.rollback();
+    showMessage("错误代码Del#2！"_gb, kMessageError, caption);
+    return;
+  }
+  normaliseCoachesForModification();
+  if (!executeSql(insertStudentFromForm().c_str()) || !transaction.commit()) {
+    transaction.rollback();
+    showMessage("错误代码Add#2！"_gb, kMessagePlain, caption);
+    return;
+  }
+  Text newValues = newValuesText();
+  appendLogEntry(TextConcat(kLineBreak, "修改学员"_gb, kLineBreak, oldValues, kLineBreak, newValues).c_str());
+  fillStudentList();
+  emptyForm();
+  showMessage("修改学员信息成功！"_gb, kMessagePlain, "修改学员信息成功"_gb);
+}
+
+// Deletes the student of the selected row (the one the log names) and all
+// of its bookings, in one transaction.
+void deleteStudentAndBookings() {
+  Text oldValues = oldValuesText();
+  int32_t row = selectedRow();
+  if (row == kNoRow) {
+    showMessage("请选择需要删除的学员！"_gb, kMessageError, "删除学员信息失败"_gb);
+    return;
+  }
+  Text identityNumber = cellOf(row, kListIdColumn);
+  DatabaseTransaction transaction;
+  bool deleted = transaction.begun();
+  if (deleted) {
+    // A booking table that cannot be cleared does not stop the deletion.
+    for (const Text& statement : deleteBookings(identityNumber.c_str())) executeSql(statement.c_str());
+    deleted = executeSql(deleteStudent(identityNumber.c_str()).c_str()) && transaction.commit();
+  }
+  if (!deleted) {
+    transaction.rollback();
+    showMessage("错误代码Del#1"_gb, kMessageError, "删除学员数据失败"_gb);
+    return;
+  }
+  appendLogEntry(TextConcat(kLineBreak, "删除学员"_gb, kLineBreak, oldValues).c_str());
+  fillStudentList();
+  showMessage("删除学员数据成功！"_gb, kMessagePlain, "操作成功"_gb);
+  emptyForm();
+}
+
+}  // namespace
+
+}  // namespace app::records
+
+namespace app::handlers {
+
+int32_t onAddClicked(const rt::EventArgs&) {
+  records::registerStudent();
+  return 0;
+}
+
+int32_t onModifyClicked(const rt::EventArgs&) {
+  records::modifyStudent();
+  return 0;
+}
+
+int32_t onMenuDeleteStudent(const rt::EventArgs&) {
+  records::deleteStudentAndBookings();
+  return 0;
+}
+
+}  // namespace app::handlers
