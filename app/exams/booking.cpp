@@ -44,7 +44,7 @@ void bookExam(const Subject& subject) {
     return;
   }
   const Unit& counter = ui::记录集考试名单;
-  records::bind(counter);
+  recordset::bind(counter);
 
   Text id = selectedStudentCell(kStudentId);
   Text examDate = rt::api::readText(ui::编辑框4, rt::prop::kEditContent);
@@ -53,9 +53,9 @@ void bookExam(const Subject& subject) {
   // The count follows the identity number in the form, which selecting the
   // row filled; the booking above is already part of it.
   Text countedId = rt::api::readText(ui::编辑框2, rt::prop::kEditContent);
-  records::open(counter, sql::bookingsById(subject, countedId.view()));
-  appendExamListRow(subject, records::count(counter));
-  records::close(counter);
+  recordset::open(counter, sql::bookingsById(subject, countedId.view()));
+  appendExamListRow(subject, recordset::count(counter));
+  recordset::close(counter);
 }
 
 }  // namespace

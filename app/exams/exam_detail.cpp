@@ -5,6 +5,7 @@
 #include "app/exams/exam_ui.h"
 #include "app/exams/subjects.h"
 #include "app/handler_table.h"
+#include "app/records/student_list.h"
 #include "app/state.h"
 #include "runtime/properties.h"
 
@@ -32,25 +33,25 @@ void appendDetailRow(const Subject& subject) {
   ++state().examDetailCounter;
   setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).view());
 
-  std::string id = records::field(bookings, "身份证号码"_gb);
-  records::open(ui::记录集学员, sql::studentsById(id));
-  records::moveToFirst(ui::记录集学员);
+  std::string id = recordset::field(bookings, "身份证号码"_gb);
+  recordset::open(ui::记录集学员, sql::studentsById(id));
+  recordset::moveToFirst(ui::记录集学员);
   setLastRowCell(list, kDetailId, id);
-  setLastRowCell(list, kDetailVehicle, records::field(ui::记录集学员, "车型"_gb));
+  setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb));
   setLastRowCell(list, kDetailSubject, subject.numeral);
-  setLastRowCell(list, kDetailName, records::field(ui::记录集学员, "姓名"_gb));
-  setLastRowCell(list, kDetailDate, records::field(bookings, "考试时间"_gb));
-  setLastRowCell(list, kDetailResult, records::field(bookings, "是否通过"_gb));
+  setLastRowCell(list, kDetailName, recordset::field(ui::记录集学员, "姓名"_gb));
+  setLastRowCell(list, kDetailDate, recordset::field(bookings, "考试时间"_gb));
+  setLastRowCell(list, kDetailResult, recordset::field(bookings, "是否通过"_gb));
 }
 
 void appendAllBookings(const Subject& subject) {
   const Unit& bookings = subject.recordSet;
-  for (records::moveToFirst(bookings); !records::isEof(bookings); records::moveToNext(bookings))
+  for (recordset::moveToFirst(bookings); !recordset::isEof(bookings); recordset::moveToNext(bookings))
     appendDetailRow(subject);
 }
 
 void bindExamRecordSets() {
-  for (int32_t i = 0; i < kSubjectCount; ++i) records::bind(subjectAt(i)->recordSet);
+  for (int32_t i = 0; i < kSubjectCount; ++i) recordset::bind(subjectAt(i)->recordSet);
 }
 
 // The bookings of the learner double-clicked in the student list, subject
@@ -59,13 +60,13 @@ void showStudentHistory() {
   state().examDetailCounter = 0;
   state().selectedStudentId = cellText(ui::超级列表框1, selectedRow(ui::超级列表框1), kStudentId);
   writeInt(ui::选择夹1, rt::prop::kTabPage, kExamDetailPage);
-  writeText(ui::编辑框6, rt::prop::kEditContent, pickedDateText(ui::日期框1));
+  app::records::writePickerDate(ui::日期框1, ui::编辑框6);
 
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
   for (int32_t i = 0; i < kSubjectCount; ++i) {
     const Subject& subject = *subjectAt(i);
-    records::open(subject.recordSet, sql::bookingsById(subject, id));
+    recordset::open(subject.recordSet, sql::bookingsById(subject, id));
   }
 
   clearList(ui::超级列表框2);
@@ -84,12 +85,12 @@ void runDateQuery() {
   if (subject->index == 0) writeText(ui::主窗口, rt::prop::kWindowTitle, "按考试日期查找"_gb);
 
   const Unit& bookings = subject->recordSet;
-  records::open(bookings, sql::bookingsByDate(*subject, date.view()));
+  recordset::open(bookings, sql::bookingsByDate(*subject, date.view()));
   clearList(ui::超级列表框2);
-  records::moveToFirst(bookings);
+  recordset::moveToFirst(bookings);
   if (numbersFromTwo(*subject)) ++state().examDetailCounter;
-  for (; !records::isEof(bookings); records::moveToNext(bookings)) appendDetailRow(*subject);
-  records::close(bookings);
+  for (; !recordset::isEof(bookings); recordset::moveToNext(bookings)) appendDetailRow(*subject);
+  recordset::close(bookings);
 }
 
 // Replaces the selected booking by one that carries the chosen result. The

@@ -11,8 +11,6 @@ namespace cmd = rt::cmd;
 namespace {
 // RecordSet open kind: the source is SQL text.
 constexpr int32_t kSourceIsSqlText = 1;
-// "日" takes two bytes: the kept text ends one byte after its position.
-constexpr int32_t kDayMarkTrailBytes = 1;
 }  // namespace
 
 void showMessage(const char* text, int32_t style, const char* caption) {
@@ -40,7 +38,7 @@ void clearList(const Unit& list) { call(cmd::list(cmd::kListClear), list); }
 
 Text numberText(int32_t number) { return callText(cmd::core(cmd::kToText), number); }
 
-namespace records {
+namespace recordset {
 bool bind(const Unit& set) { return callBool(cmd::db(cmd::kSetConnection), set, ui::数据库连接1); }
 bool open(const Unit& set, const std::string& statement) {
   return callBool(cmd::db(cmd::kOpenRecords), set, statement, kSourceIsSqlText);
@@ -55,7 +53,7 @@ std::string field(const Unit& set, const char* column) {
   call(cmd::db(cmd::kReadFieldText), set, column, value);
   return std::string(value.view());
 }
-}  // namespace records
+}  // namespace recordset
 
 namespace connection {
 bool execute(const std::string& statement) {
@@ -65,12 +63,5 @@ bool begin() { return callBool(cmd::db(cmd::kBeginTrans), ui::数据库连接1);
 bool commit() { return callBool(cmd::db(cmd::kCommitTrans), ui::数据库连接1); }
 bool rollback() { return callBool(cmd::db(cmd::kRollbackTrans), ui::数据库连接1); }
 }  // namespace connection
-
-Text pickedDateText(const Unit& picker) {
-  Text full = callText(cmd::core(cmd::kToText), DateTime{readDate(picker, rt::prop::kPickedDate)});
-  int32_t dayMark = callInt(cmd::core(cmd::kFindText), full, "日"_gb);
-  int32_t keep = dayMark < 0 ? 0 : dayMark + kDayMarkTrailBytes;
-  return callText(cmd::core(cmd::kTextLeft), full, keep);
-}
 
 }  // namespace app::exams

@@ -32,7 +32,7 @@ void clearList(const Unit& list);
 Text numberText(int32_t number);
 
 // Record sets, always on the connection 数据库连接1, opened with SQL text.
-namespace records {
+namespace recordset {
 bool bind(const Unit& set);
 bool open(const Unit& set, const std::string& statement);
 void close(const Unit& set);
@@ -43,7 +43,7 @@ bool isEof(const Unit& set);
 int32_t count(const Unit& set);
 // The field of the current record; empty when there is none.
 std::string field(const Unit& set, const char* column);
-}  // namespace records
+}  // namespace recordset
 
 // Statements that change data, on 数据库连接1.
 namespace connection {
@@ -52,9 +52,5 @@ bool begin();
 bool commit();
 bool rollback();
 }  // namespace connection
-
-// The picked date of a date picker as text, cut after the first "日" so that
-// no time of day remains; empty when the text holds no "日".
-Text pickedDateText(const Unit& picker);
 
 }  // namespace app::exams
