@@ -110,18 +110,15 @@ void changeResult() {
   Text date = cellText(list, row, kDetailDate);
   Text result = readText(ui::组合框9, rt::prop::kComboText);
 
-  if (!connection::begin()) {
-    showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
-    return;
-  }
-  if (!connection::execute(sql::deleteBooking(*subject, id.view(), date.view()))) {
-    connection::rollback();
+  connection::Transaction transaction;
+  if (!transaction.begun() || !connection::execute(sql::deleteBooking(*subject, id.view(), date.view()))) {
+    transaction.rollback();
     showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
     return;
   }
   if (!connection::execute(sql::insertResult(*subject, id.view(), date.view(), result.view())) ||
-      !connection::commit()) {
-    connection::rollback();
+      !transaction.commit()) {
+    transaction.rollback();
     showMessage("错误代码Add#2！"_gb, kMessageNoIcon, failedCaption);
     return;
   }

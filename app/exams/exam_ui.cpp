@@ -59,9 +59,23 @@ namespace connection {
 bool execute(const std::string& statement) {
   return callBool(cmd::db(cmd::kExecuteSql), ui::数据库连接1, statement);
 }
-bool begin() { return callBool(cmd::db(cmd::kBeginTrans), ui::数据库连接1); }
-bool commit() { return callBool(cmd::db(cmd::kCommitTrans), ui::数据库连接1); }
-bool rollback() { return callBool(cmd::db(cmd::kRollbackTrans), ui::数据库连接1); }
+Transaction::Transaction() : active_(callBool(cmd::db(cmd::kBeginTrans), ui::数据库连接1)) {}
+
+bool Transaction::commit() {
+  if (!active_) return false;
+  if (!callBool(cmd::db(cmd::kCommitTrans), ui::数据库连接1)) {
+    rollback();
+    return false;
+  }
+  active_ = false;
+  return true;
+}
+
+void Transaction::rollback() {
+  if (!active_) return;
+  active_ = false;
+  call(cmd::db(cmd::kRollbackTrans), ui::数据库连接1);
+}
 }  // namespace connection
 
 }  // namespace app::exams

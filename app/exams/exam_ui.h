@@ -48,9 +48,22 @@ std::string field(const Unit& set, const char* column);
 // Statements that change data, on 数据库连接1.
 namespace connection {
 bool execute(const std::string& statement);
-bool begin();
-bool commit();
-bool rollback();
+
+// A transaction that rolls back unless it was committed.
+class Transaction {
+ public:
+  Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  ~Transaction() { rollback(); }
+  bool begun() const { return active_; }
+  // false, and rolled back, when the database could not commit.
+  bool commit();
+  void rollback();
+
+ private:
+  bool active_ = false;
+};
 }  // namespace connection
 
 }  // namespace app::exams
