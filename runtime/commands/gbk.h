@@ -1,0 +1,55 @@
+// Double-byte-aware stepping over GB18030 texts. A byte with the top bit set
+// starts a two-byte unit; a four-byte GB18030 character is two such units, so
+// stepping never lands inside a character and a match is only tried where a
+// character begins.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace rt::gbk {
+
+inline bool isLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+
+// The position after the unit at `pos`. A lead byte in the last position has
+// no second byte: the step ends the text.
+inline size_t next(std::string_view text, size_t pos) {
+  if (!isLeadByte(text[pos])) return pos + 1;
+  return pos + 2 <= text.size() ? pos + 2 : text.size();
+}
+
+// The position of the single-byte character `c`, never the second byte of a
+// double-byte character; npos when absent.
+inline size_t find(std::string_view text, char c) {
+  for (size_t pos = 0; pos < text.size(); pos = next(text, pos))
+    if (text[pos] == c) return pos;
+  return std::string_view::npos;
+}
+
+inline char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether `sought` occurs at `at` (which has at least sought.size() bytes).
+// Ignoring case folds ASCII letters only, and only where `sought` has a
+// single-byte character: the second byte of a two-byte character is compared
+// exactly, so two different characters never compare equal.
+inline bool matchesAt(const char* at, std::string_view sought, bool ignoreCase) {
+  if (!ignoreCase) return sought.compare(0, sought.size(), at, sought.size()) == 0;
+  size_t i = 0;
+  while (i < sought.size()) {
+    if (isLeadByte(sought[i]) && i + 1 < sought.size()) {
+      if (at[i] != sought[i] || at[i + 1] != sought[i + 1]) return false;
+      i += 2;
+    } else {
+      if (foldAscii(at[i]) != foldAscii(sought[i])) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+// Case-insensitive equality of two names (ASCII letters, double-byte aware).
+inline bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && matchesAt(a.data(), b, true);
+}
+
+}  // namespace rt::gbk

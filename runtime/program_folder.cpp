@@ -1,0 +1,48 @@
+#include "runtime/program_folder.h"
+
+#include <unistd.h>
+
+#include <string>
+
+#include "runtime/encoding.h"
+
+namespace rt {
+namespace {
+
+std::string& folder() {
+  static std::string f;
+  return f;
+}
+
+std::string executablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < path.size()) {
+      path.resize(static_cast<size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
+void setProgramFolder(std::string folderGb) {
+  while (folderGb.size() > 1 && (folderGb.back() == '/' || folderGb.back() == '\\')) folderGb.pop_back();
+  folder() = std::move(folderGb);
+}
+
+const std::string& programFolder() { return folder(); }
+
+bool adoptExecutableFolder() {
+  std::string path = executablePath();
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return false;
+  std::string nativeFolder = slash == 0 ? std::string("/") : path.substr(0, slash);
+  setProgramFolder(utf8ToGb(nativeFolder));
+  return chdir(nativeFolder.c_str()) == 0;
+}
+
+}  // namespace rt
