@@ -1,0 +1,107 @@
+#include "db/record_set.h"
+
+#include "db/connection.h"
+#include "db/texts.h"
+
+namespace db {
+namespace {
+
+std::string quotedIdentifier(std::string_view nameUtf8) {
+  std::string quoted = "\"";
+  for (char c : nameUtf8) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+}  // namespace
+
+std::unique_ptr<rt::UnitObject> RecordSet::create(const rt::UnitContext&) { return std::make_unique<RecordSet>(); }
+
+bool RecordSet::setConnection(uint32_t windowId, uint32_t unitId) {
+  if (!dynamic_cast<Connection*>(rt::findUnitObject(windowId, unitId))) return false;
+  binding_ = {windowId, unitId};
+  return true;
+}
+
+// The binding is looked up again at each open, so a connection unit that has
+// gone away makes the open fail instead of being used.
+Connection* RecordSet::boundConnection() const {
+  if (!binding_) return nullptr;
+  return dynamic_cast<Connection*>(rt::findUnitObject(binding_->first, binding_->second));
+}
+
+bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::optional<int32_t> cursorLocation) {
+  if (cursorLocation && (*cursorLocation < kFirstCursorLocation || *cursorLocation > kLastCursorLocation)) return false;
+  if (!sourceGb.empty()) source_ = sourceGb;
+  closeRecords();  // a failed reopen leaves the set closed, not holding the old rows
+  if (kind == kSourceIsTable) tableName_ = source_;
+  Connection* connection = boundConnection();
+  if (!connection || source_.empty()) return false;
+  std::string sql = toUtf8(source_);
+  if (kind == kSourceIsTable) sql = "SELECT * FROM " + quotedIdentifier(sql);
+  Connection::TimeLimit limit(*connection);
+  StatementHandle statement = connection->prepareSingle(sql);
+  // Only a reading statement with a result is a source of records: an insert
+  // or a setting opened as a record set fails without being run.
+  if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
+    return false;
+  if (!rows_.fetch(statement.get())) return false;
+  open_ = true;
+  position_ = 0;
+  return true;
+}
+
+void RecordSet::closeRecords() {
+  rows_.clear();
+  open_ = false;
+  position_ = 0;
+  tableName_.clear();
+}
+
+std::optional<std::string> RecordSet::field(int32_t column) const {
+  if (isEof() || column < 0 || column >= rows_.columnCount()) return std::nullopt;
+  return fieldText(rows_.value(position_, column), rows_.column(column).kind);
+}
+
+std::optional<std::string> RecordSet::fieldByName(std::string_view nameGb) const {
+  if (isEof()) return std::nullopt;
+  return field(rows_.findColumn(toUtf8(nameGb)));
+}
+
+std::optional<std::string> RecordSet::fieldByIndex(int32_t index) const { return field(index); }
+
+bool RecordSet::moveToFirst() {
+  if (!open_ || rows_.rowCount() == 0) return false;
+  position_ = 0;
+  return true;
+}
+
+bool RecordSet::moveToNext() {
+  if (isEof()) return false;
+  ++position_;
+  return true;
+}
+
+// A move outside the records fails and leaves the cursor on the end marker,
+// where every read fails.
+bool RecordSet::moveToRecord(int32_t n) {
+  if (!open_ || rows_.rowCount() == 0) return false;
+  if (n < 0 || n > rows_.rowCount()) {
+    position_ = rows_.rowCount();
+    return false;
+  }
+  position_ = n;
+  return true;
+}
+
+bool RecordSet::readProperty(int32_t number, rt::TypedValue& out) {
+  switch (number) {
+    case recordset_property::kRecordCount: out = rt::TypedValue::ofInt(recordCount()); return true;
+    case recordset_property::kIsEof: out = rt::TypedValue::ofBool(isEof()); return true;
+    default: return false;
+  }
+}
+
+}  // namespace db

@@ -1,0 +1,73 @@
+// RecordSet: the rows of one query over a bound connection, as a static
+// snapshot fetched at open. The cursor stands on a record (0-based) or on
+// the end marker (position == record count).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "db/snapshot.h"
+#include "runtime/library.h"
+
+namespace db {
+
+class Connection;
+
+// Property numbers of the record set unit.
+namespace recordset_property {
+inline constexpr int32_t kRecordCount = 10;
+inline constexpr int32_t kIsEof = 13;
+}  // namespace recordset_property
+
+// Open kinds: the source is statement text or a table name.
+inline constexpr int32_t kSourceIsText = 1;
+inline constexpr int32_t kSourceIsTable = 2;
+// Cursor locations accepted by an open; the snapshot is the client cursor's.
+inline constexpr int32_t kFirstCursorLocation = 1;
+inline constexpr int32_t kLastCursorLocation = 3;
+
+class RecordSet : public rt::UnitObject {
+ public:
+  static std::unique_ptr<rt::UnitObject> create(const rt::UnitContext&);
+
+  // Binds to the connection unit of that window; false (binding unchanged)
+  // when that unit is missing or is not a connection.
+  bool setConnection(uint32_t windowId, uint32_t unitId);
+  // A non-empty source becomes the remembered one; an empty source reopens it.
+  bool openRecords(std::string_view sourceGb, int32_t kind, std::optional<int32_t> cursorLocation);
+  void closeRecords();
+
+  // The field of the current record as GB18030 text; nothing when the set is
+  // closed, at the end marker, or has no such field.
+  std::optional<std::string> fieldByName(std::string_view nameGb) const;
+  std::optional<std::string> fieldByIndex(int32_t index) const;
+
+  bool moveToFirst();
+  bool moveToNext();
+  // n = 0 is the first record; n = record count is the end marker.
+  bool moveToRecord(int32_t n);
+
+  bool isOpen() const { return open_; }
+  int32_t recordCount() const { return open_ ? rows_.rowCount() : -1; }
+  // Whether a step forward would fail: the answer of a move-next/move-back probe.
+  bool isEof() const { return !open_ || position_ >= rows_.rowCount(); }
+  const std::string& tableName() const { return tableName_; }
+
+  bool readProperty(int32_t number, rt::TypedValue& out) override;
+
+ private:
+  Connection* boundConnection() const;
+  std::optional<std::string> field(int32_t column) const;
+
+  std::optional<std::pair<uint32_t, uint32_t>> binding_;  // window id, unit id
+  std::string source_;
+  std::string tableName_;
+  Snapshot rows_;
+  bool open_ = false;
+  int32_t position_ = 0;
+};
+
+}  // namespace db

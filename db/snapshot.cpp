@@ -1,0 +1,99 @@
+#include "db/snapshot.h"
+
+#include <cstring>
+#include <limits>
+
+#include "db/texts.h"
+
+namespace db {
+namespace {
+
+constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max();
+constexpr int32_t kMaxRows = std::numeric_limits<int32_t>::max();
+
+Storage storageOf(int engineType) {
+  switch (engineType) {
+    case SQLITE_INTEGER: return Storage::kInteger;
+    case SQLITE_FLOAT: return Storage::kReal;
+    case SQLITE_TEXT: return Storage::kText;
+    case SQLITE_BLOB: return Storage::kBlob;
+    default: return Storage::kNull;
+  }
+}
+
+}  // namespace
+
+void Snapshot::clear() {
+  columns_.clear();
+  storage_ = {};
+  ends_ = {};
+  bytes_ = {};
+  rowCount_ = 0;
+}
+
+bool Snapshot::fetch(sqlite3_stmt* statement) {
+  clear();
+  int count = sqlite3_column_count(statement);
+  columns_.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const char* name = sqlite3_column_name(statement, i);
+    const char* declared = sqlite3_column_decltype(statement, i);
+    columns_.push_back({name ? name : "", classifyDeclaredType(declared ? declared : "")});
+  }
+  for (;;) {
+    int rc = sqlite3_step(statement);
+    if (rc == SQLITE_DONE) return true;
+    if (rc != SQLITE_ROW || rowCount_ == kMaxRows) break;
+    for (int i = 0; i < count; ++i) appendCell(statement, i);
+    if (bytes_.size() > kMaxBytes) break;
+    ++rowCount_;
+  }
+  clear();
+  return false;
+}
+
+void Snapshot::appendCell(sqlite3_stmt* statement, int column) {
+  Storage storage = storageOf(sqlite3_column_type(statement, column));
+  switch (storage) {
+    case Storage::kInteger: {
+      int64_t v = sqlite3_column_int64(statement, column);
+      bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    case Storage::kReal: {
+      double v = sqlite3_column_double(statement, column);
+      bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+      break;
+    }
+    case Storage::kText: {
+      auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+      int length = sqlite3_column_bytes(statement, column);
+      if (text) bytes_.append(text, static_cast<size_t>(length));
+      break;
+    }
+    case Storage::kBlob:  // reads only as a marker: the bytes are not kept
+    case Storage::kNull: break;
+  }
+  storage_.push_back(storage);
+  ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+}
+
+int32_t Snapshot::findColumn(std::string_view nameUtf8) const {
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (equalNamesUtf8(columns_[i].nameUtf8, nameUtf8)) return static_cast<int32_t>(i);
+  return -1;
+}
+
+FieldValue Snapshot::value(int32_t row, int32_t column) const {
+  size_t cell = static_cast<size_t>(row) * columns_.size() + static_cast<size_t>(column);
+  size_t begin = cell == 0 ? 0 : ends_[cell - 1];
+  std::string_view bytes(bytes_.data() + begin, ends_[cell] - begin);
+  FieldValue value;
+  value.storage = storage_[cell];
+  if (value.storage == Storage::kInteger) std::memcpy(&value.integer, bytes.data(), sizeof value.integer);
+  if (value.storage == Storage::kReal) std::memcpy(&value.real, bytes.data(), sizeof value.real);
+  if (value.storage == Storage::kText) value.text = bytes;
+  return value;
+}
+
+}  // namespace db
