@@ -33,6 +33,10 @@ void registerLibraries(const Library* const* libraries, int32_t count) {
   }
 }
 
+void registerUnitKinds(const UnitKind* kinds, size_t count) {
+  for (size_t i = 0; i < count; ++i) registry().kinds[kinds[i].tag] = &kinds[i];
+}
+
 const Library* findLibrary(int32_t number) {
   auto& r = registry();
   if (number < 1 || number > static_cast<int32_t>(r.libraries.size())) return nullptr;

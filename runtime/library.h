@@ -74,6 +74,10 @@ const Library& timingLibrary();
 // The registry the runtime builds at start-up from the program's library table.
 void registerLibraries(const Library* const* libraries, int32_t count);
 const Library* findLibrary(int32_t number);
+// Kinds no library table carries (the core kinds, implemented by the screen
+// layer); registered after registerLibraries, which forgets them. The kinds
+// must outlive the run.
+void registerUnitKinds(const UnitKind* kinds, size_t count);
 const UnitKind* findUnitKind(uint32_t kindTag);
 CommandFn findCommand(int32_t libraryNumber, int32_t commandNumber);
 
