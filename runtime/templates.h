@@ -17,6 +17,11 @@ inline constexpr int32_t kMenuHidden = 0x1;
 inline constexpr int32_t kMenuDisabled = 0x2;
 inline constexpr int32_t kMenuFlag2 = 0x4;
 
+// Picture box display modes.
+inline constexpr int32_t kPictureTopLeft = 0;
+inline constexpr int32_t kPictureStretch = 1;
+inline constexpr int32_t kPictureCentered = 2;
+
 // Unit flags of other units.
 inline constexpr int32_t kUnitVisible = 0x1;
 inline constexpr int32_t kUnitDisabled = 0x2;
@@ -27,6 +32,9 @@ struct FontTemplate {
   int32_t weight = 400;
   int32_t charset = 134;
   std::string faceGb;  // empty: the system's default face
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
 };
 
 struct ListColumnTemplate {
@@ -50,7 +58,7 @@ struct UnitTemplate {
   // Menu items.
   int32_t level = 0;
   int32_t menuFlags = 0;
-  std::string captionGb;  // menu caption, label and button caption
+  std::string captionGb;  // menu caption, label and button caption, window title
   EventHandler menuHandler = nullptr;
 
   // Every other unit.
@@ -69,6 +77,27 @@ struct UnitTemplate {
   std::vector<ListColumnTemplate> columns;
   std::string filterGb;                  // common dialog filter
   std::vector<unsigned char> kindData;   // the raw kind-specific bytes
+
+  // Common dialogs.
+  int32_t dialogType = 0;  // 0 open file, 1 save file, 2 font, 3 help
+  int32_t filterIndex = 0;
+  std::string initialFolderGb;
+  std::string dialogTitleGb;
+  std::string defaultExtensionGb;
+  std::string initialFileGb;
+
+  // Lists.
+  bool singleSelection = false;
+  int32_t selectedRow = -1;
+
+  // Picture boxes.
+  int32_t borderStyle = 0;  // 0-5, 0: none
+  int32_t displayMode = 0;  // kPictureTopLeft, kPictureStretch, kPictureCentered
+  std::vector<unsigned char> pictureBytes;  // an image file's bytes; empty: no picture
+
+  // Progress bars.
+  int32_t progressMaximum = 100;
+  int32_t progressPosition = 0;
 
   bool isMenuItem() const;
   // The handler bound to an event number; null when there is none.
@@ -95,8 +124,13 @@ struct TemplateError : std::runtime_error {
 
 // Reads a whole block; relocates handler offsets against codeBase (an offset
 // is a byte offset into that table; -1 means no handler). Throws TemplateError
-// on any malformed or truncated input.
+// on any malformed or truncated input, and on a handler offset that is not a
+// whole table entry or lies outside the table (handlerCount entries; without
+// a count, kMaxHandlerCount bounds it).
+inline constexpr size_t kMaxHandlerCount = 65536;
 std::vector<WindowTemplate> parseTemplateBlock(const unsigned char* block, size_t size, const EventHandler* codeBase);
+std::vector<WindowTemplate> parseTemplateBlock(const unsigned char* block, size_t size, const EventHandler* codeBase,
+                                               size_t handlerCount);
 
 // The templates the runtime loaded at start-up.
 const std::vector<WindowTemplate>& loadedTemplates();
