@@ -6,6 +6,7 @@
 
 #include "runtime/error.h"
 #include "runtime/properties.h"
+#include "runtime/qt/fonts.h"
 #include "runtime/screen.h"
 
 namespace rt {
@@ -39,13 +40,7 @@ ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(
 void ListWidget::applyTemplate(const UnitTemplate& tpl) {
   for (size_t column = 0; column < tpl.columns.size(); ++column)
     header()->resizeSection(static_cast<int>(column), tpl.columns[column].width);
-  if (tpl.hasFont && tpl.font.height != 0) {
-    QFont font = this->font();
-    // Negative heights are character heights in pixels; positive ones cell heights.
-    font.setPixelSize(tpl.font.height < 0 ? -tpl.font.height : tpl.font.height);
-    font.setWeight(static_cast<QFont::Weight>(std::clamp(tpl.font.weight, 100, 900)));
-    setFont(font);
-  }
+  if (tpl.hasFont) setFont(fontOf(tpl.font));
   setGeometry(tpl.left, tpl.top, tpl.width, tpl.height);
 }
 

@@ -1,0 +1,100 @@
+#!/bin/sh
+# Builds the benchmarks (release) when needed, runs every benchmark program
+# <build>/bench/*_bench and prints one table: operation, size, our time,
+# baseline time, ratio (and the benchmark's counters as notes).
+#
+#   bench/run.sh            every size
+#   bench/run.sh --smoke    the smallest size of each operation only, quickly
+#
+# JX_BENCH_BUILD_DIR chooses the build folder (default: build/release).
+set -e
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${JX_BENCH_BUILD_DIR:-$root/build/release}
+smoke=0
+case "${1:-}" in
+  --smoke) smoke=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--smoke]" >&2; exit 2 ;;
+esac
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+log="$out/log"
+
+# Runs a step quietly; its output is shown only when it fails.
+quietly() {
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "failed: $*" >&2
+    exit 1
+  fi
+}
+
+if [ ! -f "$build/CMakeCache.txt" ] || ! grep -q '^JX_BENCH:BOOL=ON' "$build/CMakeCache.txt"; then
+  quietly cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DJX_BENCH=ON
+fi
+echo "building the benchmarks in $build" >&2
+quietly cmake --build "$build" --target benchmarks -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+
+# The filter that keeps the smallest size (first argument) of every benchmark.
+smallest_sizes_filter() {
+  "$1" --benchmark_list_tests=true 2>/dev/null | awk -F/ '
+    { op = $1; size = ($2 == "" ? 0 : $2 + 0)
+      if (!(op in best) || size < best[op]) { best[op] = size; name[op] = $0 } }
+    END { sep = ""; printf "^("; for (op in name) { n = name[op]; gsub(/[.+*?()|\[\]{}^$]/, "\\\\&", n); printf "%s%s", sep, n; sep = "|" } printf ")$" }'
+}
+
+found=0
+for program in "$build"/bench/*_bench; do
+  [ -x "$program" ] || continue
+  found=1
+  name=$(basename "$program")
+  echo "running $name" >&2
+  set -- --benchmark_out="$out/$name.json" --benchmark_out_format=json
+  if [ "$smoke" = 1 ]; then
+    set -- "$@" --benchmark_filter="$(smallest_sizes_filter "$program")" --benchmark_min_time=0.01
+  fi
+  quietly "$program" "$@"
+done
+[ "$found" = 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }
+
+# Google Benchmark writes one key per line; collect name, real time (in ms)
+# and the user counters of every iteration run, then pair each operation
+# with its "_baseline" twin.
+cat "$out"/*.json | awk '
+  function flush() {
+    if (bname == "" || btype != "iteration") return
+    n = bname; gsub(/\/(real_time|process_time|manual_time|(iterations|repeats|threads|min_time):[^\/]*)/, "", n)
+    slash = index(n, "/"); op = slash ? substr(n, 1, slash - 1) : n; size = slash ? substr(n, slash + 1) : "-"
+    base = 0; if (op ~ /_baseline$/) { base = 1; sub(/_baseline$/, "", op) }
+    key = op SUBSEP size
+    if (!(key in seen)) { seen[key] = 1; order[++count] = key }
+    if (base) baseline[key] = ms; else { ours[key] = ms; notes[key] = bnotes }
+  }
+  function toms(t, unit) {
+    if (unit == "ns") return t / 1e6; if (unit == "us") return t / 1e3; if (unit == "s") return t * 1e3; return t
+  }
+  /^ *\{ *$/ { bname = ""; btype = ""; bnotes = ""; rt = 0; unit = "ns"; next }
+  /^ *\}/ { ms = toms(rt, unit); flush(); bname = ""; next }
+  {
+    line = $0; sub(/^ *"/, "", line); k = line; sub(/".*/, "", k)
+    v = line; sub(/^[^:]*: */, "", v); sub(/,$/, "", v); gsub(/"/, "", v)
+    if (k == "name") bname = v
+    else if (k == "run_type") btype = v
+    else if (k == "real_time") rt = v + 0
+    else if (k == "time_unit") unit = v
+    else if (k == "error_occurred" && v == "true") btype = "error"
+    else if (k !~ /^(family_index|per_family_instance_index|run_name|repetitions|repetition_index|threads|iterations|cpu_time|items_per_second|bytes_per_second|label|aggregate_name|aggregate_unit|error_message|context|benchmarks|date|host_name|executable|num_cpus|mhz_per_cpu|cpu_scaling_enabled|caches|load_avg|library_build_type|type|level|size|num_sharing)$/ && bname != "" && v ~ /^-?[0-9.e+]+$/)
+      bnotes = bnotes (bnotes == "" ? "" : " ") k "=" v
+  }
+  END {
+    printf "%-28s %10s %14s %14s %8s  %s\n", "operation", "size", "ours (ms)", "baseline (ms)", "ratio", "notes"
+    for (i = 1; i <= count; i++) {
+      key = order[i]; split(key, kv, SUBSEP)
+      o = (key in ours) ? sprintf("%.3f", ours[key]) : "-"
+      b = (key in baseline) ? sprintf("%.3f", baseline[key]) : "-"
+      r = ((key in ours) && (key in baseline) && baseline[key] > 0) ? sprintf("%.2f", ours[key] / baseline[key]) : "-"
+      printf "%-28s %10s %14s %14s %8s  %s\n", kv[1], kv[2], o, b, r, notes[key]
+    }
+  }'
