@@ -1,7 +1,11 @@
-// Double-byte-aware stepping over GB18030 texts. A byte with the top bit set
-// starts a two-byte unit; a four-byte GB18030 character is two such units, so
-// stepping never lands inside a character and a match is only tried where a
-// character begins.
+// Character-aware stepping over GB18030 texts. A byte with the top bit set
+// starts a two-byte character (the double-byte set); a lead byte followed by
+// a digit, a second lead byte and a digit is one four-byte character of
+// GB18030 and is stepped over whole. (Double-byte texts never have a digit
+// in second place, so they step exactly as before; stepping the four bytes as
+// two pairs would let a sought four-byte character match across the middle
+// of two neighbouring ones.) Scans therefore try matches only where a
+// character begins and never cut one.
 #pragma once
 
 #include <cstddef>
@@ -10,16 +14,19 @@
 namespace rt::gbk {
 
 inline bool isLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The position after the unit at `pos`. A lead byte in the last position has
-// no second byte: the step ends the text.
+// The position after the character at `pos`. A lead byte in the last
+// position has no second byte: the step ends the text.
 inline size_t next(std::string_view text, size_t pos) {
   if (!isLeadByte(text[pos])) return pos + 1;
+  if (pos + 4 <= text.size() && isDigit(text[pos + 1]) && isLeadByte(text[pos + 2]) && isDigit(text[pos + 3]))
+    return pos + 4;
   return pos + 2 <= text.size() ? pos + 2 : text.size();
 }
 
-// The position of the single-byte character `c`, never the second byte of a
-// double-byte character; npos when absent.
+// The position of the single-byte character `c`, never a byte inside a
+// multi-byte character; npos when absent.
 inline size_t find(std::string_view text, char c) {
   for (size_t pos = 0; pos < text.size(); pos = next(text, pos))
     if (text[pos] == c) return pos;
@@ -30,8 +37,8 @@ inline char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char
 
 // Whether `sought` occurs at `at` (which has at least sought.size() bytes).
 // Ignoring case folds ASCII letters only, and only where `sought` has a
-// single-byte character: the second byte of a two-byte character is compared
-// exactly, so two different characters never compare equal.
+// single-byte character: the other bytes of a multi-byte character are
+// compared exactly, so two different characters never compare equal.
 inline bool matchesAt(const char* at, std::string_view sought, bool ignoreCase) {
   if (!ignoreCase) return sought.compare(0, sought.size(), at, sought.size()) == 0;
   size_t i = 0;
