@@ -15,7 +15,6 @@
 
 #include "runtime/commands/arguments.h"
 #include "runtime/commands/core_commands.h"
-#include "runtime/commands/gbk.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
 #include "runtime/screen.h"
@@ -43,15 +42,6 @@ constexpr int32_t kLastStyle = 6;
 constexpr const char* kShellVerbs[] = {"edit", "explore", "find", "open", "print"};
 
 constexpr auto kDelayNap = std::chrono::milliseconds(2);
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-
-// Appends the character at `pos` (one or two bytes) and returns the position after it.
-size_t appendCharacter(std::string_view line, size_t pos, std::string& word) {
-  size_t after = gbk::next(line, pos);
-  word.append(line, pos, after - pos);
-  return after;
-}
 
 // A child started without waiting is reaped by a thread of its own, so it
 // never stays a zombie, and the process-wide SIGCHLD disposition is left
@@ -109,63 +99,6 @@ bool spawn(const std::vector<std::string>& words, pid_t& pid) {
 }
 
 }  // namespace
-
-bool splitCommandLine(std::string_view line, std::vector<std::string>& arguments) {
-  arguments.clear();
-  enum class Quote { kNone, kSingle, kDouble } quote = Quote::kNone;
-  std::string word;
-  bool inWord = false;
-  size_t pos = 0;
-  while (pos < line.size()) {
-    char c = line[pos];
-    if (gbk::isLeadByte(c)) {
-      pos = appendCharacter(line, pos, word);
-      inWord = true;
-      continue;
-    }
-    bool hasNext = pos + 1 < line.size();
-    char following = hasNext ? line[pos + 1] : '\0';
-    if (quote == Quote::kSingle) {
-      if (c == '\'') quote = Quote::kNone;
-      else word += c;
-      ++pos;
-    } else if (quote == Quote::kDouble) {
-      if (c == '"') {
-        quote = Quote::kNone;
-        ++pos;
-      } else if (c == '\\' && hasNext && std::string_view("\"\\$`\n").find(following) != std::string_view::npos) {
-        if (following != '\n') word += following;
-        pos += 2;
-      } else {
-        pos = appendCharacter(line, pos, word);
-      }
-    } else if (isBlank(c)) {
-      if (inWord) arguments.push_back(std::move(word));
-      word.clear();
-      inWord = false;
-      ++pos;
-    } else if (c == '\\' && hasNext && following == '\n') {
-      pos += 2;  // a line continuation joins the two lines
-    } else {
-      inWord = true;
-      if (c == '\'') {
-        quote = Quote::kSingle;
-        ++pos;
-      } else if (c == '"') {
-        quote = Quote::kDouble;
-        ++pos;
-      } else if (c == '\\' && hasNext) {
-        pos = appendCharacter(line, pos + 1, word);
-      } else {
-        word += c;
-        ++pos;
-      }
-    }
-  }
-  if (quote != Quote::kNone) return false;
-  if (inWord) arguments.push_back(std::move(word));
-  return true;
-}
 
 // The show style (1..6 after clamping) has no meaning for a program started on
 // this desktop: programs decide about their own windows.

@@ -1,0 +1,45 @@
+// Cutting a fuzzer's input into the arguments of a call.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+class Input {
+ public:
+  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+  uint8_t byte() { return size_ ? (--size_, *data_++) : 0; }
+  int32_t int32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = (v << 8) | byte();
+    return static_cast<int32_t>(v);
+  }
+  // A small int most of the time, any int sometimes: edge values get tried.
+  int32_t position() {
+    uint8_t choice = byte();
+    if (choice < 200) return static_cast<int32_t>(choice % 40) - 5;
+    return int32();
+  }
+  // A NUL-free text up to the next 0xFF byte (or the end).
+  std::string text() {
+    std::string out;
+    while (size_ && *data_ != 0xFF) {
+      if (*data_) out += static_cast<char>(*data_);
+      ++data_;
+      --size_;
+    }
+    if (size_) byte();
+    return out;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+}  // namespace fuzz
