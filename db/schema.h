@@ -1,8 +1,9 @@
 // The tables of the records database. Every column is text and accepts the
 // empty text. The tables are plain rowid tables: a new row always takes a
-// rowid above every row present, and no index covers all the columns of any
-// table, so "select * from <table>" (with or without a like condition)
-// scans in rowid order and returns rows in the order they were inserted.
+// rowid above every row present, and the only indexes are partial ones that
+// a statement can use only through a comparison on the identity number (see
+// schema.cpp). So "select * from <table>", with or without a like condition,
+// and a lookup of one identity number return rows in insertion order.
 #pragma once
 
 #include <span>

@@ -1,0 +1,150 @@
+// jiaxiao-admin: makes program folders for the records manager and tells
+// how to open their database with the sqlcipher client.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/records_database.h"
+#include "tools/program_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr size_t kDefaultLearners = 200;
+constexpr size_t kBookingsPerLearner = 3;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  jiaxiao-admin init FOLDER [--force]\n"
+    "      Makes a program folder (creating FOLDER when needed): the encrypted\n"
+    "      records database hj.mdb with its six tables, a systeminfo.ini with\n"
+    "      sample settings (GB18030) and an empty log.log. An existing database\n"
+    "      is refused unless --force is given; existing settings and log are kept.\n"
+    "  jiaxiao-admin demo FOLDER [LEARNERS] [--learners N] [--bookings M] [--seed S] [--force]\n"
+    "      The same, with N synthetic learners (default 200) and M exam bookings\n"
+    "      (default three per learner); coaches and vehicle classes come from the\n"
+    "      folder's systeminfo.ini.\n"
+    "  jiaxiao-admin sql FOLDER\n"
+    "      Prints how to open the folder's database with the sqlcipher client.\n"
+    "  jiaxiao-admin --help\n";
+
+struct UsageError {
+  std::string message;
+};
+
+std::optional<uint64_t> parseCount(std::string_view text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value;
+}
+
+uint64_t countOption(const std::vector<std::string>& args, size_t& i) {
+  if (i + 1 >= args.size()) throw UsageError{args[i] + " needs a number"};
+  auto value = parseCount(args[++i]);
+  if (!value) throw UsageError{args[i - 1] + " needs a number, not \"" + args[i] + "\""};
+  return *value;
+}
+
+admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bool demo) {
+  admin::FolderRequest request;
+  request.withDemoData = demo;
+  std::optional<uint64_t> learners, bookings;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--force") request.replaceDatabase = true;
+    else if (demo && arg == "--learners") learners = countOption(args, i);
+    else if (demo && arg == "--bookings") bookings = countOption(args, i);
+    else if (demo && arg == "--seed") request.seed = countOption(args, i);
+    else if (arg.starts_with("--")) throw UsageError{"unknown option " + arg};
+    else positional.push_back(arg);
+  }
+  if (positional.empty()) throw UsageError{"which folder?"};
+  if (positional.size() > (demo ? 2u : 1u)) throw UsageError{"too many arguments"};
+  if (positional.size() == 2) {
+    if (learners) throw UsageError{"the number of learners is given twice"};
+    learners = parseCount(positional[1]);
+    if (!learners) throw UsageError{"the number of learners must be a number, not \"" + positional[1] + "\""};
+  }
+  request.folder = positional[0];
+  request.learners = learners.value_or(kDefaultLearners);
+  request.bookings = bookings.value_or(request.learners * kBookingsPerLearner);
+  return request;
+}
+
+int makeFolder(const std::vector<std::string>& args, bool demo) {
+  admin::FolderReport report = admin::makeProgramFolder(parseFolderRequest(args, demo));
+  if (!report.ok) {
+    std::fprintf(stderr, "jiaxiao-admin: %s\n", report.message.c_str());
+    return kExitFailure;
+  }
+  std::fputs(report.message.c_str(), stdout);
+  return kExitOk;
+}
+
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+int printSqlHelp(const std::vector<std::string>& args) {
+  if (args.size() != 2) throw UsageError{"sql takes one folder"};
+  std::error_code error;
+  fs::path database = fs::absolute(fs::path(args[1]) / db::records::kFileName, error);
+  if (!fs::exists(database, error)) {
+    std::fprintf(stderr, "jiaxiao-admin: %s does not exist (make it with: jiaxiao-admin init %s)\n",
+                 database.string().c_str(), args[1].c_str());
+    return kExitFailure;
+  }
+  // The password is digits only, so it needs no quoting inside double quotes.
+  std::string key = "PRAGMA key = '" + std::string(db::records::kPassword) + "';";
+  std::printf(
+      "The records database is encrypted. Open it with the sqlcipher client and give\n"
+      "the key before anything else:\n\n"
+      "  sqlcipher %s\n"
+      "  sqlite> %s\n"
+      "  sqlite> .tables\n\n"
+      "or in one line:\n\n"
+      "  sqlcipher -cmd \"%s\" %s\n",
+      shellQuoted(database.string()).c_str(), key.c_str(), key.c_str(),
+      shellQuoted(database.string()).c_str());
+  return kExitOk;
+}
+
+int run(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError{"which command?"};
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (command == "init" || command == "create") return makeFolder(args, false);
+  if (command == "demo") return makeFolder(args, true);
+  if (command == "sql") return printSqlHelp(args);
+  throw UsageError{"unknown command " + command};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return run(args);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "jiaxiao-admin: %s\n\n%s", error.message.c_str(), kUsage);
+    return kExitUsage;
+  }
+}

@@ -1,0 +1,30 @@
+// Making a program folder: the encrypted records database with its schema,
+// the settings file and the empty operation log; optionally demo data.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace admin {
+
+struct FolderRequest {
+  std::filesystem::path folder;
+  bool replaceDatabase = false;  // an existing database is refused otherwise
+  bool withDemoData = false;
+  size_t learners = 0;
+  size_t bookings = 0;
+  uint64_t seed = 1;
+};
+
+struct FolderReport {
+  bool ok = false;
+  std::string message;  // what was made, or why nothing was
+};
+
+// The database is built under a temporary name and moved into place only
+// when complete, so a failure never leaves a half-made hj.mdb. Settings and
+// log files that exist are kept.
+FolderReport makeProgramFolder(const FolderRequest& request);
+
+}  // namespace admin
