@@ -236,10 +236,9 @@ int32_t ComboBoxUnit::addItem(const QString& text, int32_t data) {
 }
 
 void ComboBoxUnit::clearItems() {
-  QComboBox* box = control();
-  QString keptText = box->currentText();
-  box->clear();
-  box->setEditText(keptText);
+  // Emptying the list empties the edit field with it.
+  control()->clear();
+  control()->setEditText(QString());
 }
 
 // ------------------------------------------------------------- DatePicker
