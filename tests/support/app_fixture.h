@@ -1,0 +1,385 @@
+// Running the real application in a test: the runtime with the real template
+// block, the application's handler table and the program's libraries, on a
+// program folder of the test's own holding a real encrypted hj.mdb, a
+// systeminfo.ini and an empty log.log. The main window is loaded the way the
+// program loads it and closed after each test.
+//
+//   class RegisterTest : public jxtest::AppTest {};
+//   TEST_F(RegisterTest, Something) {
+//     createDatabase({student("张三", "110101199001011234")});
+//     startProgram();
+//     typeInto(ui::编辑框1, "李四");
+//     click(ui::添加);
+//     EXPECT_EQ(lastMessage().text, "...");
+//   }
+//
+// Texts given to and returned by the helpers are UTF-8.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/handler_table.h"
+#include "app/ids.h"
+#include "app/state.h"
+#include "db/records_database.h"
+#include "db/schema.h"
+#include "db/sqlite.h"
+#include "runtime/api.h"
+#include "runtime/encoding.h"
+#include "runtime/library.h"
+#include "runtime/properties.h"
+#include "runtime/qt/controls.h"
+#include "runtime/qt/screen_unit.h"
+#include "runtime/qt/window_manager.h"
+#include "tests/support/runtime_fixture.h"
+
+namespace jxtest {
+
+// ------------------------------------------------------------ the folder
+
+// The program folder of the application tests: one per process, its files
+// made anew by each test; removed when the process ends normally.
+class AppFolder {
+ public:
+  static const std::filesystem::path& path() {
+    static AppFolder folder;
+    return folder.path_;
+  }
+  static std::filesystem::path file(const std::string& name) { return path() / name; }
+
+ private:
+  AppFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "jx-app-XXXXXX").string();
+    if (mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~AppFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  std::filesystem::path path_;
+};
+
+inline std::string readFileBytes(const std::string& name) {
+  std::ifstream in(AppFolder::file(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline void writeFileBytes(const std::string& name, const std::string& bytes) {
+  std::ofstream(AppFolder::file(name), std::ios::binary | std::ios::trunc) << bytes;
+}
+inline bool fileExists(const std::string& name) { return std::filesystem::exists(AppFolder::file(name)); }
+inline void removeFile(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(AppFolder::file(name), ignored);
+}
+
+// ----------------------------------------------------------- the database
+
+// A learner's fifteen fields in the student table's column order.
+using StudentFields = std::array<std::string, 15>;
+enum StudentField : size_t {
+  kName, kSex, kNation, kBirth, kAddress, kIdentity, kPhone, kVehicle, kRegistered,
+  kCoach2, kCoach2Phone, kCoach2Plate, kCoach3, kCoach3Phone, kCoach3Plate,
+};
+
+inline StudentFields student(const std::string& name, const std::string& identity, const std::string& phone = "13800000000",
+                             const std::string& vehicle = "C1", const std::string& registered = "2024年3月3日",
+                             const std::string& coach2 = "", const std::string& coach3 = "") {
+  StudentFields f;
+  f[kName] = name;
+  f[kSex] = "男";
+  f[kNation] = "汉";
+  f[kBirth] = "1990年01月01日";
+  f[kAddress] = "北京市";
+  f[kIdentity] = identity;
+  f[kPhone] = phone;
+  f[kVehicle] = vehicle;
+  f[kRegistered] = registered;
+  f[kCoach2] = coach2;
+  f[kCoach3] = coach3;
+  return f;
+}
+
+inline db::DatabaseHandle openTestDatabase(db::OpenMode mode = db::OpenMode::kExistingOnly) {
+  std::string error;
+  db::DatabaseHandle handle = db::openDatabase(AppFolder::file(std::string(db::records::kFileName)).string(),
+                                               db::records::kPassword, mode, &error);
+  EXPECT_TRUE(handle) << error;
+  return handle;
+}
+
+// Runs statements (UTF-8) on hj.mdb through a connection of the test's own.
+inline void runSql(const std::string& sql) {
+  db::DatabaseHandle database = openTestDatabase();
+  if (!database) return;
+  std::string error;
+  EXPECT_TRUE(db::runScript(database.get(), sql.c_str(), &error)) << error << "\n" << sql;
+}
+
+// Every row of a query, every column as text (NULL as "<null>").
+inline std::vector<std::vector<std::string>> queryRows(const std::string& sql) {
+  std::vector<std::vector<std::string>> rows;
+  db::DatabaseHandle database = openTestDatabase();
+  if (!database) return rows;
+  sqlite3_stmt* raw = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(database.get(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK) << sql;
+  db::StatementHandle statement(raw);
+  while (raw && sqlite3_step(raw) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int c = 0; c < sqlite3_column_count(raw); ++c) {
+      const auto* value = sqlite3_column_text(raw, c);
+      row.emplace_back(value ? reinterpret_cast<const char*>(value) : "<null>");
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+inline std::vector<StudentFields> storedStudents() {
+  std::vector<StudentFields> students;
+  for (const auto& row : queryRows("SELECT * FROM student ORDER BY rowid")) {
+    StudentFields f;
+    for (size_t i = 0; i < f.size() && i < row.size(); ++i) f[i] = row[i];
+    students.push_back(f);
+  }
+  return students;
+}
+
+inline void insertStudents(const std::vector<StudentFields>& students) {
+  db::DatabaseHandle database = openTestDatabase();
+  if (!database) return;
+  sqlite3_stmt* raw = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(database.get(), "INSERT INTO student VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)", -1, &raw,
+                               nullptr),
+            SQLITE_OK);
+  db::StatementHandle statement(raw);
+  for (const StudentFields& f : students) {
+    for (size_t i = 0; i < f.size(); ++i)
+      sqlite3_bind_text(raw, static_cast<int>(i + 1), f[i].c_str(), static_cast<int>(f[i].size()), SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(raw), SQLITE_DONE);
+    sqlite3_reset(raw);
+  }
+}
+
+// Exam table "one" to "four"; an empty result stays NULL as a booking leaves it.
+inline void insertBooking(const std::string& table, const std::string& identity, const std::string& date,
+                          const std::string& result = "") {
+  std::string sql = "INSERT INTO " + table + " (身份证号码, 考试时间" + (result.empty() ? "" : ", 是否通过") +
+                    ") VALUES ('" + identity + "', '" + date + "'" + (result.empty() ? "" : ", '" + result + "'") + ")";
+  runSql(sql);
+}
+
+// A new hj.mdb with the program's schema and these learners, in this order.
+inline void createDatabase(const std::vector<StudentFields>& students = {}) {
+  removeFile(std::string(db::records::kFileName));
+  {
+    db::DatabaseHandle database = openTestDatabase(db::OpenMode::kCreateNew);
+    std::string error;
+    ASSERT_TRUE(database && db::records::createSchema(database.get(), &error)) << error;
+  }
+  insertStudents(students);
+}
+
+// -------------------------------------------------------------- settings
+
+// The settings file from UTF-8 text, stored in GB18030 with CR LF lines.
+inline void writeSettings(const std::string& utf8) {
+  std::string crlf;
+  for (char c : utf8) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  writeFileBytes("systeminfo.ini", rt::utf8ToGb(crlf));
+}
+
+inline constexpr const char* kSampleSettings =
+    "[端口设置]\n端口设置=1001\n"
+    "[车型信息设置]\n车型信息设置=C1|C2|B2\n"
+    "[教练姓名设置]\n教练姓名设置=王教练|李教练|张教练\n"
+    "[教练车牌设置]\n教练车牌设置=京A1111学|京A2222学|京A3333学\n"
+    "[教练电话设置]\n教练电话设置=13900000001|13900000002|13900000003\n";
+
+// ----------------------------------------------------------- the screen
+
+template <typename W = QWidget>
+W* screenWidget(const rt::api::Unit& unit) {
+  auto* screenUnit = dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(unit.window, unit.id));
+  return screenUnit ? qobject_cast<W*>(screenUnit->widget()) : nullptr;
+}
+
+inline std::string utf8Of(const rt::api::Text& text) { return rt::gbToUtf8(text.view()); }
+
+// An edit box's content or a combo box's edit text, as the program reads it.
+inline std::string textOf(const rt::api::Unit& unit) {
+  int32_t property = unit.kind == rt::kind::kComboBox ? rt::prop::kComboText : rt::prop::kEditContent;
+  return utf8Of(rt::api::readText(unit, property));
+}
+inline std::string windowTitle() { return utf8Of(rt::api::readText(ui::主窗口, rt::prop::kWindowTitle)); }
+
+// The form's fifteen fields in the student table's column order.
+inline StudentFields formFields() {
+  const std::array<rt::api::Unit, 15> fields = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
+                                                ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
+                                                ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
+  StudentFields f;
+  for (size_t i = 0; i < f.size(); ++i) f[i] = textOf(fields[i]);
+  return f;
+}
+
+inline int32_t rowCount(const rt::api::Unit& list) {
+  return rt::api::callInt(rt::cmd::list(rt::cmd::kListRowCount), list);
+}
+inline std::string cell(const rt::api::Unit& list, int32_t row, int32_t column) {
+  return utf8Of(rt::api::callText(rt::cmd::list(rt::cmd::kListGetCellText), list, row, column));
+}
+// Columns 1.. of a row of the student list: the learner's fields.
+inline StudentFields listedStudent(int32_t row) {
+  StudentFields f;
+  for (size_t i = 0; i < f.size(); ++i) f[i] = cell(ui::超级列表框1, row, static_cast<int32_t>(i + 1));
+  return f;
+}
+inline std::vector<std::string> columnOf(const rt::api::Unit& list, int32_t column) {
+  std::vector<std::string> cells;
+  for (int32_t row = 0; row < rowCount(list); ++row) cells.push_back(cell(list, row, column));
+  return cells;
+}
+inline int32_t selectedRow() { return rt::api::readInt(ui::超级列表框1, rt::prop::kListSelectedRow); }
+
+inline std::vector<std::string> comboItems(const rt::api::Unit& combo) {
+  std::vector<std::string> items;
+  auto* box = screenWidget<QComboBox>(combo);
+  for (int i = 0; box && i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
+  return items;
+}
+inline int32_t comboSelection(const rt::api::Unit& combo) {
+  return rt::api::readInt(combo, rt::prop::kComboSelection);
+}
+
+// ----------------------------------------------------------- user input
+
+// Replaces the field's text the way typing does.
+inline void typeInto(const rt::api::Unit& unit, const std::string& utf8) {
+  QLineEdit* edit = unit.kind == rt::kind::kComboBox ? screenWidget<QComboBox>(unit)->lineEdit() : screenWidget<QLineEdit>(unit);
+  ASSERT_NE(edit, nullptr);
+  edit->selectAll();
+  edit->insert(QString::fromStdString(utf8));
+}
+inline void click(const rt::api::Unit& unit) {
+  QTest::mouseClick(screenWidget(unit), Qt::LeftButton);
+  settle();
+}
+inline void doubleClick(const rt::api::Unit& unit) {
+  QWidget* target = screenWidget(unit);
+  if (auto* box = qobject_cast<QComboBox*>(target)) target = box->lineEdit();
+  QTest::mouseDClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+  settle();
+}
+// The user picks item `index` from a combo box's list.
+inline void chooseItem(const rt::api::Unit& combo, int index) {
+  auto* box = screenWidget<QComboBox>(combo);
+  ASSERT_NE(box, nullptr);
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+  settle();
+}
+inline void clickRow(int32_t row, Qt::MouseButton button = Qt::LeftButton) {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  ASSERT_NE(list, nullptr);
+  QPoint at = list->visualRect(list->model()->index(row, 1)).center();
+  QTest::mouseClick(list->viewport(), button, {}, at);
+  settle();
+}
+inline void rightClickList() {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  ASSERT_NE(list, nullptr);
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(40, 40));
+  settle();
+}
+// Chooses the entry of the menu bar with this caption (menu, then item;
+// blanks around a caption do not count).
+inline void chooseMenu(const std::string& menuCaption, const std::string& itemCaption) {
+  QMenuBar* bar = rt::WindowManager::instance().find(ui::kMainWindow)->windowUnit->control()->menuBar();
+  for (QAction* menu : bar->actions()) {
+    if (menu->text().trimmed().toStdString() != menuCaption || !menu->menu()) continue;
+    for (QAction* item : menu->menu()->actions()) {
+      if (item->text().trimmed().toStdString() == itemCaption) {
+        item->trigger();
+        settle();
+        return;
+      }
+    }
+  }
+  ADD_FAILURE() << "no menu entry " << menuCaption << " / " << itemCaption;
+}
+// Right-clicks the student list and chooses this entry of its popup menu.
+inline void chooseFromListPopup(ScriptedDesktop& desktop, const std::string& caption) {
+  desktop.choosePopupEntry(caption);
+  rightClickList();
+}
+inline void showPage(int index) {
+  auto* tab = screenWidget<rt::TabWidget>(ui::选择夹1);
+  ASSERT_NE(tab, nullptr);
+  QTest::mouseClick(tab->bar(), Qt::LeftButton, {}, tab->bar()->tabRect(index).center());
+  settle();
+}
+
+// -------------------------------------------------------------- fixture
+
+class AppTest : public RuntimeTest {
+ protected:
+  RuntimeOptions options() const override {
+    RuntimeOptions options;
+    options.handlers = app::kHandlerTable;
+    options.libraries = {&rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(),
+                         nullptr,             &rt::shellLibrary(),    &rt::timingLibrary()};
+    options.programFolder = AppFolder::path().string();
+    return options;
+  }
+
+  // A program folder with an empty registry, the sample settings and an
+  // empty log; the program's state as at start.
+  void SetUp() override {
+    RuntimeTest::SetUp();
+    static bool programStateMade = false;
+    if (!programStateMade) {
+      app::initialiseProgramState();
+      programStateMade = true;
+    }
+    app::ProgramState& s = app::state();
+    s.selectedStudentId = rt::api::Text();
+    s.readerPort = -1;
+    s.examListCounter = -1;
+    s.examDetailCounter = 0;
+    s.logFileNumber = 0;
+    createDatabase();
+    writeSettings(kSampleSettings);
+    writeFileBytes("log.log", "");
+  }
+
+  // Loads the main window as the program does, creation handler included.
+  void startProgram() {
+    loadMainWindow();
+    settle();
+  }
+
+  const std::vector<MessageBoxCall>& messages() { return desktop().messageBoxes(); }
+  MessageBoxCall lastMessage() { return messages().empty() ? MessageBoxCall{} : messages().back(); }
+};
+
+}  // namespace jxtest
