@@ -1,0 +1,210 @@
+// Registering a learner from the form: refusals, the stored row, the refill,
+// the selection of the new learner, the log entry.
+#include "records_test_support.h"
+
+namespace {
+
+using namespace recordstest;
+
+const std::array<rt::api::Unit, 15> kFormFields = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
+                                                    ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
+                                                    ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
+
+class RegisterTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    createDatabase(threeStudents());
+  }
+
+  void fillForm(const StudentFields& f) {
+    for (size_t i = 0; i < f.size(); ++i) typeInto(kFormFields[i], f[i]);
+  }
+
+  StudentFields newcomer() {
+    StudentFields f = student("赵六", "510105199506061234", "13600001111", "C1", "2024年5月6日", "", "");
+    f[kAddress] = "成都市武侯区";
+    return f;
+  }
+
+  void expectRefused(const std::string& text) {
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, text);
+    EXPECT_EQ(messages()[0].caption, "添加学员失败");
+    EXPECT_EQ(messages()[0].style & rt::mb::kIconMask, rt::mb::kIconStop);
+    EXPECT_EQ(storedStudents(), threeStudents());
+    EXPECT_EQ(readFileBytes("log.log"), "");
+  }
+};
+
+TEST_F(RegisterTest, EachRequiredFieldLeftEmptyIsRefused) {
+  startProgram();
+  for (size_t required : {kName, kIdentity, kPhone, kVehicle, kRegistered}) {
+    desktop().reset();
+    StudentFields f = newcomer();
+    f[required] = "";
+    fillForm(f);
+    click(ui::添加);
+    expectRefused("请输入完整的学员报名信息！");
+    EXPECT_EQ(formFields(), f) << "the form keeps what was typed";
+  }
+}
+
+TEST_F(RegisterTest, ANewLearnerIsStoredListedSelectedAndLogged) {
+  startProgram();
+  StudentFields f = newcomer();
+  fillForm(f);
+  chooseItem(ui::组合框2, 2);  // 李教练 with telephone and plate
+  chooseItem(ui::组合框5, 0);  // 所有教练: no coach for subject three
+  typeInto(ui::组合框6, "13900000009");
+  f[kCoach2] = "李教练";
+  f[kCoach2Phone] = "13900000002";
+  f[kCoach2Plate] = "京A2222学";
+
+  QDateTime before = QDateTime::currentDateTime();
+  click(ui::添加);
+  QDateTime after = QDateTime::currentDateTime();
+
+  std::vector<StudentFields> expected = threeStudents();
+  expected.push_back(f);
+  EXPECT_EQ(storedStudents(), expected);
+
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].text, "添加记录成功！");
+  EXPECT_EQ(messages()[0].caption, "添加学员成功");
+  EXPECT_EQ(messages()[0].style & (rt::mb::kIconMask | rt::mb::kButtonsMask), 0u);
+
+  ASSERT_EQ(rowCount(ui::超级列表框1), 4);
+  EXPECT_EQ(cell(ui::超级列表框1, 3, 0), "4");
+  EXPECT_EQ(listedStudent(3), f);
+  EXPECT_EQ(selectedRow(), 3);
+  EXPECT_EQ(formFields(), f);
+  EXPECT_EQ(windowTitle(), "赵六   510105199506061234");
+
+  std::vector<LogEntry> log = logEntries(readFileBytes("log.log"));
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_TRUE(timestampsBetween(before, after).count(log[0].timestamp)) << log[0].timestamp;
+  EXPECT_EQ(log[0].body, "\r\n添加学员赵六  510105199506061234");
+}
+
+TEST_F(RegisterTest, TheFormIsEmptiedBeforeTheSuccessMessage) {
+  startProgram();
+  fillForm(newcomer());
+  StudentFields seen;
+  desktop().setWhileMessageBox([&](const MessageBoxCall&) { seen = formFields(); });
+  click(ui::添加);
+  StudentFields expected = newcomer();
+  for (size_t i : {kName, kIdentity, kPhone, kVehicle, kRegistered, kCoach2, kCoach2Phone, kCoach2Plate, kCoach3,
+                   kCoach3Phone, kCoach3Plate})
+    expected[i] = "";
+  EXPECT_EQ(seen, expected);  // sex, nation, birth date and address stay
+}
+
+TEST_F(RegisterTest, CoachTextsAreEmptiedOnlyForAllCoachesOrNoCoach) {
+  startProgram();
+  StudentFields f = newcomer();
+  f[kCoach2] = "";  // no coach: its telephone and plate go too
+  f[kCoach2Phone] = "13900000001";
+  f[kCoach2Plate] = "京A1111学";
+  f[kCoach3] = "外聘教练";  // typed, not chosen: kept with its texts
+  f[kCoach3Phone] = "13500000000";
+  f[kCoach3Plate] = "川A0000学";
+  fillForm(f);
+  click(ui::添加);
+  f[kCoach2Phone] = "";
+  f[kCoach2Plate] = "";
+  ASSERT_EQ(storedStudents().size(), 4u);
+  EXPECT_EQ(storedStudents()[3], f);
+}
+
+TEST_F(RegisterTest, AKnownIdentityNumberIsRefusedAndItsRowShown) {
+  startProgram();
+  StudentFields f = newcomer();
+  f[kIdentity] = threeStudents()[1][kIdentity];
+  fillForm(f);
+  click(ui::添加);
+  expectRefused("已有此身份证号码！");
+  EXPECT_EQ(selectedRow(), 1);
+  EXPECT_EQ(formFields(), threeStudents()[1]);
+  EXPECT_EQ(windowTitle(), "李四   110101199202022345");
+}
+
+TEST_F(RegisterTest, TheDuplicatesPlaceInTheTableSelectsThatPlaceInTheShownList) {
+  startProgram();
+  typeInto(ui::编辑框1, "王");
+  doubleClick(ui::编辑框1);  // the list shows 王五 alone
+  StudentFields f = newcomer();
+  f[kIdentity] = threeStudents()[0][kIdentity];  // the first stored learner
+  fillForm(f);
+  click(ui::添加);
+  expectRefused("已有此身份证号码！");
+  EXPECT_EQ(selectedRow(), 0);
+  EXPECT_EQ(textOf(ui::编辑框1), "王五");
+}
+
+TEST_F(RegisterTest, AFailedInsertIsReportedAndKeepsTheForm) {
+  runSql("CREATE TRIGGER refuse BEFORE INSERT ON student BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  startProgram();
+  StudentFields f = newcomer();
+  fillForm(f);
+  click(ui::添加);
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].text, "错误代码Add#1！");
+  EXPECT_EQ(messages()[0].caption, "添加学员失败");
+  EXPECT_EQ(messages()[0].style & rt::mb::kIconMask, 0u);
+  EXPECT_EQ(formFields(), f);
+  EXPECT_EQ(storedStudents(), threeStudents());
+  EXPECT_EQ(readFileBytes("log.log"), "");
+}
+
+TEST_F(RegisterTest, AnyTextTheFormHoldsIsStoredAndFoundAgainExactly) {
+  startProgram();
+  StudentFields f = newcomer();
+  f[kName] = "  O'Neil \"小\" 100% a_b 𠀀𪚥";
+  f[kAddress] = std::string(1000, 'x') + "'";
+  f[kNation] = "'";
+  f[kCoach3] = "教练'); drop table student; --";
+  fillForm(f);
+  click(ui::添加);
+  ASSERT_EQ(lastMessage().text, "添加记录成功！");
+  ASSERT_EQ(storedStudents().size(), 4u);
+  EXPECT_EQ(storedStudents()[3], f);
+  EXPECT_EQ(listedStudent(3), f);
+
+  typeInto(ui::编辑框1, "O'Neil \"小\" 100% a_b 𠀀");
+  doubleClick(ui::编辑框1);
+  ASSERT_EQ(rowCount(ui::超级列表框1), 1);
+  EXPECT_EQ(listedStudent(0), f);
+}
+
+TEST_F(RegisterTest, AMissingLogIsNeverCreatedAndTheRegistrationStillSucceeds) {
+  removeFile("log.log");
+  startProgram();
+  fillForm(newcomer());
+  click(ui::添加);
+  EXPECT_EQ(lastMessage().text, "添加记录成功！");
+  EXPECT_EQ(storedStudents().size(), 4u);
+  EXPECT_FALSE(fileExists("log.log"));
+}
+
+TEST_F(RegisterTest, EntriesAreAppendedAfterWhatTheLogHolds) {
+  const std::string earlier = kSeparatorLine + rt::utf8ToGb("2020年1月1日\r\n添加学员旧  1\r\n");
+  writeFileBytes("log.log", earlier);
+  startProgram();
+  fillForm(newcomer());
+  click(ui::添加);
+  StudentFields second = newcomer();
+  second[kIdentity] = "510105199506061235";
+  second[kName] = "钱七";
+  fillForm(second);
+  click(ui::添加);
+
+  std::string bytes = readFileBytes("log.log");
+  ASSERT_EQ(bytes.compare(0, earlier.size(), earlier), 0);
+  std::vector<LogEntry> log = logEntries(bytes);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[1].body, "\r\n添加学员赵六  510105199506061234");
+  EXPECT_EQ(log[2].body, "\r\n添加学员钱七  510105199506061235");
+}
+
+}  // namespace
