@@ -80,6 +80,16 @@ UniqueFd openNative(const std::string& path, int flags, mode_t mode = 0666) {
   return UniqueFd(fd);
 }
 
+// Opens a regular file only: folders, devices and pipes are refused (opening
+// a pipe does not even block, thanks to O_NONBLOCK, which is dropped again).
+UniqueFd openRegularFile(const std::string& path, int flags) {
+  UniqueFd fd = openNative(path, flags | O_NONBLOCK);
+  struct stat info{};
+  if (!fd.valid() || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
 // A read-only descriptor of the same open file (not the same path, which may
 // have been replaced meanwhile).
 UniqueFd reopenForReading(int fd) { return openNative("/proc/self/fd/" + std::to_string(fd), O_RDONLY); }
@@ -166,16 +176,15 @@ void RemoveFile(TypedValue* result, int32_t count, TypedValue* args) {
   setBool(result, !path.empty() && unlink(toNativePath(path).c_str()) == 0);
 }
 
-// The whole file as a byte array, read while other cooperating openers may
-// read but not write it. The length is the size at open: devices, pipes and
-// files that do not report a size give nothing.
+// The whole regular file as a byte array, read while other cooperating
+// openers may read but not write it. The length is the size at open.
 void ReadFileBytes(TypedValue* result, int32_t count, TypedValue* args) {
   *result = TypedValue::ofPointer(nullptr, tag::kBytes);
   std::string_view path = textArgument(count, args, 0);
   if (path.empty()) return;
-  UniqueFd fd = openNative(toNativePath(path), O_RDONLY);
+  UniqueFd fd = openRegularFile(toNativePath(path), O_RDONLY);
   struct stat info{};
-  if (!fd.valid() || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (!fd.valid() || fstat(fd.get(), &info) != 0) return;
   if (!acquireShareLocks(fd.get(), {.reads = true, .deniesWriting = true})) return;
   if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > kMaxTextBytes - kArrayHeaderBytes) return;
   std::string bytes;
@@ -192,7 +201,7 @@ void OpenFile(TypedValue* result, int32_t count, TypedValue* args) {
   if (path.empty() || flags < 0 || sharing < kShareAll || sharing > kDenyAll) return;
 
   OpenedFile file;
-  file.fd = openNative(toNativePath(path), flags);
+  file.fd = openRegularFile(toNativePath(path), flags);
   if (!file.fd.valid()) return;
   ShareRequest request = shareRequestOf(flags, sharing);
   int lockFd = file.fd.get();

@@ -1,6 +1,7 @@
 #include "runtime/commands/ini_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,11 +48,18 @@ std::string_view cutToFit(std::string_view text, size_t limit) {
   return text.substr(0, end);
 }
 
+// Reads a regular file whole; anything else (a folder, a device that never
+// ends, a pipe that would block) counts as missing.
 bool readWholeFile(const std::string& nativePath, std::string& content) {
   int fd;
-  do fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+  do fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
+  struct stat info{};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return false;
+  }
   char buffer[8192];
   bool ok = true;
   for (;;) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -91,6 +92,16 @@ TEST_F(FileCommands, OpenModesAndTheirFiles) {
   EXPECT_EQ(TempFolder::read(folder.file("keep")), "old");
   EXPECT_NE(open("keep", num(4)), 0);
   EXPECT_EQ(TempFolder::read(folder.file("keep")), "");
+}
+
+TEST_F(FileCommands, OnlyRegularFilesOpenAndPipesNeverBlock) {
+  ASSERT_EQ(mkfifo(folder.file("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(call(c::ReadFileBytes, {runtimePath("pipe")}).pointer<void>(), nullptr);
+  EXPECT_EQ(open("pipe", num(1)), 0);
+  EXPECT_EQ(open("pipe", num(5)), 0);
+  std::filesystem::create_directory(folder.file("dir"));
+  EXPECT_EQ(open("dir", num(1)), 0);
+  EXPECT_EQ(open("dir", num(6)), 0);
 }
 
 TEST_F(FileCommands, OpenRefusesBadArguments) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/ini_reader.h"
@@ -88,6 +89,14 @@ TEST(IniReader, ValuesAreCutToTheBufferWithoutSplittingACharacter) {
   EXPECT_EQ(readFrom(folder, std::string("a").append(characters(5120))), std::string("a").append(characters(5119)));
   EXPECT_EQ(readFrom(folder, characters(5120)), characters(5119));  // 10238 bytes: the next one would not fit whole
   EXPECT_EQ(rt::ini::readValue("/nonexistent", "s", "k", std::string(10240, 'd')), std::string(10239, 'd'));
+}
+
+TEST(IniReader, PipesAndEndlessDevicesCountAsMissingFiles) {
+  TempFolder folder;
+  ASSERT_EQ(mkfifo(folder.file("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.file("pipe")), "s", "k", "d"), "d");
+  EXPECT_EQ(rt::ini::readValue("/dev/zero", "s", "k", "d"), "d");
+  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.path()), "s", "k", "d"), "d");
 }
 
 TEST(IniReader, SectionNamesEndAtABracketThatIsNotInsideACharacter) {
