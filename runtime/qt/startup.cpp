@@ -42,17 +42,17 @@ struct IdleEntry {
 };
 std::vector<IdleEntry> idleRoutines;  // oldest first
 
-std::unique_ptr<QApplication>& application() {
-  static std::unique_ptr<QApplication> app;
-  return app;
-}
-
+// The application object lives as long as the process. The exit sequence
+// ends the process without running static destructors, and destroying Qt's
+// application object during static destruction would touch Qt globals that
+// are already gone, so it is deliberately never destroyed.
 void ensureApplication() {
   if (QCoreApplication::instance()) return;
   static int argc = 1;
   static char programName[] = "jiaxiao";
   static char* argv[] = {programName, nullptr};
-  application() = std::make_unique<QApplication>(argc, argv);
+  static QApplication* const application = new QApplication(argc, argv);
+  (void)application;
 }
 
 void runIdleRoutines() {
