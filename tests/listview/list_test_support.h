@@ -22,15 +22,22 @@ inline constexpr uint32_t kWindowUnitId = 0x0601001A;
 inline constexpr uint32_t kListId = 0x16011D2E;
 inline constexpr int32_t kColumns = 16;
 
+// The test program's application; deleted when the tests end, while Qt's own
+// globals still exist (list_test_application.cpp).
+inline std::unique_ptr<QApplication>& applicationHolder() {
+  static std::unique_ptr<QApplication> app;
+  return app;
+}
+
 inline QApplication& application() {
   static int argc = 1;
   static char name[] = "listview_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
+  if (!applicationHolder()) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);  // lives until the process ends
-  }();
-  return *app;
+    applicationHolder() = std::make_unique<QApplication>(argc, argv);
+  }
+  return *applicationHolder();
 }
 
 // The student list's template: 16 columns at its place on the page.
