@@ -1,29 +1,12 @@
 #include "runtime/listview/list_rows.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace rt {
 namespace {
 
 constexpr char kSeparator = '\0';
-
-// A cell's byte range inside a row's joined cells; npos when the row holds
-// fewer cells than `column` + 1.
-struct Span {
-  size_t begin = std::string::npos;
-  size_t end = std::string::npos;
-};
-
-Span findCell(const std::string& cells, int32_t column) {
-  size_t begin = 0;
-  for (int32_t c = 0; c < column; ++c) {
-    size_t separator = cells.find(kSeparator, begin);
-    if (separator == std::string::npos) return {};
-    begin = separator + 1;
-  }
-  size_t end = cells.find(kSeparator, begin);
-  return {begin, end == std::string::npos ? cells.size() : end};
-}
 
 // Runtime texts end at their first NUL; a longer view would break the joining.
 std::string_view upToNul(std::string_view text) {
@@ -33,40 +16,64 @@ std::string_view upToNul(std::string_view text) {
 
 }  // namespace
 
+ListRows::Span ListRows::findCell(int32_t row, int32_t column) const {
+  const std::string& cells = rows_[static_cast<size_t>(row)].cells;
+  // Cells are filled and read left to right: start from the cell found last
+  // in this row when it lies to the left.
+  size_t begin = 0;
+  int32_t at = 0;
+  if (cursor_.row == row && cursor_.column <= column) {
+    begin = cursor_.begin;
+    at = cursor_.column;
+  }
+  const char* data = cells.data();
+  for (; at < column; ++at) {
+    const void* separator = std::memchr(data + begin, kSeparator, cells.size() - begin);
+    if (!separator) return {std::string::npos, std::string::npos, at + 1};
+    begin = static_cast<size_t>(static_cast<const char*>(separator) - data) + 1;
+  }
+  cursor_ = {row, column, begin};
+  const void* separator = std::memchr(data + begin, kSeparator, cells.size() - begin);
+  size_t end = separator ? static_cast<size_t>(static_cast<const char*>(separator) - data) : cells.size();
+  return {begin, end, column + 1};
+}
+
 int32_t ListRows::insert(int32_t position, std::string_view mainText, const RowAttributes& attributes) {
   int32_t row = std::clamp(position, 0, rowCount());
   Row fresh;
   fresh.cells.assign(upToNul(mainText));
   fresh.attributes = attributes;
   rows_.insert(rows_.begin() + row, std::move(fresh));
+  cursor_ = {};
   return row;
 }
 
 void ListRows::clear() {
   rows_.clear();
   rows_.shrink_to_fit();
+  cursor_ = {};
 }
 
 std::string_view ListRows::cell(int32_t row, int32_t column) const {
   if (!hasRow(row) || column < 0) return {};
-  const std::string& cells = rows_[static_cast<size_t>(row)].cells;
-  Span span = findCell(cells, column);
+  Span span = findCell(row, column);
   if (span.begin == std::string::npos) return {};
-  return std::string_view(cells).substr(span.begin, span.end - span.begin);
+  return std::string_view(rows_[static_cast<size_t>(row)].cells).substr(span.begin, span.end - span.begin);
 }
 
 void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   if (!hasRow(row) || column < 0) return;
   std::string& cells = rows_[static_cast<size_t>(row)].cells;
   text = upToNul(text);
-  Span span = findCell(cells, column);
+  Span span = findCell(row, column);
   if (span.begin != std::string::npos) {
+    // The cell's start stays where it is, so the cursor stays valid.
     cells.replace(span.begin, span.end - span.begin, text);
     return;
   }
   if (text.empty()) return;  // a cell never set already reads as empty
-  int32_t stored = static_cast<int32_t>(std::count(cells.begin(), cells.end(), kSeparator)) + 1;
-  cells.append(static_cast<size_t>(column - stored + 1), kSeparator);
+  cells.append(static_cast<size_t>(column - span.cellsHeld + 1), kSeparator);
+  cursor_ = {row, column, cells.size()};
   cells.append(text);
 }
 

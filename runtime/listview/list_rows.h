@@ -41,7 +41,25 @@ class ListRows {
     std::string cells;  // cell 0 NUL cell 1 NUL ...; missing trailing cells are empty
     RowAttributes attributes;
   };
+  // Where a cell lies in its row's bytes; begin is npos when the row holds
+  // only `cellsHeld` cells, fewer than the column asked for.
+  struct Span {
+    size_t begin;
+    size_t end;
+    int32_t cellsHeld;
+  };
+  // The start of the cell found last, so that walking a row left to right
+  // costs one step per cell.
+  struct Cursor {
+    int32_t row = -1;
+    int32_t column = 0;
+    size_t begin = 0;
+  };
+
+  Span findCell(int32_t row, int32_t column) const;
+
   std::vector<Row> rows_;
+  mutable Cursor cursor_;
 };
 
 }  // namespace rt
