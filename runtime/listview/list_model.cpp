@@ -110,7 +110,9 @@ void ListModel::schedulePublish() {
 }
 
 void ListModel::publish() {
-  if (!hasPendingChanges()) return;
+  // A view that handles an event while being told is up to date already.
+  if (publishing_ || !hasPendingChanges()) return;
+  publishing_ = true;
   if (announcedRows_ < rows_.rowCount()) {
     beginInsertRows(QModelIndex(), announcedRows_, rows_.rowCount() - 1);
     announcedRows_ = rows_.rowCount();
@@ -123,6 +125,7 @@ void ListModel::publish() {
     dirtyFirstRow_ = dirtyLastRow_ = -1;
     if (topLeft.isValid() && bottomRight.isValid()) emit dataChanged(topLeft, bottomRight, {Qt::DisplayRole});
   }
+  publishing_ = false;
 }
 
 }  // namespace rt

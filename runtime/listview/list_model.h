@@ -53,6 +53,7 @@ class ListModel : public QAbstractTableModel {
   // The rectangle of announced cells changed since the last publication.
   int32_t dirtyFirstRow_ = -1, dirtyLastRow_ = -1, dirtyFirstColumn_ = 0, dirtyLastColumn_ = 0;
   bool publishScheduled_ = false;
+  bool publishing_ = false;
 };
 
 }  // namespace rt
