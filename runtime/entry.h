@@ -51,7 +51,7 @@ using ExitRoutine = void (*)(int32_t index);
 
 // The thirteen entry operations, in slot order.
 struct EntryTable {
-  [[noreturn]] void (*ReportError)(int32_t code, int32_t positionA, int32_t positionB);
+  void (*ReportError)(int32_t code, int32_t positionA, int32_t positionB);
   void* (*CallDllCommand)(int32_t index);  // resolves and returns the function address
   TypedValue (*CallLibraryCommand)(int32_t libraryIndex, CommandFn command, int32_t count, TypedValue* args);
   TypedValue (*CallCommand)(CommandFn command, int32_t count, TypedValue* args);
@@ -61,7 +61,7 @@ struct EntryTable {
   void* (*Allocate)(int32_t bytes);
   void* (*Reallocate)(void* block, int32_t bytes);
   void (*Free)(void* block);
-  [[noreturn]] void (*ExitProgram)(int32_t code);
+  void (*ExitProgram)(int32_t code);
   void (*RunMessageLoop)();
   void (*LoadStartWindow)(uint32_t windowId);
   intptr_t (*Service)(int32_t number, intptr_t argument);

@@ -1,5 +1,7 @@
 #include "runtime/heap.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +109,7 @@ const char* internUtf8(std::string_view utf8) {
 
 char* newText(std::string_view bytes) {
   if (bytes.empty()) return nullptr;
+  if (bytes.size() >= static_cast<size_t>(INT32_MAX)) allocationFailed(static_cast<int64_t>(bytes.size()) + 1);
   auto* p = static_cast<char*>(Allocate(static_cast<int32_t>(bytes.size() + 1)));
   std::memcpy(p, bytes.data(), bytes.size());
   p[bytes.size()] = '\0';
