@@ -14,6 +14,10 @@ constexpr const char* kDurabilitySettings = "PRAGMA journal_mode=DELETE; PRAGMA 
 // decrypt the file again (the engine's default holds 2 MiB).
 constexpr const char* kCacheSettings = "PRAGMA cache_size=-65536;";
 
+// How long the first read waits for a lock that another process (the
+// administrator's sqlcipher client, say) holds for a moment.
+constexpr int kOpenLockWaitMs = 5000;
+
 // The first read: fails with "file is encrypted or is not a database" when the
 // key does not fit or the file is something else.
 constexpr const char* kFirstRead = "SELECT count(*) FROM sqlite_master";
@@ -57,6 +61,7 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
     setError(error, raw, "");
     return nullptr;
   }
+  sqlite3_busy_timeout(raw, kOpenLockWaitMs);
   if (!runScript(raw, kFirstRead, error)) return nullptr;
   if (mode == OpenMode::kExistingOnly && pageCount(raw) <= 0) {
     if (error) *error = "file is encrypted or is not a database";
