@@ -35,9 +35,9 @@ std::vector<std::string> makeCells(int32_t rows) {
     std::string number = std::to_string(row + 1);
     char id[24];
     std::snprintf(id, sizeof id, "130102199001%06d", row % 1000000);
-    const std::string rowCells[kColumns] = {number, name + number, sex, nation, date, address, id,
-                                            "1380000" + number, "C1", date, coach, "13900000000", plate, coach,
-                                            "13700000000", plate};
+    const std::string rowCells[kColumns] = {
+        number, name + number, sex,           nation, date,  address,       id,   "1380000" + number, "C1",
+        date,   coach,         "13900000000", plate,  coach, "13700000000", plate};
     for (const std::string& cell : rowCells) cells.push_back(cell);
   }
   return cells;

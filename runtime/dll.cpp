@@ -26,8 +26,8 @@ namespace rt {
 namespace {
 
 // The order in which an empty library name is tried.
-constexpr std::array<std::string_view, 6> kSystemLibraryOrder = {"Kernel32.dll", "Gdi32.dll",    "User32.dll",
-                                                                 "Advapi32.dll", "Mpr.dll", "Shell32.dll"};
+constexpr std::array<std::string_view, 6> kSystemLibraryOrder = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
+                                                                 "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
 constexpr std::array<std::string_view, 6> kSystemLibraryStems = {"kernel32", "user32", "gdi32",
                                                                  "advapi32", "mpr",    "shell32"};
 constexpr std::string_view kDllSuffix = ".dll";

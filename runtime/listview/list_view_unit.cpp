@@ -28,8 +28,7 @@ ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(kDefaultSingleSelection ? QAbstractItemView::SingleSelection
-                                           : QAbstractItemView::ExtendedSelection);
+  setSelectionMode(kDefaultSingleSelection ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setStretchLastSection(false);
   header()->setSectionsMovable(false);
@@ -120,8 +119,7 @@ void ListViewUnit::writeSelectedRow(int32_t row) {
     return;
   }
   if (row >= listModel.rowCount()) return;  // no such row: the selection stays as it is
-  selection->setCurrentIndex(listModel.index(row, 0),
-                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  selection->setCurrentIndex(listModel.index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void ListViewUnit::clearRows() {

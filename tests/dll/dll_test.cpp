@@ -1,3 +1,5 @@
+#include "runtime/dll.h"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "runtime/desktop.h"
-#include "runtime/dll.h"
 #include "runtime/dll_search.h"
 #include "runtime/encoding.h"
 #include "runtime/error.h"
@@ -31,8 +32,7 @@ class BeepRecorder : public rt::Desktop {
   bool fileDialog(const rt::FileDialogRequest&, std::string&) override { return false; }
   int32_t popupMenu(const std::vector<rt::PopupEntry>&, int32_t, int32_t) override { return 0; }
   void cursorPosition(int32_t& x, int32_t& y) override { x = y = 0; }
-  void shellExecute(const std::string&, const std::string&, const std::string&, const std::string&,
-                    int32_t) override {}
+  void shellExecute(const std::string&, const std::string&, const std::string&, const std::string&, int32_t) override {}
   void beep(uint32_t frequency, uint32_t durationMs) override { beeps.push_back({frequency, durationMs}); }
 
   std::vector<std::pair<uint32_t, uint32_t>> beeps;
@@ -75,8 +75,8 @@ class DllTest : public ::testing::Test {
 TEST_F(DllTest, DllNameTriesTheStemBeforeTheLibPrefixedForm) {
   rt::setDllSearchFolders(kLibraryDir, "");
   useTable({{"jxtest.dll", "WhichFile"}, {"jxother.DLL", "WhichFile"}, {"libjxtest.so", "AddNumbers"}});
-  EXPECT_EQ(resolve<IntFunction>(0)(), 1);  // jxtest.so, found before libjxtest.so
-  EXPECT_EQ(resolve<IntFunction>(1)(), 3);  // only libjxother.so exists
+  EXPECT_EQ(resolve<IntFunction>(0)(), 1);        // jxtest.so, found before libjxtest.so
+  EXPECT_EQ(resolve<IntFunction>(1)(), 3);        // only libjxother.so exists
   EXPECT_EQ(resolve<AddFunction>(2)(40, 2), 42);  // a name without ".dll" is used as it is
 }
 

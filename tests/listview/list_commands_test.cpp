@@ -60,8 +60,8 @@ TEST_F(ListCommandsTest, InsertKeepsTheRowAttributes) {
   EXPECT_EQ(rows.attributes(1).itemData, 77);
   EXPECT_EQ(list.get(1), "main");
 
-  EXPECT_EQ(rows.attributes(2).image, -1);   // below -1 means no image
-  EXPECT_EQ(rows.attributes(2).indent, 0);   // negative indents are 0
+  EXPECT_EQ(rows.attributes(2).image, -1);  // below -1 means no image
+  EXPECT_EQ(rows.attributes(2).indent, 0);  // negative indents are 0
   EXPECT_EQ(rows.attributes(2).itemData, -9);
 }
 

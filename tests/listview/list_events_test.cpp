@@ -60,7 +60,8 @@ class ListEventsTest : public ::testing::Test {
 
     ListCommands commands;
     for (int32_t row = 0; row < 5; ++row) commands.set(commands.insert(), integer(0), text(std::to_string(row)));
-    view = dynamic_cast<rt::ListWidget*>(static_cast<rt::ScreenUnit*>(rt::findUnitObject(kWindowId, kListId))->widget());
+    view =
+        dynamic_cast<rt::ListWidget*>(static_cast<rt::ScreenUnit*>(rt::findUnitObject(kWindowId, kListId))->widget());
     ASSERT_NE(view, nullptr);
   }
   void TearDown() override {

@@ -1,10 +1,10 @@
+#include "runtime/listview/list_rows.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
-
-#include "runtime/listview/list_rows.h"
 
 namespace {
 
