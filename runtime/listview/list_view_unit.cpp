@@ -12,7 +12,7 @@
 namespace rt {
 namespace {
 
-// Lists are created with single selection; the templates of this program all store it.
+// A list built without a template gets the style every template of this program stores.
 constexpr bool kDefaultSingleSelection = true;
 constexpr int32_t kNoRow = -1;
 
@@ -28,7 +28,8 @@ ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(kDefaultSingleSelection ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+  bool single = context.tpl ? context.tpl->singleSelection : kDefaultSingleSelection;
+  setSelectionMode(single ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setStretchLastSection(false);
   header()->setSectionsMovable(false);
@@ -78,7 +79,9 @@ void ListWidget::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 ListViewUnit::ListViewUnit(const UnitContext& context, QWidget* parent)
-    : ScreenUnit(context), view_(new ListWidget(context, parent)) {}
+    : ScreenUnit(context),
+      view_(new ListWidget(context, parent)),
+      storedSelectedRow_(context.tpl ? std::max(context.tpl->selectedRow, kNoRow) : kNoRow) {}
 
 QWidget* ListViewUnit::widget() const {
   if (view_) view_->listModel().publish();

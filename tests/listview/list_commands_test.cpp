@@ -148,7 +148,7 @@ TEST_F(ListCommandsTest, WithoutSingleSelectionAWriteOnlyStoresTheRow) {
   appendRows(3);
   rt::TypedValue flag;
   ASSERT_TRUE(standalone.unit().readProperty(rt::prop::kListSingleSelection, flag));
-  EXPECT_TRUE(flag.asBool());  // lists start with single selection
+  EXPECT_TRUE(flag.asBool());  // as the template stores it
 
   standalone.unit().writeProperty(rt::prop::kListSingleSelection, rt::TypedValue::ofBool(false));
   writeSelectedRow(1);
@@ -168,6 +168,21 @@ TEST_F(ListCommandsTest, CommandsOnAMissingListAreFatal) {
   ListCommands notAList(kWindowId, 0x16011D2A);
   EXPECT_EXIT(notAList.insert(), ::testing::ExitedWithCode(255), "指定窗口或窗口组件不存在或尚未载入");
   rt::unregisterUnitObject(kWindowId, 0x16011D2A);
+}
+
+TEST(ListSelectionStyleTest, ATemplateWithoutSingleSelectionOnlyStoresTheRow) {
+  rt::UnitTemplate tpl = studentListTemplate();
+  tpl.singleSelection = false;
+  StandaloneList standalone(tpl);
+  ListCommands list;
+  list.insert();
+  list.insert();
+  rt::TypedValue out;
+  ASSERT_TRUE(standalone.unit().readProperty(rt::prop::kListSingleSelection, out));
+  EXPECT_FALSE(out.asBool());
+  standalone.unit().writeProperty(rt::prop::kListSelectedRow, integer(1));
+  standalone.unit().readProperty(rt::prop::kListSelectedRow, out);
+  EXPECT_EQ(out.asInt(), -1);
 }
 
 }  // namespace

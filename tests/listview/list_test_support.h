@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/command_ids.h"
@@ -50,6 +51,7 @@ inline rt::UnitTemplate studentListTemplate() {
   tpl.width = 1288;
   tpl.height = 488;
   tpl.flags = rt::kUnitVisible | rt::kUnitTabStop;
+  tpl.singleSelection = true;
   for (int32_t c = 0; c < kColumns; ++c) tpl.columns.push_back({-1, 0, 60 + c, "column " + std::to_string(c)});
   return tpl;
 }
@@ -97,7 +99,8 @@ class ListCommands {
 // A list unit on a parent widget, registered so that the commands find it.
 class StandaloneList {
  public:
-  StandaloneList() : tpl_(studentListTemplate()), parent_((application(), std::make_unique<QWidget>())) {
+  explicit StandaloneList(rt::UnitTemplate tpl = studentListTemplate())
+      : tpl_(std::move(tpl)), parent_((application(), std::make_unique<QWidget>())) {
     parent_->resize(1300, 660);
     unit_ = rt::createListViewUnit({kWindowId, kListId, &tpl_}, parent_.get());
     rt::registerUnitObject(kWindowId, kListId, unit_.get());
