@@ -82,6 +82,7 @@ void runDateQuery() {
     showMessage("请选择科目和时间！"_gb, kMessageErrorIcon, "考试查询失败"_gb);
     return;
   }
+  // Only the query of subject one names itself in the title.
   if (subject->index == 0) writeText(ui::主窗口, rt::prop::kWindowTitle, "按考试日期查找"_gb);
 
   const Unit& bookings = subject->recordSet;
