@@ -99,12 +99,4 @@ TEST_F(BookingTest, CountIsMinusOneWhenTheCountingQueryCannotRun) {
   EXPECT_TRUE(messages().empty());
 }
 
-TEST_F(BookingTest, ExamListPageKeepsTheBookingsOfThisRun) {
-  insertBooking("one", kA[kIdentity], "2020年1月1日");
-  selectAndBook(desktop(), 0, "一");
-  showPage(kExamListPage);
-  EXPECT_EQ(windowTitle(), "查看考试名单");
-  EXPECT_EQ(examList(), (Rows{examListRow(1, kA, "一", "岚舟", 2)}));
-}
-
 }  // namespace

@@ -19,7 +19,6 @@ using Rows = std::vector<Row>;
 
 inline constexpr int kStudentPage = 0;
 inline constexpr int kExamDetailPage = 1;
-inline constexpr int kExamListPage = 2;
 
 inline const std::string kSubjectTables[] = {"one", "two", "three", "four"};
 
