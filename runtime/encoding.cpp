@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace rt {
 namespace {
@@ -50,23 +52,215 @@ std::string convert(const char* to, const char* from, const char* in, size_t inB
   return out;
 }
 
+// ---------------------------------------------------------------------------
+// The fast path. Opening a converter costs far more than converting a cell
+// of a list, and a registry converts millions of cells. Texts made of ASCII
+// and two-byte GB18030 characters (every name, address and date of this
+// program) are converted through two tables instead. The tables are filled
+// once from iconv itself, and only pairs that convert both ways are kept, so
+// the fast path answers exactly what iconv answers; any other text (four-byte
+// characters, invalid bytes) goes to iconv whole.
+
+constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE, kTrailGap = 0x7F;
+constexpr unsigned kTrailSpan = kTrailLast - kTrailFirst + 1;
+constexpr char32_t kAsciiEnd = 0x80;
+constexpr char32_t kBmpEnd = 0x10000;
+constexpr char32_t kSurrogateFirst = 0xD800, kSurrogateLast = 0xDFFF;
+
+bool isTrail(unsigned byte) { return byte >= kTrailFirst && byte <= kTrailLast && byte != kTrailGap; }
+size_t pairIndex(unsigned lead, unsigned trail) { return (lead - kLeadFirst) * kTrailSpan + (trail - kTrailFirst); }
+
+class PairTables {
+ public:
+  PairTables() : toUnicode_((kLeadLast - kLeadFirst + 1) * kTrailSpan, 0), fromUnicode_(kBmpEnd, 0) {
+    iconv_t decode = iconv_open("UTF-32LE", "GB18030");
+    iconv_t encode = iconv_open("GB18030", "UTF-32LE");
+    if (decode != reinterpret_cast<iconv_t>(-1) && encode != reinterpret_cast<iconv_t>(-1)) fill(decode, encode);
+    if (decode != reinterpret_cast<iconv_t>(-1)) iconv_close(decode);
+    if (encode != reinterpret_cast<iconv_t>(-1)) iconv_close(encode);
+  }
+
+  // 0 when the pair is not on the fast path.
+  char32_t toUnicode(unsigned lead, unsigned trail) const { return toUnicode_[pairIndex(lead, trail)]; }
+  // The pair as (lead << 8 | trail); 0 when the character is not on the fast path.
+  uint16_t fromUnicode(char32_t c) const { return c < kBmpEnd ? fromUnicode_[c] : 0; }
+
+ private:
+  static size_t run(iconv_t cd, const void* in, size_t inBytes, void* out, size_t outBytes) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = static_cast<char*>(const_cast<void*>(in));
+    char* dst = static_cast<char*>(out);
+    size_t dstLeft = outBytes;
+    if (iconv(cd, &src, &inBytes, &dst, &dstLeft) == static_cast<size_t>(-1) || inBytes != 0) return 0;
+    return outBytes - dstLeft;
+  }
+
+  void fill(iconv_t decode, iconv_t encode) {
+    for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+      for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
+        if (!isTrail(trail)) continue;
+        const unsigned char pair[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+        char32_t c = 0;
+        if (run(decode, pair, sizeof pair, &c, sizeof c) != sizeof c || c < kAsciiEnd) continue;
+        unsigned char back[8];
+        if (run(encode, &c, sizeof c, back, sizeof back) != sizeof pair || std::memcmp(back, pair, sizeof pair) != 0)
+          continue;  // does not come back as the same pair: iconv decides
+        toUnicode_[pairIndex(lead, trail)] = c;
+        if (c < kBmpEnd) fromUnicode_[c] = static_cast<uint16_t>(lead << 8 | trail);
+      }
+    }
+  }
+
+  std::vector<char32_t> toUnicode_;
+  std::vector<uint16_t> fromUnicode_;
+};
+
+const PairTables& pairTables() {
+  static const PairTables tables;
+  return tables;
+}
+
+// Calls emit(character) for each character; false (part of the text may
+// have been emitted) when the text needs iconv.
+template <typename Emit>
+bool decodeGbFast(std::string_view gb, Emit&& emit) {
+  const PairTables* tables = nullptr;
+  for (size_t i = 0; i < gb.size();) {
+    auto byte = static_cast<unsigned char>(gb[i]);
+    if (byte < kAsciiEnd) {
+      emit(static_cast<char32_t>(byte));
+      ++i;
+      continue;
+    }
+    if (byte < kLeadFirst || byte > kLeadLast || i + 1 >= gb.size()) return false;
+    auto trail = static_cast<unsigned char>(gb[i + 1]);
+    if (!isTrail(trail)) return false;
+    if (!tables) tables = &pairTables();
+    char32_t c = tables->toUnicode(byte, trail);
+    if (c == 0) return false;
+    emit(c);
+    i += 2;
+  }
+  return true;
+}
+
+// Appends the GB18030 bytes of a character; false when it needs iconv.
+bool encodeGbFast(char32_t c, std::string& out, const PairTables*& tables) {
+  if (c < kAsciiEnd) {
+    out += static_cast<char>(c);
+    return true;
+  }
+  if (!tables) tables = &pairTables();
+  uint16_t pair = tables->fromUnicode(c);
+  if (pair == 0) return false;
+  out += static_cast<char>(pair >> 8);
+  out += static_cast<char>(pair & 0xFF);
+  return true;
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+constexpr char32_t kNotFast = 0xFFFFFFFF;
+
+// The next character of well-formed UTF-8 in the basic plane (shortest
+// form, no surrogates); kNotFast for anything else, which iconv then handles.
+char32_t nextUtf8(std::string_view text, size_t& i) {
+  auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  auto continuation = [&](size_t k) { return k < text.size() && (at(k) & 0xC0) == 0x80; };
+  unsigned char first = at(i);
+  if (first < 0x80) {
+    ++i;
+    return first;
+  }
+  if (first >= 0xC2 && first <= 0xDF && continuation(i + 1)) {
+    char32_t c = (first & 0x1Fu) << 6 | (at(i + 1) & 0x3Fu);
+    i += 2;
+    return c;
+  }
+  if (first >= 0xE0 && first <= 0xEF && continuation(i + 1) && continuation(i + 2)) {
+    char32_t c = (first & 0x0Fu) << 12 | (at(i + 1) & 0x3Fu) << 6 | (at(i + 2) & 0x3Fu);
+    if (c < 0x800 || (c >= kSurrogateFirst && c <= kSurrogateLast)) return kNotFast;
+    i += 3;
+    return c;
+  }
+  return kNotFast;
+}
+
+bool isAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= kAsciiEnd) return false;
+  return true;
+}
+
 }  // namespace
 
 std::string gbToUtf8(std::string_view gb) {
+  if (isAscii(gb)) return std::string(gb);
+  std::string out;
+  out.reserve(gb.size() * 3 / 2 + 1);
+  if (decodeGbFast(gb, [&out](char32_t c) { appendUtf8(c, out); })) return out;
   return convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
 }
 
-std::string utf8ToGb(std::string_view utf8) { return convert("GB18030", "UTF-8", utf8.data(), utf8.size(), "?", 1); }
+std::string utf8ToGb(std::string_view utf8) {
+  if (isAscii(utf8)) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  const PairTables* tables = nullptr;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    char32_t c = nextUtf8(utf8, i);
+    if (c == kNotFast || !encodeGbFast(c, out, tables))
+      return convert("GB18030", "UTF-8", utf8.data(), utf8.size(), "?", 1);
+  }
+  return out;
+}
 
 std::u16string gbToUtf16(std::string_view gb) {
+  std::u16string out;
+  out.reserve(gb.size());
+  bool fast = decodeGbFast(gb, [&out](char32_t c) {
+    if (c < kBmpEnd) {
+      out += static_cast<char16_t>(c);
+    } else {
+      c -= kBmpEnd;
+      out += static_cast<char16_t>(kSurrogateFirst + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    }
+  });
+  if (fast) return out;
   std::string bytes = convert("UTF-16LE", "GB18030", gb.data(), gb.size(), std::string("\xFD\xFF", 2), 1);
-  std::u16string out(bytes.size() / 2, u'\0');
+  out.assign(bytes.size() / 2, u'\0');
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
   return out;
 }
 
 std::string utf16ToGb(std::u16string_view u16) {
-  return convert("GB18030", "UTF-16LE", reinterpret_cast<const char*>(u16.data()), u16.size() * 2, "?", 2);
+  std::string out;
+  out.reserve(u16.size() * 2);
+  const PairTables* tables = nullptr;
+  for (char16_t unit : u16) {
+    if ((unit >= kSurrogateFirst && unit <= kSurrogateLast) || !encodeGbFast(unit, out, tables))
+      return convert("GB18030", "UTF-16LE", reinterpret_cast<const char*>(u16.data()), u16.size() * 2, "?", 2);
+  }
+  return out;
 }
 
 std::string toNativePath(std::string_view gbPath) {

@@ -1,6 +1,7 @@
 // Conversions between the runtime's GB18030 texts and the encodings used at
 // the edges (UTF-8 for Qt, SQLite, file names and xlsx; UTF-16 for automation
-// names and the card reader). iconv does the work; these are thin wrappers.
+// names and the card reader). iconv does the work; the common characters go
+// through tables made from iconv's own answers.
 #pragma once
 
 #include <string>
