@@ -238,17 +238,4 @@ TEST_F(ChangeTest, AFailedDeleteKeepsTheLearnersBookingsToo) {
   EXPECT_EQ(textOf(ui::编辑框1), "张三");  // the form stays
 }
 
-TEST_F(ChangeTest, EveryChangeOfARunLandsInTheLogInOrder) {
-  startProgram();
-  clickRow(0);
-  typeInto(ui::编辑框3, "13000000001");
-  click(ui::修改);
-  clickRow(0);
-  chooseMenu("学员管理", "删除学员");
-  std::vector<LogEntry> log = logEntries(readFileBytes("log.log"));
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[0].body.substr(0, 14), "\r\n修改学员");
-  EXPECT_EQ(log[1].body, "\r\n删除学员\r\n" + oldValues(threeStudents()[1]));
-}
-
 }  // namespace
