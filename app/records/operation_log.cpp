@@ -1,7 +1,5 @@
 #include "app/records/operation_log.h"
 
-#include <string>
-
 #include "app/handler_table.h"
 #include "app/records/support.h"
 #include "app/state.h"
@@ -15,8 +13,9 @@ namespace cmd = rt::cmd;
 namespace {
 
 const char* const kLogFileName = "log.log";
-const char* const kSeparatorLine = "*********************************************\r\n";
-static_assert(std::char_traits<char>::length("*********************************************") == 45);
+// 45 asterisks and a line break open every entry.
+constexpr char kSeparatorLine[] = "*********************************************\r\n";
+static_assert(sizeof kSeparatorLine - 1 == 45 + 2);
 
 // OpenFile modes and sharing: read and write an existing file only; others
 // may read and write meanwhile.

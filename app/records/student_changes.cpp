@@ -51,8 +51,8 @@ Text oldValuesText() {
 }
 
 Text newValuesText() {
-  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
-                                 ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7},
+  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3, ui::组合框4,
+                       ui::组合框5, ui::组合框6, ui::组合框7},
                       [](const ui::Unit& field) { return fieldText(field); });
 }
 
@@ -135,7 +135,8 @@ void registerStudent() {
     return;
   }
   fillStudentList();
-  appendLogEntry(TextConcat(kLineBreak, "添加学员"_gb, fieldText(ui::编辑框1), kValueSeparator, fieldText(ui::编辑框2)).c_str());
+  Text entry = TextConcat(kLineBreak, "添加学员"_gb, fieldText(ui::编辑框1), kValueSeparator, fieldText(ui::编辑框2));
+  appendLogEntry(entry.c_str());
   emptyForm();
   showMessage("添加记录成功！"_gb, kMessagePlain, "添加学员成功"_gb);
   // The students before the insert come first, so the new one is row `passed`.
