@@ -1,5 +1,6 @@
 #include "runtime/library.h"
 
+#include <array>
 #include <unordered_map>
 
 #include "runtime/error.h"
@@ -7,10 +8,36 @@
 namespace rt {
 namespace {
 
+// Commands look the same few units up again and again (a list fill
+// alternates between the list and its record set, once per cell): the units
+// found last are remembered, and any change of the table forgets them.
+class RecentUnits {
+ public:
+  UnitObject* find(uint64_t key) const {
+    for (const Entry& entry : entries_)
+      if (entry.key == key) return entry.object;
+    return nullptr;
+  }
+  void remember(uint64_t key, UnitObject* object) {
+    entries_[next_] = {key, object};
+    next_ = (next_ + 1) % entries_.size();
+  }
+  void forget() { entries_ = {}; }
+
+ private:
+  struct Entry {
+    uint64_t key = 0;  // no unit has window id 0 and unit id 0
+    UnitObject* object = nullptr;
+  };
+  std::array<Entry, 4> entries_{};
+  size_t next_ = 0;
+};
+
 struct Registry {
   std::vector<const Library*> libraries;  // index = number - 1
   std::unordered_map<uint32_t, const UnitKind*> kinds;
   std::unordered_map<uint64_t, UnitObject*> units;
+  RecentUnits recent;
 };
 Registry& registry() {
   static Registry r;
@@ -57,15 +84,25 @@ CommandFn findCommand(int32_t libraryNumber, int32_t commandNumber) {
 }
 
 void registerUnitObject(uint32_t windowId, uint32_t unitId, UnitObject* object) {
-  registry().units[unitKey(windowId, unitId)] = object;
+  auto& r = registry();
+  r.recent.forget();
+  r.units[unitKey(windowId, unitId)] = object;
 }
 
-void unregisterUnitObject(uint32_t windowId, uint32_t unitId) { registry().units.erase(unitKey(windowId, unitId)); }
+void unregisterUnitObject(uint32_t windowId, uint32_t unitId) {
+  auto& r = registry();
+  r.recent.forget();
+  r.units.erase(unitKey(windowId, unitId));
+}
 
 UnitObject* findUnitObject(uint32_t windowId, uint32_t unitId) {
-  auto& units = registry().units;
-  auto it = units.find(unitKey(windowId, unitId));
-  return it == units.end() ? nullptr : it->second;
+  auto& r = registry();
+  uint64_t key = unitKey(windowId, unitId);
+  if (UnitObject* object = r.recent.find(key)) return object;
+  auto it = r.units.find(key);
+  if (it == r.units.end() || !it->second) return nullptr;
+  r.recent.remember(key, it->second);
+  return it->second;
 }
 
 UnitObject& requireUnitObject(uint32_t windowId, uint32_t unitId) {
