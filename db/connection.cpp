@@ -1,5 +1,6 @@
 #include "db/connection.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "db/connection_text.h"
@@ -8,6 +9,11 @@
 
 namespace db {
 namespace {
+
+// Like searches on a table that the engine answers at one state of the
+// database before the whole table is fetched and kept: fetching it costs
+// about as much as a few searches.
+constexpr int32_t kSearchesBeforeKeeping = 2;
 
 // The deadline is checked every this many engine steps.
 constexpr int kProgressInterval = 1000;
@@ -36,6 +42,8 @@ bool Connection::openAccess(std::string_view pathGb, std::string_view passwordGb
 bool Connection::open(std::string_view connectionTextGb) {
   if (!connectionTextGb.empty()) connectionText_ = connectionTextGb;
   if (connectionText_.empty()) return false;
+  forgetKeptTables();
+  dataVersion_.reset();
   database_.reset();
   auto source = parseConnectionText(connectionText_);
   if (!source) return false;
@@ -85,6 +93,7 @@ bool Connection::executeSql(std::string_view statementGb, std::optional<int32_t>
   const int32_t saved = commandTimeout_;
   if (timeoutSeconds) commandTimeout_ = *timeoutSeconds;
   bool done = false;
+  forgetKeptTables();
   {
     TimeLimit limit(*this);
     if (StatementHandle statement = prepareSingle(toUtf8(statementGb))) {
@@ -99,6 +108,7 @@ bool Connection::executeSql(std::string_view statementGb, std::optional<int32_t>
 }
 
 bool Connection::runControl(const char* sqlUtf8) {
+  forgetKeptTables();
   TimeLimit limit(*this);
   return runScript(database_.get(), sqlUtf8);
 }
@@ -118,6 +128,103 @@ bool Connection::commitTransaction() {
 bool Connection::rollbackTransaction() {
   if (!database_ || sqlite3_get_autocommit(database_.get())) return false;
   return runControl("ROLLBACK");
+}
+
+// ------------------------------------------------------------ kept tables
+
+void Connection::forgetKeptTables() {
+  ++statementsRun_;
+  keptTables_.forget();
+  likeChecked_.reset();
+}
+
+std::optional<DataStamp> Connection::readStamp() {
+  if (!database_ || !sqlite3_get_autocommit(database_.get())) return std::nullopt;
+  if (!dataVersion_) dataVersion_ = prepareSingle("PRAGMA data_version");
+  if (!dataVersion_) return std::nullopt;
+  sqlite3_stmt* statement = dataVersion_.get();
+  sqlite3_reset(statement);
+  std::optional<DataStamp> stamp;
+  if (sqlite3_step(statement) == SQLITE_ROW)
+    stamp = DataStamp{statementsRun_, sqlite3_total_changes(database_.get()), sqlite3_column_int64(statement, 0)};
+  sqlite3_reset(statement);
+  return stamp;
+}
+
+bool Connection::isPlainScan(std::string_view sqlUtf8) {
+  StatementHandle plan = prepareSingle("EXPLAIN QUERY PLAN " + std::string(sqlUtf8));
+  if (!plan) return false;
+  constexpr int kDetailColumn = 3;
+  int steps = 0;
+  bool plain = false;
+  while (sqlite3_step(plan.get()) == SQLITE_ROW) {
+    const auto* detail = reinterpret_cast<const char*>(sqlite3_column_text(plan.get(), kDetailColumn));
+    std::string_view text = detail ? detail : "";
+    plain = ++steps == 1 && text.starts_with("SCAN ") && text.find("INDEX") == std::string_view::npos &&
+            text.find("VIRTUAL") == std::string_view::npos;
+  }
+  return plain && steps == 1;
+}
+
+bool Connection::likeIsDefault(const DataStamp& stamp) {
+  if (likeChecked_ && likeChecked_->first == stamp) return likeChecked_->second;
+  // ASCII letters match without case, other letters only exactly, '_' one character.
+  StatementHandle probe = prepareSingle("SELECT 'aXb' LIKE '%x%', 'ä' LIKE 'Ä', '张x' LIKE '_X'");
+  bool isDefault = probe && sqlite3_step(probe.get()) == SQLITE_ROW && sqlite3_column_int(probe.get(), 0) == 1 &&
+                   sqlite3_column_int(probe.get(), 1) == 0 && sqlite3_column_int(probe.get(), 2) == 1;
+  likeChecked_ = {stamp, isDefault};
+  return isDefault;
+}
+
+std::shared_ptr<const Snapshot> Connection::keptRows(std::string_view sqlUtf8) {
+  auto query = parseTableQuery(sqlUtf8);
+  if (!query) return nullptr;
+  auto stamp = readStamp();
+  if (!stamp) return nullptr;
+  TableCache::Entry* entry = keptTables_.find(query->table, *stamp);
+  if (!entry && query->like && keptTables_.countSearchWithoutEntry(query->table, *stamp) > kSearchesBeforeKeeping)
+    entry = fetchWholeTable(query->table, *stamp);
+  if (!entry) return nullptr;
+  if (!query->like) return entry->rows;
+  int32_t column = entry->rows->findColumn(query->column);
+  if (column < 0) return nullptr;
+  // A pattern the engine would refuse as too long is left to the engine.
+  auto patternLimit = static_cast<size_t>(sqlite3_limit(database_.get(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1));
+  if (query->value.size() + 2 > patternLimit) return nullptr;
+  int8_t& answerable = entry->likeAnswerable[static_cast<size_t>(column)];
+  if (answerable < 0)
+    answerable = likeIsDefault(*stamp) && isPlainScan(sqlUtf8) && isPlainTextColumn(*entry->rows, column) ? 1 : 0;
+  if (!answerable) return nullptr;
+  return std::make_shared<const Snapshot>(rowsContaining(*entry->rows, column, query->value));
+}
+
+TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const DataStamp& stamp) {
+  std::string sql = "SELECT * FROM \"";
+  for (char c : table) {
+    if (c == '"') sql += '"';
+    sql += c;
+  }
+  sql += '"';
+  StatementHandle statement = prepareSingle(sql);
+  if (!statement) return nullptr;
+  auto rows = std::make_shared<Snapshot>();
+  if (!rows->fetch(statement.get())) return nullptr;
+  keepRows(sql, stamp, std::move(rows));
+  return keptTables_.find(table, stamp);
+}
+
+void Connection::keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows) {
+  auto query = parseTableQuery(sqlUtf8);
+  if (!query || query->like) return;
+  auto stamp = readStamp();
+  if (!stamp || !(*stamp == before)) return;
+  keptTables_.keep(query->table, before, std::move(rows));
+  // Like searches are answered from these rows only when both run as the
+  // same plain scan of the table, in the table's own order.
+  if (!isPlainScan(sqlUtf8)) {
+    TableCache::Entry* entry = keptTables_.find(query->table, before);
+    if (entry) std::fill(entry->likeAnswerable.begin(), entry->likeAnswerable.end(), 0);
+  }
 }
 
 }  // namespace db

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "db/sqlite.h"
+#include "db/table_cache.h"
 #include "runtime/library.h"
 
 namespace db {
@@ -57,14 +58,38 @@ class Connection : public rt::UnitObject {
   // statement, more than one, or one the engine rejects. Nothing runs.
   StatementHandle prepareSingle(std::string_view sqlUtf8);
 
+  // Reads answered from kept tables (table_cache.h). The rows of a statement
+  // when they can be given from memory; null when the engine must answer.
+  std::shared_ptr<const Snapshot> keptRows(std::string_view sqlUtf8);
+  // The state of the database now; nothing inside a transaction or when it
+  // cannot be told.
+  std::optional<DataStamp> readStamp();
+  // Keeps the rows of a plain select of a whole table, read at `before`,
+  // when the database is still in that state.
+  void keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows);
+
  private:
   static int onProgress(void* self);
   bool runControl(const char* sqlUtf8);
+  // Every statement may change what the kept tables hold.
+  void forgetKeptTables();
+  // Whether the engine runs the statement as a plain scan of one table.
+  bool isPlainScan(std::string_view sqlUtf8);
+  // Fetches and keeps "SELECT * FROM <table>"; the entry, or null.
+  TableCache::Entry* fetchWholeTable(const std::string& table, const DataStamp& stamp);
+  // Whether LIKE is the engine's default (ASCII letters without case only).
+  bool likeIsDefault(const DataStamp& stamp);
 
   DatabaseHandle database_;
   std::string connectionText_;
   int32_t commandTimeout_ = kDefaultCommandTimeout;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
+
+  // Declared after the database: destroyed before it is closed.
+  StatementHandle dataVersion_;
+  TableCache keptTables_;
+  int64_t statementsRun_ = 0;
+  std::optional<std::pair<DataStamp, bool>> likeChecked_;
 };
 
 }  // namespace db

@@ -6,6 +6,15 @@
 namespace db {
 namespace {
 
+// Names remembered per open set; a program reads a few dozen at most.
+constexpr size_t kNamedColumnsKept = 64;
+
+// What a closed set holds.
+const std::shared_ptr<const Snapshot>& noRows() {
+  static const std::shared_ptr<const Snapshot> none = std::make_shared<const Snapshot>();
+  return none;
+}
+
 std::string quotedIdentifier(std::string_view nameUtf8) {
   std::string quoted = "\"";
   for (char c : nameUtf8) {
@@ -16,6 +25,8 @@ std::string quotedIdentifier(std::string_view nameUtf8) {
 }
 
 }  // namespace
+
+RecordSet::RecordSet() : rows_(noRows()) {}
 
 std::unique_ptr<rt::UnitObject> RecordSet::create(const rt::UnitContext&) { return std::make_unique<RecordSet>(); }
 
@@ -42,38 +53,63 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
   std::string sql = toUtf8(source_);
   if (kind == kSourceIsTable) sql = "SELECT * FROM " + quotedIdentifier(sql);
   Connection::TimeLimit limit(*connection);
-  StatementHandle statement = connection->prepareSingle(sql);
-  // Only a reading statement with a result is a source of records: an insert
-  // or a setting opened as a record set fails without being run.
-  if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
-    return false;
-  if (!rows_.fetch(statement.get())) return false;
+  if (auto kept = connection->keptRows(sql)) {
+    rows_ = std::move(kept);
+  } else {
+    std::optional<DataStamp> before = connection->readStamp();
+    StatementHandle statement = connection->prepareSingle(sql);
+    // Only a reading statement with a result is a source of records: an insert
+    // or a setting opened as a record set fails without being run.
+    if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
+      return false;
+    auto fetched = std::make_shared<Snapshot>();
+    if (!fetched->fetch(statement.get())) return false;
+    rows_ = std::move(fetched);
+    if (before) connection->keepRows(sql, *before, rows_);
+  }
   open_ = true;
   position_ = 0;
   return true;
 }
 
 void RecordSet::closeRecords() {
-  rows_.clear();
+  rows_ = noRows();
+  namedColumns_.clear();
+  nextNamed_ = 0;
   open_ = false;
   position_ = 0;
   tableName_.clear();
 }
 
 std::optional<std::string> RecordSet::field(int32_t column) const {
-  if (isEof() || column < 0 || column >= rows_.columnCount()) return std::nullopt;
-  return fieldText(rows_.value(position_, column), rows_.column(column).kind);
+  if (isEof() || column < 0 || column >= rows_->columnCount()) return std::nullopt;
+  return fieldText(rows_->value(position_, column), rows_->column(column).kind);
+}
+
+int32_t RecordSet::columnNamed(std::string_view nameGb) const {
+  for (size_t k = 0; k < namedColumns_.size(); ++k) {
+    size_t i = (nextNamed_ + k) % namedColumns_.size();
+    if (namedColumns_[i].nameGb == nameGb) {
+      nextNamed_ = i + 1;
+      return namedColumns_[i].column;
+    }
+  }
+  int32_t column = rows_->findColumn(toUtf8(nameGb));
+  if (namedColumns_.size() == kNamedColumnsKept) namedColumns_.clear();
+  namedColumns_.push_back({std::string(nameGb), column});
+  nextNamed_ = 0;
+  return column;
 }
 
 std::optional<std::string> RecordSet::fieldByName(std::string_view nameGb) const {
   if (isEof()) return std::nullopt;
-  return field(rows_.findColumn(toUtf8(nameGb)));
+  return field(columnNamed(nameGb));
 }
 
 std::optional<std::string> RecordSet::fieldByIndex(int32_t index) const { return field(index); }
 
 bool RecordSet::moveToFirst() {
-  if (!open_ || rows_.rowCount() == 0) return false;
+  if (!open_ || rows_->rowCount() == 0) return false;
   position_ = 0;
   return true;
 }
@@ -87,9 +123,9 @@ bool RecordSet::moveToNext() {
 // A move outside the records fails and leaves the cursor on the end marker,
 // where every read fails.
 bool RecordSet::moveToRecord(int32_t n) {
-  if (!open_ || rows_.rowCount() == 0) return false;
-  if (n < 0 || n > rows_.rowCount()) {
-    position_ = rows_.rowCount();
+  if (!open_ || rows_->rowCount() == 0) return false;
+  if (n < 0 || n > rows_->rowCount()) {
+    position_ = rows_->rowCount();
     return false;
   }
   position_ = n;

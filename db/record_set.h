@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/snapshot.h"
 #include "runtime/library.h"
@@ -31,6 +32,7 @@ inline constexpr int32_t kLastCursorLocation = 3;
 
 class RecordSet : public rt::UnitObject {
  public:
+  RecordSet();
   static std::unique_ptr<rt::UnitObject> create(const rt::UnitContext&);
 
   // Binds to the connection unit of that window; false (binding unchanged)
@@ -51,9 +53,9 @@ class RecordSet : public rt::UnitObject {
   bool moveToRecord(int32_t n);
 
   bool isOpen() const { return open_; }
-  int32_t recordCount() const { return open_ ? rows_.rowCount() : -1; }
+  int32_t recordCount() const { return open_ ? rows_->rowCount() : -1; }
   // Whether a step forward would fail: the answer of a move-next/move-back probe.
-  bool isEof() const { return !open_ || position_ >= rows_.rowCount(); }
+  bool isEof() const { return !open_ || position_ >= rows_->rowCount(); }
   const std::string& tableName() const { return tableName_; }
 
   bool readProperty(int32_t number, rt::TypedValue& out) override;
@@ -61,13 +63,25 @@ class RecordSet : public rt::UnitObject {
  private:
   Connection* boundConnection() const;
   std::optional<std::string> field(int32_t column) const;
+  // The column of a field name (GB18030), -1 when none.
+  int32_t columnNamed(std::string_view nameGb) const;
 
   std::optional<std::pair<uint32_t, uint32_t>> binding_;  // window id, unit id
   std::string source_;
   std::string tableName_;
-  Snapshot rows_;
+  // Never null; shared with the connection's kept tables (table_cache.h).
+  std::shared_ptr<const Snapshot> rows_;
   bool open_ = false;
   int32_t position_ = 0;
+  // A walk reads the same fields by name in the same order for every
+  // record: the columns of the names asked for are remembered while the
+  // set is open, and the search starts after the name found last.
+  struct NamedColumn {
+    std::string nameGb;
+    int32_t column;
+  };
+  mutable std::vector<NamedColumn> namedColumns_;
+  mutable size_t nextNamed_ = 0;
 };
 
 }  // namespace db

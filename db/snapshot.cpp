@@ -96,4 +96,25 @@ FieldValue Snapshot::value(int32_t row, int32_t column) const {
   return value;
 }
 
+Snapshot Snapshot::subset(const std::vector<int32_t>& rows) const {
+  Snapshot part;
+  part.columns_ = columns_;
+  const size_t width = columns_.size();
+  part.storage_.reserve(rows.size() * width);
+  part.ends_.reserve(rows.size() * width);
+  for (int32_t row : rows) {
+    size_t first = static_cast<size_t>(row) * width;
+    size_t begin = first == 0 ? 0 : ends_[first - 1];
+    size_t end = width == 0 ? begin : ends_[first + width - 1];
+    size_t shift = part.bytes_.size();
+    part.bytes_.append(bytes_, begin, end - begin);
+    for (size_t cell = first; cell < first + width; ++cell) {
+      part.storage_.push_back(storage_[cell]);
+      part.ends_.push_back(static_cast<uint32_t>(ends_[cell] - begin + shift));
+    }
+  }
+  part.rowCount_ = static_cast<int32_t>(rows.size());
+  return part;
+}
+
 }  // namespace db

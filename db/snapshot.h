@@ -34,6 +34,9 @@ class Snapshot {
 
   FieldValue value(int32_t row, int32_t column) const;
 
+  // A snapshot of the given rows of this one, in the order given.
+  Snapshot subset(const std::vector<int32_t>& rows) const;
+
  private:
   void appendCell(sqlite3_stmt* statement, int column);
 
