@@ -45,6 +45,11 @@ smallest_sizes_filter() {
     END { sep = ""; printf "^("; for (op in name) { n = name[op]; gsub(/[.+*?()|\[\]{}^$]/, "\\\\&", n); printf "%s%s", sep, n; sep = "|" } printf ")$" }'
 }
 
+# The registries (demo program folders) are made once per run and shared by
+# every benchmark program.
+export JX_BENCH_DATA="$out/data"
+mkdir -p "$JX_BENCH_DATA"
+
 found=0
 for program in "$build"/bench/*_bench; do
   [ -x "$program" ] || continue
@@ -61,40 +66,72 @@ done
 
 # Google Benchmark writes one key per line; collect name, real time (in ms)
 # and the user counters of every iteration run, then pair each operation
-# with its "_baseline" twin.
+# with its "_baseline" twin. Counters a benchmark sets for the table:
+#   value_mb           the row shows megabytes instead of milliseconds
+#   target_ratio=x     target: ours <= x * baseline
+#   target_fill_ratio  target: ours <= x * ours of student_fill at the same size
+#   target_ms, target_mb  target: ours under that many ms or MB
 cat "$out"/*.json | awk '
   function flush() {
     if (bname == "" || btype != "iteration") return
     n = bname; gsub(/\/(real_time|process_time|manual_time|(iterations|repeats|threads|min_time):[^\/]*)/, "", n)
     slash = index(n, "/"); op = slash ? substr(n, 1, slash - 1) : n; size = slash ? substr(n, slash + 1) : "-"
     base = 0; if (op ~ /_baseline$/) { base = 1; sub(/_baseline$/, "", op) }
+    if (!(op in oporder)) { oporder[op] = ++opcount; ops[opcount] = op }
     key = op SUBSEP size
-    if (!(key in seen)) { seen[key] = 1; order[++count] = key }
-    if (base) baseline[key] = ms; else { ours[key] = ms; notes[key] = bnotes }
+    if (!(key in seen)) { seen[key] = 1; sizes[op] = sizes[op] " " size }
+    value = (mb != "") ? mb + 0 : ms
+    if (mb != "") unit[key] = "MB"
+    if (base) baseline[key] = value; else { ours[key] = value; notes[key] = bnotes; targets[key] = btargets }
   }
-  function toms(t, unit) {
-    if (unit == "ns") return t / 1e6; if (unit == "us") return t / 1e3; if (unit == "s") return t * 1e3; return t
+  function toms(t, u) {
+    if (u == "ns") return t / 1e6; if (u == "us") return t / 1e3; if (u == "s") return t * 1e3; return t
   }
-  /^ *\{ *$/ { bname = ""; btype = ""; bnotes = ""; rt = 0; unit = "ns"; next }
-  /^ *\}/ { ms = toms(rt, unit); flush(); bname = ""; next }
+  function shown(key, v) { return (unit[key] == "MB") ? sprintf("%.1f MB", v) : sprintf("%.3f", v) }
+  /^ *\{ *$/ { bname = ""; btype = ""; bnotes = ""; btargets = ""; mb = ""; rt = 0; tu = "ns"; next }
+  /^ *\}/ { ms = toms(rt, tu); flush(); bname = ""; next }
   {
     line = $0; sub(/^ *"/, "", line); k = line; sub(/".*/, "", k)
     v = line; sub(/^[^:]*: */, "", v); sub(/,$/, "", v); gsub(/"/, "", v)
     if (k == "name") bname = v
     else if (k == "run_type") btype = v
     else if (k == "real_time") rt = v + 0
-    else if (k == "time_unit") unit = v
+    else if (k == "time_unit") tu = v
     else if (k == "error_occurred" && v == "true") btype = "error"
+    else if (k == "value_mb") mb = v
+    else if (k ~ /^target_/ && bname != "") btargets = btargets " " k "=" v
     else if (k !~ /^(family_index|per_family_instance_index|run_name|repetitions|repetition_index|threads|iterations|cpu_time|items_per_second|bytes_per_second|label|aggregate_name|aggregate_unit|error_message|context|benchmarks|date|host_name|executable|num_cpus|mhz_per_cpu|cpu_scaling_enabled|caches|load_avg|library_build_type|type|level|size|num_sharing)$/ && bname != "" && v ~ /^-?[0-9.e+]+$/)
       bnotes = bnotes (bnotes == "" ? "" : " ") k "=" v
   }
+  # The target of a row, as "<limit>: ok" or "<limit>: MISSED"; empty when none.
+  function verdict(key, op, size,    n, i, kv, name, limit, text, met, ref) {
+    n = split(targets[key], kv, " "); text = ""
+    for (i = 1; i <= n; i++) {
+      split(kv[i], pair, "="); name = pair[1]; limit = pair[2] + 0
+      if (name == "target_ratio" && (key in baseline) && baseline[key] > 0) {
+        met = ours[key] <= limit * baseline[key]; text = "<=" limit "x baseline"
+      } else if (name == "target_fill_ratio" && (("student_fill" SUBSEP size) in ours)) {
+        ref = ours["student_fill" SUBSEP size]; met = ours[key] <= limit * ref
+        text = sprintf("<=%sx fill (%.2f)", limit, ours[key] / ref)
+      } else if (name == "target_ms") { met = ours[key] < limit; text = "<" limit " ms" }
+      else if (name == "target_mb") { met = ours[key] < limit; text = "<" limit " MB" }
+      else continue
+      text = text (met ? ": ok" : ": MISSED")
+    }
+    return text
+  }
   END {
-    printf "%-28s %10s %14s %14s %8s  %s\n", "operation", "size", "ours (ms)", "baseline (ms)", "ratio", "notes"
-    for (i = 1; i <= count; i++) {
-      key = order[i]; split(key, kv, SUBSEP)
-      o = (key in ours) ? sprintf("%.3f", ours[key]) : "-"
-      b = (key in baseline) ? sprintf("%.3f", baseline[key]) : "-"
-      r = ((key in ours) && (key in baseline) && baseline[key] > 0) ? sprintf("%.2f", ours[key] / baseline[key]) : "-"
-      printf "%-28s %10s %14s %14s %8s  %s\n", kv[1], kv[2], o, b, r, notes[key]
+    printf "%-26s %8s %14s %14s %8s  %-30s %s\n", "operation", "size", "ours (ms)", "baseline (ms)", "ratio", "target", "notes"
+    for (o = 1; o <= opcount; o++) {
+      op = ops[o]; m = split(substr(sizes[op], 2), list, " ")
+      # sizes in ascending order (a few per operation: insertion sort)
+      for (i = 2; i <= m; i++) { x = list[i]; j = i - 1; while (j > 0 && list[j] + 0 > x + 0) { list[j + 1] = list[j]; j-- } list[j + 1] = x }
+      for (i = 1; i <= m; i++) {
+        size = list[i]; key = op SUBSEP size
+        o_ = (key in ours) ? shown(key, ours[key]) : "-"
+        b_ = (key in baseline) ? shown(key, baseline[key]) : "-"
+        r_ = ((key in ours) && (key in baseline) && baseline[key] > 0) ? sprintf("%.2f", ours[key] / baseline[key]) : "-"
+        printf "%-26s %8s %14s %14s %8s  %-30s %s\n", op, size, o_, b_, r_, verdict(key, op, size), notes[key]
+      }
     }
   }'

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include "runtime/screen.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
@@ -11,5 +13,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  // Windows a benchmark left open go before the application they live in.
+  rt::closeAllWindows();
   return 0;
 }

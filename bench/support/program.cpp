@@ -1,0 +1,205 @@
+#include "bench/support/program.h"
+
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTreeView>
+
+#include "app/handler_table.h"
+#include "app/state.h"
+#include "bench/support/registry.h"
+#include "runtime/command_ids.h"
+#include "runtime/desktop.h"
+#include "runtime/encoding.h"
+#include "runtime/entry.h"
+#include "runtime/library.h"
+#include "runtime/program_folder.h"
+#include "runtime/properties.h"
+#include "runtime/qt/controls.h"
+#include "runtime/qt/screen_unit.h"
+#include "runtime/qt/window_manager.h"
+#include "runtime/screen.h"
+#include "runtime/templates/template_block.h"
+#include "tests/support/runtime_fixture.h"
+
+namespace bench {
+namespace {
+
+constexpr int32_t kVersionWord = 84674;
+
+const rt::DllCommand kDllCommands[] = {
+    {"sdtapi.dll", "InitComm"}, {"sdtapi.dll", "Authenticate"}, {"sdtapi.dll", "ReadBaseInfos"},
+    {"kernel32", "Beep"},       {"sdtapi.dll", "CloseComm"},
+};
+
+// Indexed by library number - 1, as the program passes them.
+const rt::Library* const kLibraries[] = {&rt::coreLibrary(), &rt::listViewLibrary(), &rt::databaseLibrary(),
+                                         nullptr,            &rt::shellLibrary(),    &rt::timingLibrary()};
+
+const rt::ProgramHeader kHeader{rt::kBuildRelease,
+                                0,
+                                kVersionWord,
+                                app::kHandlerTable,
+                                nullptr,
+                                0,
+                                rt::kTemplateBlock,
+                                rt::kTemplateBlockSize,
+                                static_cast<int32_t>(std::size(kLibraries)),
+                                kLibraries,
+                                static_cast<int32_t>(std::size(kDllCommands)),
+                                kDllCommands};
+
+std::filesystem::path& openFolder() {
+  static std::filesystem::path folder;
+  return folder;
+}
+
+template <typename W = QWidget>
+W* screenWidget(const rt::api::Unit& unit) {
+  auto* screenUnit = dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(unit.window, unit.id));
+  auto* widget = screenUnit ? qobject_cast<W*>(screenUnit->widget()) : nullptr;
+  if (!widget) fail("the main window has no such control");
+  return widget;
+}
+
+// The point of a row of the student list, scrolled into view (column 1).
+QPoint studentRowPoint(QTreeView* list, int32_t row) {
+  QModelIndex index = list->model()->index(row, 1);
+  if (!index.isValid()) fail("the student list has no row " + std::to_string(row));
+  list->scrollTo(index);
+  return list->visualRect(index).center();
+}
+
+}  // namespace
+
+jxtest::ScriptedDesktop& desktop() {
+  static jxtest::ScriptedDesktop scripted;
+  return scripted;
+}
+
+void settle() { jxtest::settle(); }
+
+void startProgram(const std::filesystem::path& folder) {
+  static bool stateMade = false;
+  if (!stateMade) {
+    app::initialiseProgramState();
+    stateMade = true;
+  }
+  rt::setDesktop(&desktop());
+  rt::setProgramFolder(rt::utf8ToGb(folder.string()));
+  rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&kHeader));
+  rt::entries().LoadStartWindow(ui::kMainWindow);
+  settle();
+  openFolder() = folder;
+}
+
+void ensureProgram(const std::filesystem::path& folder) {
+  if (openFolder() == folder && rt::WindowManager::instance().find(ui::kMainWindow)) return;
+  closeProgram();
+  startProgram(folder);
+}
+
+void closeProgram() {
+  rt::closeAllWindows();
+  settle();
+  desktop().reset();
+  openFolder().clear();
+}
+
+void typeInto(const rt::api::Unit& field, const std::string& utf8) {
+  QLineEdit* edit = field.kind == rt::kind::kComboBox ? screenWidget<QComboBox>(field)->lineEdit()
+                                                      : screenWidget<QLineEdit>(field);
+  edit->selectAll();
+  edit->insert(QString::fromStdString(utf8));
+}
+
+void click(const rt::api::Unit& button) {
+  QTest::mouseClick(screenWidget(button), Qt::LeftButton);
+  settle();
+}
+
+void doubleClick(const rt::api::Unit& field) {
+  QWidget* target = screenWidget(field);
+  if (auto* box = qobject_cast<QComboBox*>(target)) target = box->lineEdit();
+  QTest::mouseDClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+  settle();
+}
+
+void clickStudentRow(int32_t row) {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, studentRowPoint(list, row));
+  settle();
+}
+
+void doubleClickStudentRow(int32_t row) {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, studentRowPoint(list, row));
+  settle();
+}
+
+void chooseFromStudentListPopup(const std::string& caption) {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  desktop().choosePopupEntry(caption);
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(40, 40));
+  settle();
+}
+
+void chooseMenu(const std::string& menuCaption, const std::string& itemCaption) {
+  QMenuBar* bar = rt::WindowManager::instance().find(ui::kMainWindow)->windowUnit->control()->menuBar();
+  for (QAction* menu : bar->actions()) {
+    if (menu->text().trimmed().toStdString() != menuCaption || !menu->menu()) continue;
+    for (QAction* item : menu->menu()->actions()) {
+      if (item->text().trimmed().toStdString() == itemCaption) {
+        item->trigger();
+        settle();
+        return;
+      }
+    }
+  }
+  fail("no menu entry " + menuCaption + " / " + itemCaption);
+}
+
+void chooseComboItem(const rt::api::Unit& combo, int index) {
+  auto* box = screenWidget<QComboBox>(combo);
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+  settle();
+}
+
+void showPage(int index) {
+  auto* tab = screenWidget<rt::TabWidget>(ui::选择夹1);
+  QTest::mouseClick(tab->bar(), Qt::LeftButton, {}, tab->bar()->tabRect(index).center());
+  settle();
+}
+
+void showPageQuietly(int index) {
+  screenWidget<rt::TabWidget>(ui::选择夹1)->setCurrentPage(index);
+  settle();
+}
+
+int32_t rowCount(const rt::api::Unit& list) { return rt::api::callInt(rt::cmd::list(rt::cmd::kListRowCount), list); }
+
+std::string cellText(const rt::api::Unit& list, int32_t row, int32_t column) {
+  return rt::gbToUtf8(rt::api::callText(rt::cmd::list(rt::cmd::kListGetCellText), list, row, column).view());
+}
+
+std::string fieldText(const rt::api::Unit& field) {
+  int32_t property = field.kind == rt::kind::kComboBox ? rt::prop::kComboText : rt::prop::kEditContent;
+  return rt::gbToUtf8(rt::api::readText(field, property).view());
+}
+
+std::string lastMessage() {
+  const auto& shown = desktop().messageBoxes();
+  return shown.empty() ? std::string() : shown.back().text;
+}
+
+void executeOnProgramConnection(const std::string& sqlUtf8) {
+  std::string statement = rt::utf8ToGb(sqlUtf8);
+  if (!rt::api::callBool(rt::cmd::db(rt::cmd::kExecuteSql), ui::数据库连接1, statement))
+    fail("the program's connection refused: " + sqlUtf8);
+}
+
+}  // namespace bench
