@@ -1,11 +1,11 @@
 // Booking a learner for an exam from the student list's popup menu: one row
 // in the subject's exam table and one row in the exam list of this run.
 #include "app/exams/columns.h"
-#include "app/exams/exam_sql.h"
 #include "app/exams/exam_ui.h"
 #include "app/exams/subjects.h"
 #include "app/handler_table.h"
 #include "app/state.h"
+#include "app/statements.h"
 #include "runtime/properties.h"
 
 namespace app::exams {
@@ -48,12 +48,12 @@ void bookExam(const Subject& subject) {
 
   Text id = selectedStudentCell(kStudentId);
   Text examDate = rt::api::readText(ui::编辑框4, rt::prop::kEditContent);
-  connection::execute(sql::insertBooking(subject, id.view(), examDate.view()));
+  connection::execute(statements::insertBooking(subject, id.view(), examDate.view()));
 
   // The count follows the identity number in the form, which selecting the
   // row filled; the booking above is already part of it.
   Text countedId = rt::api::readText(ui::编辑框2, rt::prop::kEditContent);
-  recordset::open(counter, sql::bookingsById(subject, countedId.view()));
+  recordset::open(counter, statements::findBookingsById(subject, countedId.view()));
   appendExamListRow(subject, recordset::count(counter));
   recordset::close(counter);
 }

@@ -1,12 +1,12 @@
 // The page "考试详情": a learner's exam history, the bookings of one subject
 // on one date, and recording a booking's result.
 #include "app/exams/columns.h"
-#include "app/exams/exam_sql.h"
 #include "app/exams/exam_ui.h"
 #include "app/exams/subjects.h"
 #include "app/handler_table.h"
 #include "app/records/student_list.h"
 #include "app/state.h"
+#include "app/statements.h"
 #include "runtime/properties.h"
 
 namespace app::exams {
@@ -34,7 +34,7 @@ void appendDetailRow(const Subject& subject) {
   setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).view());
 
   std::string id = recordset::field(bookings, "身份证号码"_gb);
-  recordset::open(ui::记录集学员, sql::studentsById(id));
+  recordset::open(ui::记录集学员, statements::findStudents(statements::StudentSearch::kIdentityNumber, id));
   recordset::moveToFirst(ui::记录集学员);
   setLastRowCell(list, kDetailId, id);
   setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb));
@@ -51,7 +51,7 @@ void appendAllBookings(const Subject& subject) {
 }
 
 void bindExamRecordSets() {
-  for (int32_t i = 0; i < kSubjectCount; ++i) recordset::bind(subjectAt(i)->recordSet);
+  for (const Subject& subject : allSubjects()) recordset::bind(subject.recordSet);
 }
 
 // The bookings of the learner double-clicked in the student list, subject
@@ -64,13 +64,11 @@ void showStudentHistory() {
 
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
-  for (int32_t i = 0; i < kSubjectCount; ++i) {
-    const Subject& subject = *subjectAt(i);
-    recordset::open(subject.recordSet, sql::bookingsById(subject, id));
-  }
+  for (const Subject& subject : allSubjects())
+    recordset::open(subject.recordSet, statements::findBookingsById(subject, id));
 
   clearList(ui::超级列表框2);
-  for (int32_t i = 0; i < kSubjectCount; ++i) appendAllBookings(*subjectAt(i));
+  for (const Subject& subject : allSubjects()) appendAllBookings(subject);
 }
 
 // The bookings of the chosen subject whose date contains the text of 编辑框6.
@@ -86,7 +84,7 @@ void runDateQuery() {
   if (subject->index == 0) writeText(ui::主窗口, rt::prop::kWindowTitle, "按考试日期查找"_gb);
 
   const Unit& bookings = subject->recordSet;
-  recordset::open(bookings, sql::bookingsByDate(*subject, date.view()));
+  recordset::open(bookings, statements::findBookingsByDate(*subject, date.view()));
   clearList(ui::超级列表框2);
   recordset::moveToFirst(bookings);
   if (numbersFromTwo(*subject)) ++state().examDetailCounter;
@@ -112,12 +110,13 @@ void changeResult() {
   Text result = readText(ui::组合框9, rt::prop::kComboText);
 
   connection::Transaction transaction;
-  if (!transaction.begun() || !connection::execute(sql::deleteBooking(*subject, id.view(), date.view()))) {
+  if (!transaction.begun() || !connection::execute(statements::deleteBooking(*subject, id.view(), date.view()))) {
     transaction.rollback();
     showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
     return;
   }
-  if (!connection::execute(sql::insertResult(*subject, id.view(), date.view(), result.view())) ||
+  if (!connection::execute(
+          statements::insertBookingWithResult(*subject, id.view(), date.view(), result.view())) ||
       !transaction.commit()) {
     transaction.rollback();
     showMessage("错误代码Add#2！"_gb, kMessageNoIcon, failedCaption);

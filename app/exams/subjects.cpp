@@ -21,6 +21,8 @@ const std::array<Subject, kSubjectCount>& subjectTable() {
 
 const char* schoolCoachName() { return "岚舟"_gb; }
 
+std::span<const Subject, kSubjectCount> allSubjects() { return subjectTable(); }
+
 const Subject* subjectAt(int32_t index) {
   if (index < 0 || index >= kSubjectCount) return nullptr;
   return &subjectTable()[static_cast<size_t>(index)];

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "app/ids.h"
@@ -25,6 +26,8 @@ inline constexpr int32_t kSchoolCoach = -1;
 // The coach of subjects one and four.
 const char* schoolCoachName();
 
+// The four subjects, subject one first.
+std::span<const Subject, kSubjectCount> allSubjects();
 // Subject at index 0..3; null for any other index (no subject chosen).
 const Subject* subjectAt(int32_t index);
 // Subject whose numeral is exactly the given text; null for any other text.

@@ -1,13 +1,14 @@
 // The main window's creation, its date pickers and its tab pages.
 #include <initializer_list>
 
+#include "app/exams/subjects.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/records/settings.h"
 #include "app/records/student_list.h"
-#include "app/records/student_table.h"
 #include "app/records/support.h"
 #include "app/state.h"
+#include "app/statements.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -62,23 +63,21 @@ void emptyWholeForm() {
 void showStudentsPage() {
   writePickerDate(ui::日期框1, ui::编辑框4);
   bindRecordSet(ui::记录集学员);
-  openRecords(ui::记录集学员, selectAllStudents());
+  openRecords(ui::记录集学员, statements::selectAllStudents());
   fillStudentListFromOpenRecords();
 }
 
 // The date query needs the four exam record sets bound and open.
 void showExamDetailsPage() {
   writePickerDate(ui::日期框1, ui::编辑框6);
-  for (const ui::Unit& recordSet : {ui::记录集一, ui::记录集二, ui::记录集三, ui::记录集四}) bindRecordSet(recordSet);
-  openRecords(ui::记录集一, "select * from one");
-  openRecords(ui::记录集二, "select * from two");
-  openRecords(ui::记录集三, "select * from three");
-  openRecords(ui::记录集四, "select * from four");
+  for (const exams::Subject& subject : exams::allSubjects()) bindRecordSet(subject.recordSet);
+  for (const exams::Subject& subject : exams::allSubjects())
+    openRecords(subject.recordSet, statements::selectAllBookings(subject));
 }
 
 void showGraduatesPage() {
   bindRecordSet(ui::记录集结业);
-  openRecords(ui::记录集结业, "select * from graduation");
+  openRecords(ui::记录集结业, statements::selectAllGraduates());
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/exams/subjects.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/records/operation_log.h"
 #include "app/records/student_list.h"
 #include "app/records/student_table.h"
 #include "app/records/support.h"
+#include "app/statements.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -88,7 +90,7 @@ bool registrationComplete() {
 // Returns the number of records passed: the position of the match counted
 // from 1, or the number of students when nothing matched.
 int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
-  openRecords(ui::记录集学员, selectAllStudents());
+  openRecords(ui::记录集学员, statements::selectAllStudents());
   call(cmd::db(cmd::kMoveToFirst), ui::记录集学员);
   int32_t passed = 0;
   found = false;
@@ -122,7 +124,7 @@ void registerStudent() {
     return;
   }
   normaliseCoachesForRegistration();
-  Text insert = insertStudentFromForm();
+  std::string insert = insertStudentFromForm();
   bool found = false;
   int32_t passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
   if (found) {
@@ -130,7 +132,7 @@ void registerStudent() {
     selectAndShow(passed - 1);
     return;
   }
-  if (!executeSql(insert.c_str())) {
+  if (!executeSql(insert)) {
     showMessage("错误代码Add#1！"_gb, kMessagePlain, caption);
     return;
   }
@@ -166,13 +168,13 @@ void modifyStudent() {
     }
   }
   DatabaseTransaction transaction;
-  if (!transaction.begun() || !executeSql(deleteStudent(oldNumber.c_str()).c_str())) {
+  if (!transaction.begun() || !executeSql(statements::deleteStudent(oldNumber.view()))) {
     transaction.rollback();
     showMessage("错误代码Del#2！"_gb, kMessageError, caption);
     return;
   }
   normaliseCoachesForModification();
-  if (!executeSql(insertStudentFromForm().c_str()) || !transaction.commit()) {
+  if (!executeSql(insertStudentFromForm()) || !transaction.commit()) {
     transaction.rollback();
     showMessage("错误代码Add#2！"_gb, kMessagePlain, caption);
     return;
@@ -198,8 +200,9 @@ void deleteStudentAndBookings() {
   bool deleted = transaction.begun();
   if (deleted) {
     // A booking table that cannot be cleared does not stop the deletion.
-    for (const Text& statement : deleteBookings(identityNumber.c_str())) executeSql(statement.c_str());
-    deleted = executeSql(deleteStudent(identityNumber.c_str()).c_str()) && transaction.commit();
+    for (const exams::Subject& subject : exams::allSubjects())
+      executeSql(statements::deleteBookingsOf(subject, identityNumber.view()));
+    deleted = executeSql(statements::deleteStudent(identityNumber.view())) && transaction.commit();
   }
   if (!deleted) {
     transaction.rollback();

@@ -5,6 +5,7 @@
 #include "app/records/student_table.h"
 #include "app/records/support.h"
 #include "app/state.h"
+#include "app/statements.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -29,7 +30,7 @@ Text selectedCell(int32_t column) {
 
 // Replaces the list with the students whose column contains the control's
 // text; the control's "all students" value (null: none) lists everyone.
-void search(const ui::Unit& control, const char* column, const char* allStudentsValue) {
+void search(const ui::Unit& control, statements::StudentSearch column, const char* allStudentsValue) {
   {
     Text text = fieldText(control);
     if (allStudentsValue && TextCompare(text.c_str(), allStudentsValue) == 0) {
@@ -38,15 +39,14 @@ void search(const ui::Unit& control, const char* column, const char* allStudents
     }
   }
   Text text = fieldText(control);
-  Text statement = TextConcat("SELECT * FROM student WHERE ", column, " like '%", quotedValue(text.c_str()), "%'");
-  openRecords(ui::记录集学员, statement.c_str());
+  openRecords(ui::记录集学员, statements::findStudents(column, text.view()));
   fillStudentListFromOpenRecords();
 }
 
 }  // namespace
 
 void fillStudentList() {
-  openRecords(ui::记录集学员, selectAllStudents());
+  openRecords(ui::记录集学员, statements::selectAllStudents());
   fillStudentListFromOpenRecords();
 }
 
@@ -98,32 +98,34 @@ void writePickerDate(const ui::Unit& picker, const ui::Unit& editBox) {
 
 namespace app::handlers {
 
+using Column = app::statements::StudentSearch;
+
 int32_t onEditBox1DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框1, "姓名"_gb, rt::emptyLiteral());
+  records::search(ui::编辑框1, Column::kName, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox2DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框2, "身份证号码"_gb, rt::emptyLiteral());
+  records::search(ui::编辑框2, Column::kIdentityNumber, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox3DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框3, "电话号码"_gb, rt::emptyLiteral());
+  records::search(ui::编辑框3, Column::kTelephone, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox4DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框4, "报名日期"_gb, nullptr);
+  records::search(ui::编辑框4, Column::kRegistrationDate, nullptr);
   return 0;
 }
 int32_t onComboBox1DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框1, "车型"_gb, "所有车型"_gb);
+  records::search(ui::组合框1, Column::kVehicleClass, "所有车型"_gb);
   return 0;
 }
 int32_t onComboBox2DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框2, "科二教练"_gb, "所有教练"_gb);
+  records::search(ui::组合框2, Column::kSubjectTwoCoach, "所有教练"_gb);
   return 0;
 }
 int32_t onComboBox5DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框5, "科三教练"_gb, "所有教练"_gb);
+  records::search(ui::组合框5, Column::kSubjectThreeCoach, "所有教练"_gb);
   return 0;
 }
 

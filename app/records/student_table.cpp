@@ -1,7 +1,5 @@
 #include "app/records/student_table.h"
 
-#include <string>
-
 #include "app/records/support.h"
 
 namespace app::records {
@@ -17,31 +15,14 @@ const std::array<const char*, kStudentColumnCount>& studentColumnNames() {
   return names;
 }
 
-const char* selectAllStudents() { return "select * from student"; }
-
-Text insertStudentFromForm() {
-  std::string statement =
-      "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,"
-      "科二教练,科二教练电话,科二车牌,科三教练,科三教练电话,科三车牌) values ('"_gb;
+std::string insertStudentFromForm() {
+  std::array<Text, kStudentColumnCount> texts;
+  statements::StudentValues values;
   for (size_t i = 0; i < kStudentFormFields.size(); ++i) {
-    if (i > 0) statement += "','";
-    Text value = fieldText(kStudentFormFields[i]);
-    statement += quotedValue(value.c_str()).view();
+    texts[i] = fieldText(kStudentFormFields[i]);
+    values[i] = texts[i].view();
   }
-  statement += "')";
-  return rt::api::TextConcat(statement);
-}
-
-Text deleteStudent(const char* identityNumber) {
-  return rt::api::TextConcat(" delete from student where 身份证号码= '"_gb, quotedValue(identityNumber), "'");
-}
-
-std::array<Text, 4> deleteBookings(const char* identityNumber) {
-  Text quoted = quotedValue(identityNumber);
-  auto statementFor = [&](const char* table) {
-    return rt::api::TextConcat("delete from ", table, " where 身份证号码= '"_gb, quoted, "'");
-  };
-  return {statementFor("one"), statementFor("two"), statementFor("three"), statementFor("four")};
+  return statements::insertStudent(values);
 }
 
 }  // namespace app::records

@@ -1,16 +1,18 @@
 // The student table as the records handlers see it: its fifteen columns in
-// insert order, the form field of each, and the statements built on it.
+// insert order and the form field of each.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "app/ids.h"
+#include "app/statements.h"
 #include "runtime/api.h"
 
 namespace app::records {
 
-inline constexpr int32_t kStudentColumnCount = 15;
+inline constexpr int32_t kStudentColumnCount = static_cast<int32_t>(statements::kStudentValueCount);
 // List columns: 0 is the running number, 1..15 the student columns.
 inline constexpr int32_t kListNameColumn = 1;
 inline constexpr int32_t kListIdColumn = 6;
@@ -24,16 +26,7 @@ inline constexpr std::array<ui::Unit, kStudentColumnCount> kStudentFormFields = 
     ui::编辑框4, ui::组合框2, ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7,
 };
 
-// "select * from student".
-const char* selectAllStudents();
-
 // The insert of the fifteen current form values.
-rt::api::Text insertStudentFromForm();
-
-// " delete from student where 身份证号码= '<id>'".
-rt::api::Text deleteStudent(const char* identityNumber);
-
-// "delete from <exam table> where 身份证号码= '<id>'" for the four exam tables.
-std::array<rt::api::Text, 4> deleteBookings(const char* identityNumber);
+std::string insertStudentFromForm();
 
 }  // namespace app::records

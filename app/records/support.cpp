@@ -33,11 +33,7 @@ void setFieldText(const ui::Unit& field, const char* text) {
   writeText(field, isComboBox(field) ? rt::prop::kComboText : rt::prop::kEditContent, text);
 }
 
-Text quotedValue(const char* value) {
-  return callText(cmd::core(cmd::kReplaceText), value, "'", "''");
-}
-
-bool executeSql(const char* statement) {
+bool executeSql(const std::string& statement) {
   return callBool(cmd::db(cmd::kExecuteSql), ui::数据库连接1, statement);
 }
 
@@ -45,7 +41,7 @@ void bindRecordSet(const ui::Unit& recordSet) {
   call(cmd::db(cmd::kSetConnection), recordSet, ui::数据库连接1);
 }
 
-void openRecords(const ui::Unit& recordSet, const char* statement) {
+void openRecords(const ui::Unit& recordSet, const std::string& statement) {
   call(cmd::db(cmd::kOpenRecords), recordSet, statement, kOpenKindStatement);
 }
 

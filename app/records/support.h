@@ -1,5 +1,5 @@
 // Small pieces the record handlers share: message boxes, files of the program
-// folder, control texts, statement quoting, the database's fixed names.
+// folder, control texts, running statements on the records database.
 #pragma once
 
 #include <cstdint>
@@ -26,16 +26,12 @@ rt::api::Text fieldText(const ui::Unit& field);
 void setFieldText(const ui::Unit& field, const char* text);
 inline void clearFieldText(const ui::Unit& field) { setFieldText(field, nullptr); }
 
-// A value as it goes between the single quotes of a statement: every single
-// quote doubled, so that no value can end its literal early.
-rt::api::Text quotedValue(const char* value);
-
 // Runs one statement on 数据库连接1; true when the database accepted it.
-bool executeSql(const char* statement);
+bool executeSql(const std::string& statement);
 
 // Binds a record set to 数据库连接1 and opens it on a statement (kind 1).
 void bindRecordSet(const ui::Unit& recordSet);
-void openRecords(const ui::Unit& recordSet, const char* statement);
+void openRecords(const ui::Unit& recordSet, const std::string& statement);
 bool recordSetAtEnd(const ui::Unit& recordSet);
 
 // A transaction on 数据库连接1 that rolls back unless committed.

@@ -1,0 +1,97 @@
+#include "app/statements.h"
+
+#include <initializer_list>
+
+#include "runtime/heap.h"
+
+namespace app::statements {
+
+namespace {
+
+// The value as it stands between the quotes of a literal. No byte of a
+// multi-byte GB18030 character is a single quote, so a byte-wise scan is safe.
+std::string quoted(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+std::string joined(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view part : parts) out += part;
+  return out;
+}
+
+const char* columnName(StudentSearch column) {
+  switch (column) {
+    case StudentSearch::kName: return "姓名"_gb;
+    case StudentSearch::kIdentityNumber: return "身份证号码"_gb;
+    case StudentSearch::kTelephone: return "电话号码"_gb;
+    case StudentSearch::kVehicleClass: return "车型"_gb;
+    case StudentSearch::kRegistrationDate: return "报名日期"_gb;
+    case StudentSearch::kSubjectTwoCoach: return "科二教练"_gb;
+    case StudentSearch::kSubjectThreeCoach: return "科三教练"_gb;
+  }
+  return "姓名"_gb;
+}
+
+}  // namespace
+
+std::string selectAllStudents() { return "select * from student"; }
+
+std::string findStudents(StudentSearch column, std::string_view value) {
+  return joined({"SELECT * FROM student WHERE ", columnName(column), " like '%", quoted(value), "%'"});
+}
+
+std::string insertStudent(const StudentValues& values) {
+  std::string statement =
+      "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,"
+      "科二教练,科二教练电话,科二车牌,科三教练,科三教练电话,科三车牌) values ('"_gb;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) statement += "','";
+    statement += quoted(values[i]);
+  }
+  return statement + "')";
+}
+
+std::string deleteStudent(std::string_view identityNumber) {
+  return joined({" delete from student where 身份证号码= '"_gb, quoted(identityNumber), "'"});
+}
+
+std::string deleteBookingsOf(const exams::Subject& subject, std::string_view identityNumber) {
+  return joined({"delete from ", subject.table, " where 身份证号码= '"_gb, quoted(identityNumber), "'"});
+}
+
+std::string selectAllBookings(const exams::Subject& subject) { return joined({"select * from ", subject.table}); }
+
+std::string findBookingsById(const exams::Subject& subject, std::string_view identityNumber) {
+  return joined({"SELECT * FROM ", subject.table, " WHERE 身份证号码 like '%"_gb, quoted(identityNumber), "%'"});
+}
+
+std::string findBookingsByDate(const exams::Subject& subject, std::string_view date) {
+  return joined({"SELECT * FROM ", subject.table, " WHERE 考试时间 like '%"_gb, quoted(date), "%'"});
+}
+
+std::string insertBooking(const exams::Subject& subject, std::string_view identityNumber, std::string_view date) {
+  return joined({"insert into ", subject.table, "(身份证号码,考试时间) values ('"_gb, quoted(identityNumber), "','",
+                 quoted(date), "')"});
+}
+
+std::string deleteBooking(const exams::Subject& subject, std::string_view identityNumber, std::string_view date) {
+  return joined({" delete from ", subject.table, " where 身份证号码= '"_gb, quoted(identityNumber),
+                 "'and 考试时间='"_gb, quoted(date), "'"});
+}
+
+std::string insertBookingWithResult(const exams::Subject& subject, std::string_view identityNumber,
+                                    std::string_view date, std::string_view result) {
+  return joined({"insert into ", subject.table, "(身份证号码,考试时间,是否通过) values ('"_gb, quoted(identityNumber),
+                 "','", quoted(date), "','", quoted(result), "')"});
+}
+
+std::string selectAllGraduates() { return "select * from graduation"; }
+
+}  // namespace app::statements

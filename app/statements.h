@@ -1,0 +1,65 @@
+// Every SQL text the application runs on the records database, built here and
+// nowhere else. A statement is fixed fragments joined with values; each value
+// stands between single quotes with its own single quotes doubled, so no text
+// a user types can end its literal or change the statement. In searches "%"
+// and "_" stay wildcards of the like pattern. Table and column names are fixed
+// texts of this module or of the subject table, never user input.
+// All texts are GB18030.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/exams/subjects.h"
+
+namespace app::statements {
+
+// The columns the student searches look in.
+enum class StudentSearch {
+  kName,              // 姓名
+  kIdentityNumber,    // 身份证号码
+  kTelephone,         // 电话号码
+  kVehicleClass,      // 车型
+  kRegistrationDate,  // 报名日期
+  kSubjectTwoCoach,   // 科二教练
+  kSubjectThreeCoach, // 科三教练
+};
+
+// A learner's fifteen values in the student table's column order: name, sex,
+// nationality, birth date, address, identity number, telephone, vehicle
+// class, registration date, then coach, coach's telephone and car plate of
+// subject two and of subject three.
+inline constexpr std::size_t kStudentValueCount = 15;
+using StudentValues = std::array<std::string_view, kStudentValueCount>;
+
+// Every learner, in the order they were registered.
+std::string selectAllStudents();
+// The learners whose column contains `value` (a like pattern).
+std::string findStudents(StudentSearch column, std::string_view value);
+// A new learner row with all fifteen columns.
+std::string insertStudent(const StudentValues& values);
+// Every learner row with this identity number.
+std::string deleteStudent(std::string_view identityNumber);
+
+// Every booking of one learner in one subject's exam table.
+std::string deleteBookingsOf(const exams::Subject& subject, std::string_view identityNumber);
+// Every booking of a subject.
+std::string selectAllBookings(const exams::Subject& subject);
+// The bookings of a subject whose identity number contains `identityNumber`.
+std::string findBookingsById(const exams::Subject& subject, std::string_view identityNumber);
+// The bookings of a subject whose exam date contains `date`.
+std::string findBookingsByDate(const exams::Subject& subject, std::string_view date);
+// A new booking without a result.
+std::string insertBooking(const exams::Subject& subject, std::string_view identityNumber, std::string_view date);
+// Every booking of one learner on one date.
+std::string deleteBooking(const exams::Subject& subject, std::string_view identityNumber, std::string_view date);
+// A booking with its result.
+std::string insertBookingWithResult(const exams::Subject& subject, std::string_view identityNumber,
+                                    std::string_view date, std::string_view result);
+
+// Every graduate.
+std::string selectAllGraduates();
+
+}  // namespace app::statements
