@@ -209,6 +209,30 @@ bool isAscii(std::string_view text) {
   return true;
 }
 
+// Writes the fast-path bytes of UTF-8 text at `out` (which has room for as
+// many bytes as the text has: no character grows); the end of what was
+// written, or null when the text needs iconv.
+char* encodeUtf8AsGbFast(std::string_view utf8, char* out) {
+  const PairTables* tables = nullptr;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < kAsciiEnd) {
+      *out++ = static_cast<char>(byte);
+      ++i;
+      continue;
+    }
+    char32_t c = nextUtf8(utf8, i);
+    if (c == kNotFast) return nullptr;
+    if (!tables) tables = &pairTables();
+    uint16_t pair = tables->fromUnicode(c);
+    if (pair == 0) return nullptr;  // two UTF-8 bytes never become more than two
+    *out++ = static_cast<char>(pair >> 8);
+    *out++ = static_cast<char>(pair & 0xFF);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string gbToUtf8(std::string_view gb) {
@@ -219,17 +243,20 @@ std::string gbToUtf8(std::string_view gb) {
   return convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
 }
 
-std::string utf8ToGb(std::string_view utf8) {
-  if (isAscii(utf8)) return std::string(utf8);
-  std::string out;
-  out.reserve(utf8.size());
-  const PairTables* tables = nullptr;
-  size_t i = 0;
-  while (i < utf8.size()) {
-    char32_t c = nextUtf8(utf8, i);
-    if (c == kNotFast || !encodeGbFast(c, out, tables))
-      return convert("GB18030", "UTF-8", utf8.data(), utf8.size(), "?", 1);
+void appendUtf8AsGb(std::string_view utf8, std::string& out) {
+  size_t start = out.size();
+  out.resize(start + utf8.size());
+  if (char* end = encodeUtf8AsGbFast(utf8, out.data() + start)) {
+    out.resize(static_cast<size_t>(end - out.data()));
+    return;
   }
+  out.resize(start);
+  out += convert("GB18030", "UTF-8", utf8.data(), utf8.size(), "?", 1);
+}
+
+std::string utf8ToGb(std::string_view utf8) {
+  std::string out;
+  appendUtf8AsGb(utf8, out);
   return out;
 }
 

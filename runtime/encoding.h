@@ -14,6 +14,8 @@ namespace rt {
 std::string gbToUtf8(std::string_view gb);
 // Characters GB18030 cannot hold do not exist; invalid UTF-8 bytes become '?'.
 std::string utf8ToGb(std::string_view utf8);
+// utf8ToGb appended to `out`, without a text of its own in between.
+void appendUtf8AsGb(std::string_view utf8, std::string& out);
 std::u16string gbToUtf16(std::string_view gb);
 std::string utf16ToGb(std::u16string_view u16);
 

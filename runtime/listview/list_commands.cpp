@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <typeinfo>
 
 #include "runtime/command_ids.h"
 #include "runtime/error.h"
@@ -19,6 +20,9 @@ constexpr int32_t kNoImage = -1;
 
 ListViewUnit& requireList(const TypedValue& unitRef) {
   UnitObject& object = requireUnitObject(unitRef);
+  // A fill calls a command per cell: the exact type is checked first, which
+  // costs far less than a cast through the hierarchy.
+  if (typeid(object) == typeid(ListViewUnit)) return static_cast<ListViewUnit&>(object);
   auto* list = dynamic_cast<ListViewUnit*>(&object);
   if (!list) fatalUtf8("指定窗口或窗口组件不存在或尚未载入", unitRef.windowId(), unitRef.unitId());
   return *list;

@@ -7,6 +7,8 @@ namespace rt {
 namespace {
 
 constexpr char kSeparator = '\0';
+// Room beyond the size of the row before, for a row a little longer.
+constexpr size_t kRowSlack = 32;
 
 // Runtime texts end at their first NUL; a longer view would break the joining.
 std::string_view upToNul(std::string_view text) {
@@ -72,7 +74,13 @@ void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
     return;
   }
   if (text.empty()) return;  // a cell never set already reads as empty
-  cells.append(static_cast<size_t>(column - span.cellsHeld + 1), kSeparator);
+  size_t separators = static_cast<size_t>(column - span.cellsHeld + 1);
+  size_t wanted = cells.size() + separators + text.size();
+  // Rows of a list are much alike: a row that grows takes the room the row
+  // before it needed at once, instead of growing step by step.
+  if (wanted > cells.capacity() && row > 0)
+    cells.reserve(std::max(wanted, rows_[static_cast<size_t>(row) - 1].cells.size() + kRowSlack));
+  cells.append(separators, kSeparator);
   cursor_ = {row, column, cells.size()};
   cells.append(text);
 }
