@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <typeinfo>
 
 #include "db/connection.h"
 #include "db/record_set.h"
@@ -17,14 +18,21 @@ namespace {
 
 using rt::TypedValue;
 
+// A read buffer grown past this by a long field is let go afterwards.
+constexpr size_t kReadBufferKept = 64 * 1024;
+
 // Argument positions after the unit itself.
 constexpr int32_t kFirstArgument = 1;
 constexpr int32_t kSecondArgument = 2;
 constexpr int32_t kThirdArgument = 3;
 
+// Walks call a command per field: the exact type is checked first, which
+// costs far less than a cast through the hierarchy.
 template <typename Unit>
 Unit* unitOf(const TypedValue& ref) {
-  return dynamic_cast<Unit*>(&rt::requireUnitObject(ref));
+  rt::UnitObject& object = rt::requireUnitObject(ref);
+  if (typeid(object) == typeid(Unit)) return static_cast<Unit*>(&object);
+  return dynamic_cast<Unit*>(&object);
 }
 
 void answer(TypedValue* result, bool value) { *result = TypedValue::ofBool(value); }
@@ -118,18 +126,22 @@ void readFieldText(TypedValue* result, int32_t count, TypedValue* args) {
   if (!records || count <= kSecondArgument) return answer(result, false);
   auto** variable = args[kSecondArgument].pointer<char*>();
   const TypedValue& field = args[kFirstArgument];
-  std::optional<std::string> text;
+  // One buffer for every read: the text is copied into the variable's block.
+  thread_local std::string text;
+  text.clear();
+  bool read;
   if (field.tag == rt::tag::kText) {
-    text = records->fieldByName(textOf(field));
+    read = records->fieldByName(textOf(field), text);
   } else if (auto index = numberOf(field)) {
-    text = records->fieldByIndex(*index);
+    read = records->fieldByIndex(*index, text);
   } else {
     return answer(result, false);  // the variable keeps its text
   }
   if (!variable) return answer(result, false);
   rt::Free(*variable);
-  *variable = rt::newText(text.value_or(std::string()));
-  answer(result, text.has_value());
+  *variable = rt::newText(text);
+  if (text.capacity() > kReadBufferKept) text = std::string();
+  answer(result, read);
 }
 
 void moveToFirst(TypedValue* result, int32_t, TypedValue* args) {

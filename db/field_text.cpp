@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "db/texts.h"
+#include "runtime/encoding.h"
 
 namespace db {
 namespace {
@@ -203,6 +204,14 @@ std::string fieldText(const FieldValue& value, ColumnKind kind) {
       return toGb(value.text);
   }
   return {};
+}
+
+void appendFieldText(const FieldValue& value, ColumnKind kind, std::string& out) {
+  if (value.storage == Storage::kText && kind != ColumnKind::kDate) {
+    rt::appendUtf8AsGb(value.text, out);
+    return;
+  }
+  out += fieldText(value, kind);
 }
 
 }  // namespace db

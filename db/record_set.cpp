@@ -81,14 +81,16 @@ void RecordSet::closeRecords() {
   tableName_.clear();
 }
 
-std::optional<std::string> RecordSet::field(int32_t column) const {
-  if (isEof() || column < 0 || column >= rows_->columnCount()) return std::nullopt;
-  return fieldText(rows_->value(position_, column), rows_->column(column).kind);
+bool RecordSet::field(int32_t column, std::string& out) const {
+  if (isEof() || column < 0 || column >= rows_->columnCount()) return false;
+  appendFieldText(rows_->value(position_, column), rows_->column(column).kind, out);
+  return true;
 }
 
 int32_t RecordSet::columnNamed(std::string_view nameGb) const {
-  for (size_t k = 0; k < namedColumns_.size(); ++k) {
-    size_t i = (nextNamed_ + k) % namedColumns_.size();
+  const size_t count = namedColumns_.size();
+  for (size_t k = 0, i = nextNamed_; k < count; ++k, ++i) {
+    if (i >= count) i = 0;
     if (namedColumns_[i].nameGb == nameGb) {
       nextNamed_ = i + 1;
       return namedColumns_[i].column;
@@ -101,12 +103,11 @@ int32_t RecordSet::columnNamed(std::string_view nameGb) const {
   return column;
 }
 
-std::optional<std::string> RecordSet::fieldByName(std::string_view nameGb) const {
-  if (isEof()) return std::nullopt;
-  return field(columnNamed(nameGb));
+bool RecordSet::fieldByName(std::string_view nameGb, std::string& out) const {
+  return !isEof() && field(columnNamed(nameGb), out);
 }
 
-std::optional<std::string> RecordSet::fieldByIndex(int32_t index) const { return field(index); }
+bool RecordSet::fieldByIndex(int32_t index, std::string& out) const { return field(index, out); }
 
 bool RecordSet::moveToFirst() {
   if (!open_ || rows_->rowCount() == 0) return false;

@@ -42,10 +42,11 @@ class RecordSet : public rt::UnitObject {
   bool openRecords(std::string_view sourceGb, int32_t kind, std::optional<int32_t> cursorLocation);
   void closeRecords();
 
-  // The field of the current record as GB18030 text; nothing when the set is
-  // closed, at the end marker, or has no such field.
-  std::optional<std::string> fieldByName(std::string_view nameGb) const;
-  std::optional<std::string> fieldByIndex(int32_t index) const;
+  // Appends the field of the current record as GB18030 text to `out`; false
+  // (nothing appended) when the set is closed, at the end marker, or has no
+  // such field.
+  bool fieldByName(std::string_view nameGb, std::string& out) const;
+  bool fieldByIndex(int32_t index, std::string& out) const;
 
   bool moveToFirst();
   bool moveToNext();
@@ -62,7 +63,7 @@ class RecordSet : public rt::UnitObject {
 
  private:
   Connection* boundConnection() const;
-  std::optional<std::string> field(int32_t column) const;
+  bool field(int32_t column, std::string& out) const;
   // The column of a field name (GB18030), -1 when none.
   int32_t columnNamed(std::string_view nameGb) const;
 

@@ -40,6 +40,14 @@ bool Snapshot::fetch(sqlite3_stmt* statement) {
     const char* declared = sqlite3_column_decltype(statement, i);
     columns_.push_back({name ? name : "", classifyDeclaredType(declared ? declared : "")});
   }
+  // Three calls per cell would each take the connection's mutex; holding it
+  // for the whole fetch makes each of them a re-entry.
+  sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(statement));
+  sqlite3_mutex_enter(mutex);
+  struct Release {
+    sqlite3_mutex* mutex;
+    ~Release() { sqlite3_mutex_leave(mutex); }
+  } release{mutex};
   for (;;) {
     int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return true;
