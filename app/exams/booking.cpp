@@ -1,11 +1,11 @@
 // Booking a learner for an exam from the student list's popup menu: one row
 // in the subject's exam table and one row in the exam list of this run.
 #include "app/exams/columns.h"
-#include "app/exams/exam_ui.h"
 #include "app/exams/subjects.h"
 #include "app/handler_table.h"
 #include "app/state.h"
 #include "app/statements.h"
+#include "app/support.h"
 #include "runtime/properties.h"
 
 namespace app::exams {
@@ -13,28 +13,26 @@ namespace app::exams {
 namespace {
 
 // A cell of the row selected in the student list at this moment.
-Text selectedStudentCell(int32_t column) {
-  return cellText(ui::超级列表框1, selectedRow(ui::超级列表框1), column);
-}
+Text selectedStudentCell(int32_t column) { return selectedCellText(ui::超级列表框1, column); }
 
 void appendExamListRow(const Subject& subject, int32_t bookingCount) {
   const Unit& list = ui::超级列表框3;
   ++state().examListCounter;
   appendRow(list);
-  setLastRowCell(list, kListNumber, numberText(state().examListCounter).view());
-  setLastRowCell(list, kListName, selectedStudentCell(kStudentName).view());
-  setLastRowCell(list, kListSex, selectedStudentCell(kStudentSex).view());
-  setLastRowCell(list, kListNation, selectedStudentCell(kStudentNation).view());
-  setLastRowCell(list, kListId, selectedStudentCell(kStudentId).view());
-  setLastRowCell(list, kListAddress, selectedStudentCell(kStudentAddress).view());
-  setLastRowCell(list, kListPhone, selectedStudentCell(kStudentPhone).view());
-  setLastRowCell(list, kListVehicle, selectedStudentCell(kStudentVehicle).view());
+  setLastRowCell(list, kListNumber, numberText(state().examListCounter).c_str());
+  setLastRowCell(list, kListName, selectedStudentCell(kStudentName).c_str());
+  setLastRowCell(list, kListSex, selectedStudentCell(kStudentSex).c_str());
+  setLastRowCell(list, kListNation, selectedStudentCell(kStudentNation).c_str());
+  setLastRowCell(list, kListId, selectedStudentCell(kStudentId).c_str());
+  setLastRowCell(list, kListAddress, selectedStudentCell(kStudentAddress).c_str());
+  setLastRowCell(list, kListPhone, selectedStudentCell(kStudentPhone).c_str());
+  setLastRowCell(list, kListVehicle, selectedStudentCell(kStudentVehicle).c_str());
   setLastRowCell(list, kListSubject, subject.numeral);
   if (subject.coachColumn == kSchoolCoach)
     setLastRowCell(list, kListCoach, schoolCoachName());
   else
-    setLastRowCell(list, kListCoach, selectedStudentCell(subject.coachColumn).view());
-  setLastRowCell(list, kListBookingCount, numberText(bookingCount).view());
+    setLastRowCell(list, kListCoach, selectedStudentCell(subject.coachColumn).c_str());
+  setLastRowCell(list, kListBookingCount, numberText(bookingCount).c_str());
 }
 
 void bookExam(const Subject& subject) {
@@ -47,12 +45,12 @@ void bookExam(const Subject& subject) {
   recordset::bind(counter);
 
   Text id = selectedStudentCell(kStudentId);
-  Text examDate = rt::api::readText(ui::编辑框4, rt::prop::kEditContent);
-  connection::execute(statements::insertBooking(subject, id.view(), examDate.view()));
+  Text examDate = fieldText(ui::编辑框4);
+  executeSql(statements::insertBooking(subject, id.view(), examDate.view()));
 
   // The count follows the identity number in the form, which selecting the
   // row filled; the booking above is already part of it.
-  Text countedId = rt::api::readText(ui::编辑框2, rt::prop::kEditContent);
+  Text countedId = fieldText(ui::编辑框2);
   recordset::open(counter, statements::findBookingsById(subject, countedId.view()));
   appendExamListRow(subject, recordset::count(counter));
   recordset::close(counter);

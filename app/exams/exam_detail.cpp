@@ -1,12 +1,11 @@
 // The page "考试详情": a learner's exam history, the bookings of one subject
 // on one date, and recording a booking's result.
 #include "app/exams/columns.h"
-#include "app/exams/exam_ui.h"
 #include "app/exams/subjects.h"
 #include "app/handler_table.h"
-#include "app/records/student_list.h"
 #include "app/state.h"
 #include "app/statements.h"
+#include "app/support.h"
 #include "runtime/properties.h"
 
 namespace app::exams {
@@ -14,7 +13,6 @@ namespace app::exams {
 namespace {
 
 using rt::api::readInt;
-using rt::api::readText;
 using rt::api::writeInt;
 using rt::api::writeText;
 
@@ -31,17 +29,17 @@ void appendDetailRow(const Subject& subject) {
   const Unit& bookings = subject.recordSet;
   appendRow(list);
   ++state().examDetailCounter;
-  setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).view());
+  setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).c_str());
 
-  std::string id = recordset::field(bookings, "身份证号码"_gb);
-  recordset::open(ui::记录集学员, statements::findStudents(statements::StudentSearch::kIdentityNumber, id));
+  Text id = recordset::field(bookings, "身份证号码"_gb);
+  recordset::open(ui::记录集学员, statements::findStudents(statements::StudentSearch::kIdentityNumber, id.view()));
   recordset::moveToFirst(ui::记录集学员);
-  setLastRowCell(list, kDetailId, id);
-  setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb));
+  setLastRowCell(list, kDetailId, id.c_str());
+  setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb).c_str());
   setLastRowCell(list, kDetailSubject, subject.numeral);
-  setLastRowCell(list, kDetailName, recordset::field(ui::记录集学员, "姓名"_gb));
-  setLastRowCell(list, kDetailDate, recordset::field(bookings, "考试时间"_gb));
-  setLastRowCell(list, kDetailResult, recordset::field(bookings, "是否通过"_gb));
+  setLastRowCell(list, kDetailName, recordset::field(ui::记录集学员, "姓名"_gb).c_str());
+  setLastRowCell(list, kDetailDate, recordset::field(bookings, "考试时间"_gb).c_str());
+  setLastRowCell(list, kDetailResult, recordset::field(bookings, "是否通过"_gb).c_str());
 }
 
 void appendAllBookings(const Subject& subject) {
@@ -58,9 +56,9 @@ void bindExamRecordSets() {
 // one first. With no row selected the empty number matches every booking.
 void showStudentHistory() {
   state().examDetailCounter = 0;
-  state().selectedStudentId = cellText(ui::超级列表框1, selectedRow(ui::超级列表框1), kStudentId);
+  state().selectedStudentId = selectedCellText(ui::超级列表框1, kStudentId);
   writeInt(ui::选择夹1, rt::prop::kTabPage, kExamDetailPage);
-  app::records::writePickerDate(ui::日期框1, ui::编辑框6);
+  writePickerDate(ui::日期框1, ui::编辑框6);
 
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
@@ -75,7 +73,7 @@ void showStudentHistory() {
 void runDateQuery() {
   state().examDetailCounter = 0;
   const Subject* subject = subjectAt(readInt(ui::组合框8, rt::prop::kComboSelection));
-  Text date = readText(ui::编辑框6, rt::prop::kEditContent);
+  Text date = fieldText(ui::编辑框6);
   if (!subject || date.empty()) {
     showMessage("请选择科目和时间！"_gb, kMessageErrorIcon, "考试查询失败"_gb);
     return;
@@ -107,15 +105,15 @@ void changeResult() {
   }
   Text id = cellText(list, row, kDetailId);
   Text date = cellText(list, row, kDetailDate);
-  Text result = readText(ui::组合框9, rt::prop::kComboText);
+  Text result = fieldText(ui::组合框9);
 
-  connection::Transaction transaction;
-  if (!transaction.begun() || !connection::execute(statements::deleteBooking(*subject, id.view(), date.view()))) {
+  DatabaseTransaction transaction;
+  if (!transaction.begun() || !executeSql(statements::deleteBooking(*subject, id.view(), date.view()))) {
     transaction.rollback();
     showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
     return;
   }
-  if (!connection::execute(
+  if (!executeSql(
           statements::insertBookingWithResult(*subject, id.view(), date.view(), result.view())) ||
       !transaction.commit()) {
     transaction.rollback();

@@ -1,8 +1,8 @@
 #include "app/records/operation_log.h"
 
 #include "app/handler_table.h"
-#include "app/records/support.h"
 #include "app/state.h"
+#include "app/support.h"
 #include "runtime/command_ids.h"
 
 namespace app::records {
@@ -50,7 +50,7 @@ namespace app::handlers {
 
 // The shell shows the log with the file type's default verb.
 int32_t onMenuViewLog(const rt::EventArgs&) {
-  rt::api::Text path = records::programFilePath(records::kLogFileName);
+  rt::api::Text path = programFilePath(records::kLogFileName);
   rt::api::call(rt::cmd::shell(rt::cmd::kShellOpen), rt::api::omitted, path);
   return 0;
 }

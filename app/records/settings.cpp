@@ -4,8 +4,8 @@
 
 #include "app/handler_table.h"
 #include "app/ids.h"
-#include "app/records/support.h"
 #include "app/state.h"
+#include "app/support.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -75,7 +75,7 @@ int32_t onCoach3Chosen(const rt::EventArgs&) {
 // The shell's "open" action, normally an editor; nothing is reloaded.
 int32_t onMenuSettings(const rt::EventArgs&) {
   constexpr int32_t kShellVerbOpen = 4;
-  rt::api::Text path = records::programFilePath(records::kSettingsFileName);
+  rt::api::Text path = programFilePath(records::kSettingsFileName);
   rt::api::call(rt::cmd::shell(rt::cmd::kShellOpen), kShellVerbOpen, path);
   return 0;
 }

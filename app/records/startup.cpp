@@ -6,9 +6,9 @@
 #include "app/ids.h"
 #include "app/records/settings.h"
 #include "app/records/student_list.h"
-#include "app/records/support.h"
 #include "app/state.h"
 #include "app/statements.h"
+#include "app/support.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -62,22 +62,22 @@ void emptyWholeForm() {
 
 void showStudentsPage() {
   writePickerDate(ui::日期框1, ui::编辑框4);
-  bindRecordSet(ui::记录集学员);
-  openRecords(ui::记录集学员, statements::selectAllStudents());
+  recordset::bind(ui::记录集学员);
+  recordset::open(ui::记录集学员, statements::selectAllStudents());
   fillStudentListFromOpenRecords();
 }
 
 // The date query needs the four exam record sets bound and open.
 void showExamDetailsPage() {
   writePickerDate(ui::日期框1, ui::编辑框6);
-  for (const exams::Subject& subject : exams::allSubjects()) bindRecordSet(subject.recordSet);
+  for (const exams::Subject& subject : exams::allSubjects()) recordset::bind(subject.recordSet);
   for (const exams::Subject& subject : exams::allSubjects())
-    openRecords(subject.recordSet, statements::selectAllBookings(subject));
+    recordset::open(subject.recordSet, statements::selectAllBookings(subject));
 }
 
 void showGraduatesPage() {
-  bindRecordSet(ui::记录集结业);
-  openRecords(ui::记录集结业, statements::selectAllGraduates());
+  recordset::bind(ui::记录集结业);
+  recordset::open(ui::记录集结业, statements::selectAllGraduates());
 }
 
 }  // namespace
@@ -109,12 +109,12 @@ int32_t onTabPageChanged(const rt::EventArgs&) {
 }
 
 int32_t onDatePicker1Changed(const rt::EventArgs&) {
-  records::writePickerDate(ui::日期框1, ui::编辑框4);
+  writePickerDate(ui::日期框1, ui::编辑框4);
   return 0;
 }
 
 int32_t onDatePicker2Changed(const rt::EventArgs&) {
-  records::writePickerDate(ui::日期框2, ui::编辑框6);
+  writePickerDate(ui::日期框2, ui::编辑框6);
   return 0;
 }
 

@@ -1,5 +1,4 @@
 // Registering, modifying and deleting a student from the student form.
-#include <array>
 #include <initializer_list>
 #include <string>
 
@@ -9,15 +8,13 @@
 #include "app/records/operation_log.h"
 #include "app/records/student_list.h"
 #include "app/records/student_table.h"
-#include "app/records/support.h"
 #include "app/statements.h"
-#include "runtime/command_ids.h"
+#include "app/support.h"
 #include "runtime/properties.h"
 
 namespace app::records {
 
 using namespace rt::api;
-namespace cmd = rt::cmd;
 
 namespace {
 
@@ -26,11 +23,9 @@ constexpr int32_t kAllCoachesIndex = 0;
 const char* const kValueSeparator = "  ";
 const char* const kLineBreak = "\r\n";
 
-int32_t selectedRow() { return readInt(ui::超级列表框1, rt::prop::kListSelectedRow); }
+int32_t selectedStudentRow() { return selectedRow(ui::超级列表框1); }
 
-Text cellOf(int32_t row, int32_t column) {
-  return callText(cmd::list(cmd::kListGetCellText), ui::超级列表框1, row, column);
-}
+Text cellOf(int32_t row, int32_t column) { return cellText(ui::超级列表框1, row, column); }
 
 // Texts joined with two spaces between neighbours.
 template <typename Source, typename Read>
@@ -48,7 +43,7 @@ Text joinedValues(std::initializer_list<Source> sources, Read read) {
 // The selected row's 姓名, 身份证号码, 民族, 出生日期, 住址, 身份证号码 again,
 // 电话号码, 车型, 报名日期, 科二教练, 科二教练电话: what the log keeps of it.
 Text oldValuesText() {
-  int32_t row = selectedRow();
+  int32_t row = selectedStudentRow();
   return joinedValues({1, 6, 3, 4, 5, 6, 7, 8, 9, 10, 11}, [row](int32_t column) { return cellOf(row, column); });
 }
 
@@ -90,20 +85,19 @@ bool registrationComplete() {
 // Returns the number of records passed: the position of the match counted
 // from 1, or the number of students when nothing matched.
 int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
-  openRecords(ui::记录集学员, statements::selectAllStudents());
-  call(cmd::db(cmd::kMoveToFirst), ui::记录集学员);
+  const Unit& students = ui::记录集学员;
+  recordset::open(students, statements::selectAllStudents());
+  recordset::moveToFirst(students);
   int32_t passed = 0;
   found = false;
-  while (!recordSetAtEnd(ui::记录集学员)) {
+  while (!recordset::isEof(students)) {
     ++passed;
-    call(cmd::db(cmd::kMoveToRecord), ui::记录集学员, passed - 1);
-    TextVar stored;
-    call(cmd::db(cmd::kReadFieldText), ui::记录集学员, "身份证号码"_gb, stored);
-    if (TextCompare(stored.c_str(), identityNumber) == 0) {
+    recordset::moveTo(students, passed - 1);
+    if (TextCompare(recordset::field(students, "身份证号码"_gb).c_str(), identityNumber) == 0) {
       found = true;
       break;
     }
-    call(cmd::db(cmd::kMoveToNext), ui::记录集学员);
+    recordset::moveToNext(students);
   }
   return passed;
 }
@@ -120,7 +114,7 @@ void emptyForm() {
 void registerStudent() {
   const char* const caption = "添加学员失败"_gb;
   if (!registrationComplete()) {
-    showMessage("请输入完整的学员报名信息！"_gb, kMessageError, caption);
+    showMessage("请输入完整的学员报名信息！"_gb, kMessageErrorIcon, caption);
     return;
   }
   normaliseCoachesForRegistration();
@@ -128,19 +122,19 @@ void registerStudent() {
   bool found = false;
   int32_t passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
   if (found) {
-    showMessage("已有此身份证号码！"_gb, kMessageError, caption);
+    showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, caption);
     selectAndShow(passed - 1);
     return;
   }
   if (!executeSql(insert)) {
-    showMessage("错误代码Add#1！"_gb, kMessagePlain, caption);
+    showMessage("错误代码Add#1！"_gb, kMessageNoIcon, caption);
     return;
   }
   fillStudentList();
   Text entry = TextConcat(kLineBreak, "添加学员"_gb, fieldText(ui::编辑框1), kValueSeparator, fieldText(ui::编辑框2));
   appendLogEntry(entry.c_str());
   emptyForm();
-  showMessage("添加记录成功！"_gb, kMessagePlain, "添加学员成功"_gb);
+  showMessage("添加记录成功！"_gb, kMessageNoIcon, "添加学员成功"_gb);
   // The students before the insert come first, so the new one is row `passed`.
   selectAndShow(passed);
 }
@@ -151,9 +145,9 @@ void registerStudent() {
 void modifyStudent() {
   const char* const caption = "修改学员信息失败"_gb;
   Text oldValues = oldValuesText();
-  int32_t row = selectedRow();
+  int32_t row = selectedStudentRow();
   if (row == kNoRow) {
-    showMessage("请选择需要修改的学员！"_gb, kMessageError, caption);
+    showMessage("请选择需要修改的学员！"_gb, kMessageErrorIcon, caption);
     return;
   }
   Text oldNumber = cellOf(row, kListIdColumn);
@@ -161,38 +155,38 @@ void modifyStudent() {
   if (TextCompare(newNumber.c_str(), oldNumber.c_str()) != 0) {
     bool taken = false;
     scanForIdentityNumber(newNumber.c_str(), taken);
-    call(cmd::db(cmd::kCloseRecords), ui::记录集学员);
+    recordset::close(ui::记录集学员);
     if (taken) {
-      showMessage("已有此身份证号码！"_gb, kMessageError, caption);
+      showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, caption);
       return;
     }
   }
   DatabaseTransaction transaction;
   if (!transaction.begun() || !executeSql(statements::deleteStudent(oldNumber.view()))) {
     transaction.rollback();
-    showMessage("错误代码Del#2！"_gb, kMessageError, caption);
+    showMessage("错误代码Del#2！"_gb, kMessageErrorIcon, caption);
     return;
   }
   normaliseCoachesForModification();
   if (!executeSql(insertStudentFromForm()) || !transaction.commit()) {
     transaction.rollback();
-    showMessage("错误代码Add#2！"_gb, kMessagePlain, caption);
+    showMessage("错误代码Add#2！"_gb, kMessageNoIcon, caption);
     return;
   }
   Text newValues = newValuesText();
   appendLogEntry(TextConcat(kLineBreak, "修改学员"_gb, kLineBreak, oldValues, kLineBreak, newValues).c_str());
   fillStudentList();
   emptyForm();
-  showMessage("修改学员信息成功！"_gb, kMessagePlain, "修改学员信息成功"_gb);
+  showMessage("修改学员信息成功！"_gb, kMessageNoIcon, "修改学员信息成功"_gb);
 }
 
 // Deletes the student of the selected row (the one the log names) and all
 // of its bookings, in one transaction.
 void deleteStudentAndBookings() {
   Text oldValues = oldValuesText();
-  int32_t row = selectedRow();
+  int32_t row = selectedStudentRow();
   if (row == kNoRow) {
-    showMessage("请选择需要删除的学员！"_gb, kMessageError, "删除学员信息失败"_gb);
+    showMessage("请选择需要删除的学员！"_gb, kMessageErrorIcon, "删除学员信息失败"_gb);
     return;
   }
   Text identityNumber = cellOf(row, kListIdColumn);
@@ -206,12 +200,12 @@ void deleteStudentAndBookings() {
   }
   if (!deleted) {
     transaction.rollback();
-    showMessage("错误代码Del#1"_gb, kMessageError, "删除学员数据失败"_gb);
+    showMessage("错误代码Del#1"_gb, kMessageErrorIcon, "删除学员数据失败"_gb);
     return;
   }
   appendLogEntry(TextConcat(kLineBreak, "删除学员"_gb, kLineBreak, oldValues).c_str());
   fillStudentList();
-  showMessage("删除学员数据成功！"_gb, kMessagePlain, "操作成功"_gb);
+  showMessage("删除学员数据成功！"_gb, kMessageNoIcon, "操作成功"_gb);
   emptyForm();
 }
 

@@ -3,9 +3,9 @@
 
 #include "app/handler_table.h"
 #include "app/records/student_table.h"
-#include "app/records/support.h"
 #include "app/state.h"
 #include "app/statements.h"
+#include "app/support.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
 
@@ -16,17 +16,7 @@ namespace cmd = rt::cmd;
 
 namespace {
 
-int32_t lastRow() { return callInt(cmd::list(cmd::kListRowCount), ui::超级列表框1) - 1; }
-
-void setLastRowCell(int32_t column, const char* text) {
-  call(cmd::list(cmd::kListSetCellText), ui::超级列表框1, lastRow(), column, text);
-}
-
-int32_t selectedRow() { return readInt(ui::超级列表框1, rt::prop::kListSelectedRow); }
-
-Text selectedCell(int32_t column) {
-  return callText(cmd::list(cmd::kListGetCellText), ui::超级列表框1, selectedRow(), column);
-}
+Text selectedCell(int32_t column) { return selectedCellText(ui::超级列表框1, column); }
 
 // Replaces the list with the students whose column contains the control's
 // text; the control's "all students" value (null: none) lists everyone.
@@ -39,38 +29,36 @@ void search(const ui::Unit& control, statements::StudentSearch column, const cha
     }
   }
   Text text = fieldText(control);
-  openRecords(ui::记录集学员, statements::findStudents(column, text.view()));
+  recordset::open(ui::记录集学员, statements::findStudents(column, text.view()));
   fillStudentListFromOpenRecords();
 }
 
 }  // namespace
 
 void fillStudentList() {
-  openRecords(ui::记录集学员, statements::selectAllStudents());
+  recordset::open(ui::记录集学员, statements::selectAllStudents());
   fillStudentListFromOpenRecords();
 }
 
 void fillStudentListFromOpenRecords() {
-  call(cmd::list(cmd::kListClear), ui::超级列表框1);
-  call(cmd::db(cmd::kMoveToFirst), ui::记录集学员);
+  const Unit& students = ui::记录集学员;
+  clearList(ui::超级列表框1);
+  recordset::moveToFirst(students);
   int32_t runningNumber = 0;
-  while (!recordSetAtEnd(ui::记录集学员)) {
-    call(cmd::list(cmd::kListInsertRow), ui::超级列表框1);
+  while (!recordset::isEof(students)) {
+    appendRow(ui::超级列表框1);
     ++runningNumber;
-    setLastRowCell(0, callText(cmd::core(cmd::kToText), runningNumber).c_str());
-    int32_t column = 1;
-    for (const char* name : studentColumnNames()) {
-      TextVar field;
-      call(cmd::db(cmd::kReadFieldText), ui::记录集学员, name, field);
-      setLastRowCell(column++, field.c_str());
-    }
-    call(cmd::db(cmd::kMoveToNext), ui::记录集学员);
+    setLastRowCell(ui::超级列表框1, kListNumberColumn, numberText(runningNumber).c_str());
+    int32_t column = kListFirstStudentColumn;
+    for (const char* name : studentColumnNames())
+      setLastRowCell(ui::超级列表框1, column++, recordset::field(students, name).c_str());
+    recordset::moveToNext(students);
   }
-  call(cmd::db(cmd::kCloseRecords), ui::记录集学员);
+  recordset::close(students);
 }
 
 void showSelectedStudent() {
-  int32_t column = 1;
+  int32_t column = kListFirstStudentColumn;
   for (const ui::Unit& field : kStudentFormFields) setFieldText(field, selectedCell(column++).c_str());
   state().selectedStudentId = selectedCell(kListIdColumn);
   Text name = selectedCell(kListNameColumn);
@@ -81,17 +69,6 @@ void selectAndShow(int32_t row) {
   writeInt(ui::超级列表框1, rt::prop::kListSelectedRow, row);
   call(cmd::core(cmd::kFocusControl), ui::超级列表框1);
   showSelectedStudent();
-}
-
-Text pickerDateText(const ui::Unit& picker) {
-  Text dateTime = callText(cmd::core(cmd::kToText), DateTime{readDate(picker, rt::prop::kPickedDate)});
-  int32_t dayMark = callInt(cmd::core(cmd::kFindText), dateTime, "日"_gb);
-  // "日" takes two bytes: keep up to and including its second byte.
-  return callText(cmd::core(cmd::kTextLeft), dateTime, dayMark + 1);
-}
-
-void writePickerDate(const ui::Unit& picker, const ui::Unit& editBox) {
-  setFieldText(editBox, pickerDateText(picker).c_str());
 }
 
 }  // namespace app::records

@@ -1,5 +1,5 @@
 // The student list of the page "学员信息" and the operations other handlers
-// reuse: the fills, pointing at a row, the date texts of the date pickers.
+// reuse: the fills and pointing at a row.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,5 @@ void showSelectedStudent();
 
 // Selects row `row` (0-based) of 超级列表框1, focuses the list and shows the row.
 void selectAndShow(int32_t row);
-
-// The date of a date picker as text, cut after the first "日": a date without
-// time of day ("2024年3月3日"); empty when the text holds no "日".
-rt::api::Text pickerDateText(const ui::Unit& picker);
-
-// Writes pickerDateText(picker) into the edit box.
-void writePickerDate(const ui::Unit& picker, const ui::Unit& editBox);
 
 }  // namespace app::records

@@ -1,6 +1,6 @@
 #include "app/records/student_table.h"
 
-#include "app/records/support.h"
+#include "app/support.h"
 
 namespace app::records {
 

@@ -14,6 +14,8 @@ namespace app::records {
 
 inline constexpr int32_t kStudentColumnCount = static_cast<int32_t>(statements::kStudentValueCount);
 // List columns: 0 is the running number, 1..15 the student columns.
+inline constexpr int32_t kListNumberColumn = 0;
+inline constexpr int32_t kListFirstStudentColumn = 1;
 inline constexpr int32_t kListNameColumn = 1;
 inline constexpr int32_t kListIdColumn = 6;
 
