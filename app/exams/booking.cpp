@@ -61,23 +61,17 @@ void bookExam(const Subject& subject) {
 
 namespace app::handlers {
 
-using app::exams::subjectAt;
+namespace {
+// The menu items of the four subjects, subject one first.
+int32_t bookSubject(int32_t subjectIndex) {
+  app::exams::bookExam(*app::exams::subjectAt(subjectIndex));
+  return 0;
+}
+}  // namespace
 
-int32_t onMenuAddSubject1(const rt::EventArgs&) {
-  app::exams::bookExam(*subjectAt(0));
-  return 0;
-}
-int32_t onMenuAddSubject2(const rt::EventArgs&) {
-  app::exams::bookExam(*subjectAt(1));
-  return 0;
-}
-int32_t onMenuAddSubject3(const rt::EventArgs&) {
-  app::exams::bookExam(*subjectAt(2));
-  return 0;
-}
-int32_t onMenuAddSubject4(const rt::EventArgs&) {
-  app::exams::bookExam(*subjectAt(3));
-  return 0;
-}
+int32_t onMenuAddSubject1(const rt::EventArgs&) { return bookSubject(0); }
+int32_t onMenuAddSubject2(const rt::EventArgs&) { return bookSubject(1); }
+int32_t onMenuAddSubject3(const rt::EventArgs&) { return bookSubject(2); }
+int32_t onMenuAddSubject4(const rt::EventArgs&) { return bookSubject(3); }
 
 }  // namespace app::handlers
