@@ -213,6 +213,11 @@ TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const D
   return keptTables_.find(table, stamp);
 }
 
+SnapshotSize Connection::sizeHint(std::string_view sqlUtf8) {
+  auto query = parseTableQuery(sqlUtf8);
+  return query && !query->like ? keptTables_.lastSize(query->table) : SnapshotSize{};
+}
+
 void Connection::keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows) {
   auto query = parseTableQuery(sqlUtf8);
   if (!query || query->like) return;

@@ -64,6 +64,9 @@ class Connection : public rt::UnitObject {
   // The state of the database now; nothing inside a transaction or when it
   // cannot be told.
   std::optional<DataStamp> readStamp();
+  // The size of the rows of a plain select of a whole table the last time
+  // it was read; nothing known for other statements.
+  SnapshotSize sizeHint(std::string_view sqlUtf8);
   // Keeps the rows of a plain select of a whole table, read at `before`,
   // when the database is still in that state.
   void keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows);

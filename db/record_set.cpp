@@ -63,7 +63,7 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
     if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
       return false;
     auto fetched = std::make_shared<Snapshot>();
-    if (!fetched->fetch(statement.get())) return false;
+    if (!fetched->fetch(statement.get(), connection->sizeHint(sql))) return false;
     rows_ = std::move(fetched);
     if (before) connection->keepRows(sql, *before, rows_);
   }

@@ -10,6 +10,8 @@ namespace {
 
 constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max();
 constexpr int32_t kMaxRows = std::numeric_limits<int32_t>::max();
+constexpr size_t kSlackBytes = 1 << 16;
+constexpr size_t kSlackCells = 1 << 12;
 
 Storage storageOf(int engineType) {
   switch (engineType) {
@@ -31,8 +33,11 @@ void Snapshot::clear() {
   rowCount_ = 0;
 }
 
-bool Snapshot::fetch(sqlite3_stmt* statement) {
+bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
   clear();
+  storage_.reserve(hint.cells);
+  ends_.reserve(hint.cells);
+  bytes_.reserve(hint.bytes);
   int count = sqlite3_column_count(statement);
   columns_.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -40,8 +45,8 @@ bool Snapshot::fetch(sqlite3_stmt* statement) {
     const char* declared = sqlite3_column_decltype(statement, i);
     columns_.push_back({name ? name : "", classifyDeclaredType(declared ? declared : "")});
   }
-  // Three calls per cell would each take the connection's mutex; holding it
-  // for the whole fetch makes each of them a re-entry.
+  // Every engine call takes the connection's mutex; holding it for the whole
+  // fetch makes each of them a re-entry.
   sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(statement));
   sqlite3_mutex_enter(mutex);
   struct Release {
@@ -50,7 +55,15 @@ bool Snapshot::fetch(sqlite3_stmt* statement) {
   } release{mutex};
   for (;;) {
     int rc = sqlite3_step(statement);
-    if (rc == SQLITE_DONE) return true;
+    if (rc == SQLITE_DONE) {
+      // A hint far above what came (the table shrank) gives its room back.
+      if (bytes_.capacity() > 2 * bytes_.size() + kSlackBytes) bytes_.shrink_to_fit();
+      if (storage_.capacity() > 2 * storage_.size() + kSlackCells) {
+        storage_.shrink_to_fit();
+        ends_.shrink_to_fit();
+      }
+      return true;
+    }
     if (rc != SQLITE_ROW || rowCount_ == kMaxRows) break;
     for (int i = 0; i < count; ++i) appendCell(statement, i);
     if (bytes_.size() > kMaxBytes) break;
@@ -60,22 +73,26 @@ bool Snapshot::fetch(sqlite3_stmt* statement) {
   return false;
 }
 
+// The cell is read through its value: one call takes the connection's
+// mutex (a re-entry, the fetch holds it), the value's own accessors none.
+// Holding the mutex is what makes the value safe to read.
 void Snapshot::appendCell(sqlite3_stmt* statement, int column) {
-  Storage storage = storageOf(sqlite3_column_type(statement, column));
+  sqlite3_value* value = sqlite3_column_value(statement, column);
+  Storage storage = storageOf(sqlite3_value_type(value));
   switch (storage) {
     case Storage::kInteger: {
-      int64_t v = sqlite3_column_int64(statement, column);
+      int64_t v = sqlite3_value_int64(value);
       bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
       break;
     }
     case Storage::kReal: {
-      double v = sqlite3_column_double(statement, column);
+      double v = sqlite3_value_double(value);
       bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
       break;
     }
     case Storage::kText: {
-      auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-      int length = sqlite3_column_bytes(statement, column);
+      auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      int length = sqlite3_value_bytes(value);
       if (text) bytes_.append(text, static_cast<size_t>(length));
       break;
     }

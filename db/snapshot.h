@@ -14,6 +14,13 @@
 
 namespace db {
 
+// How much a snapshot holds; a fetch takes a size known from an earlier
+// fetch as a hint.
+struct SnapshotSize {
+  size_t cells = 0;
+  size_t bytes = 0;
+};
+
 class Snapshot {
  public:
   struct Column {
@@ -22,8 +29,10 @@ class Snapshot {
   };
 
   // Steps the prepared statement to its end. Answers false (and holds no
-  // rows) when the engine reports an error on the way.
-  bool fetch(sqlite3_stmt* statement);
+  // rows) when the engine reports an error on the way. Room for the hinted
+  // size is taken at once instead of growing step by step.
+  bool fetch(sqlite3_stmt* statement, SnapshotSize hint = {});
+  SnapshotSize size() const { return {storage_.size(), bytes_.size()}; }
   void clear();
 
   int32_t rowCount() const { return rowCount_; }

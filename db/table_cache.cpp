@@ -198,8 +198,32 @@ void TableCache::keep(std::string_view table, const DataStamp& stamp, std::share
   std::string key = keyOf(table);
   std::vector<int8_t> unknown(static_cast<size_t>(rows->columnCount()), -1);
   // Entries of an older state can never be used again.
-  std::erase_if(entries_, [&](const Entry& entry) { return entry.key == key || !(entry.stamp == stamp); });
+  std::erase_if(entries_, [&](Entry& entry) {
+    bool stale = entry.key == key || !(entry.stamp == stamp);
+    if (stale) rememberSize(entry);
+    return stale;
+  });
   entries_.push_back({std::move(key), stamp, std::move(rows), std::move(unknown)});
+}
+
+SnapshotSize TableCache::lastSize(std::string_view table) const {
+  std::string key = keyOf(table);
+  for (const Entry& entry : entries_)
+    if (entry.key == key) return entry.rows->size();
+  for (const LastSize& last : lastSizes_)
+    if (last.key == key) return last.size;
+  return {};
+}
+
+void TableCache::rememberSize(const Entry& entry) {
+  std::erase_if(lastSizes_, [&](const LastSize& last) { return last.key == entry.key; });
+  lastSizes_.push_back({entry.key, entry.rows->size()});
+}
+
+void TableCache::forget() {
+  for (const Entry& entry : entries_) rememberSize(entry);
+  entries_.clear();
+  searches_.clear();
 }
 
 int32_t TableCache::countSearchWithoutEntry(std::string_view table, const DataStamp& stamp) {

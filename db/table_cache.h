@@ -72,10 +72,9 @@ class TableCache {
   // Counts a like search on a table that had no entry; the count of such
   // searches at this stamp so far.
   int32_t countSearchWithoutEntry(std::string_view table, const DataStamp& stamp);
-  void forget() {
-    entries_.clear();
-    searches_.clear();
-  }
+  // The size of the table when it was kept last, also after it was forgotten.
+  SnapshotSize lastSize(std::string_view table) const;
+  void forget();
 
  private:
   struct Searches {
@@ -83,8 +82,15 @@ class TableCache {
     DataStamp stamp;
     int32_t count = 0;
   };
+  struct LastSize {
+    std::string key;
+    SnapshotSize size;
+  };
+  void rememberSize(const Entry& entry);
+
   std::vector<Entry> entries_;
   std::vector<Searches> searches_;
+  std::vector<LastSize> lastSizes_;
 };
 
 }  // namespace db
