@@ -62,14 +62,33 @@ void startupBaseline(State& state, int32_t learners) {
 // ------------------------------------------------------------ full fill
 
 // Double-clicking the empty name box lists every student: the full fill.
+// As after every registration, modification and deletion, the database has
+// just changed, so the fill reads the table from the file (through the
+// page cache); the change itself is an untimed statement that changes no row.
 void studentFill(State& state, int32_t learners) {
+  ensureProgram(registryFolder(learners));
+  typeInto(ui::编辑框1, "");
+  auto fill = [&](bool timed) {
+    executeOnProgramConnection("UPDATE student SET 姓名 = 姓名 WHERE 0");
+    double seconds = secondsOf([] { doubleClick(ui::编辑框1); });
+    if (timed) state.SetIterationTime(seconds);
+  };
+  fill(false);  // warm
+  for (auto _ : state) fill(true);
+  requireRows("full fill", rowCount(ui::超级列表框1), learners);
+  state.counters["rows"] = learners;
+  setTarget(state, learners, "ratio", 3);
+}
+
+// The same with the database unchanged since the last fill: the connection
+// answers the statement from the table it kept.
+void studentFillAgain(State& state, int32_t learners) {
   ensureProgram(registryFolder(learners));
   typeInto(ui::编辑框1, "");
   doubleClick(ui::编辑框1);  // warm
   for (auto _ : state) state.SetIterationTime(secondsOf([] { doubleClick(ui::编辑框1); }));
   requireRows("full fill", rowCount(ui::超级列表框1), learners);
   state.counters["rows"] = learners;
-  setTarget(state, learners, "ratio", 3);
 }
 
 void studentFillBaseline(State& state, int32_t learners) {
@@ -316,6 +335,8 @@ void deletionBaseline(State& state, int32_t learners) {
     addBenchmark("startup_baseline", learners, startupBaseline);
     addBenchmark("student_fill", learners, studentFill);
     addBenchmark("student_fill_baseline", learners, studentFillBaseline);
+    addBenchmark("student_fill_again", learners, studentFillAgain);
+    addBenchmark("student_fill_again_baseline", learners, studentFillBaseline);
     for (const Search& search : searches()) {
       for (bool selective : {true, false}) {
         std::string name = std::string(search.name) + (selective ? "_few" : "_many");
