@@ -191,11 +191,16 @@ std::shared_ptr<const Snapshot> Connection::keptRows(std::string_view sqlUtf8) {
   // A pattern the engine would refuse as too long is left to the engine.
   auto patternLimit = static_cast<size_t>(sqlite3_limit(database_.get(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1));
   if (query->value.size() + 2 > patternLimit) return nullptr;
-  int8_t& answerable = entry->likeAnswerable[static_cast<size_t>(column)];
-  if (answerable < 0)
-    answerable = likeIsDefault(*stamp) && isPlainScan(sqlUtf8) && isPlainTextColumn(*entry->rows, column) ? 1 : 0;
+  auto at = static_cast<size_t>(column);
+  int8_t& answerable = entry->likeAnswerable[at];
+  if (answerable < 0) {
+    std::optional<FoldedColumn> folded;
+    if (likeIsDefault(*stamp) && isPlainScan(sqlUtf8)) folded = foldColumn(*entry->rows, column);
+    if (folded) entry->folded[at] = std::make_shared<const FoldedColumn>(std::move(*folded));
+    answerable = folded ? 1 : 0;
+  }
   if (!answerable) return nullptr;
-  return std::make_shared<const Snapshot>(rowsContaining(*entry->rows, column, query->value));
+  return std::make_shared<const Snapshot>(rowsContaining(*entry->rows, *entry->folded[at], query->value));
 }
 
 TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const DataStamp& stamp) {

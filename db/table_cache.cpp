@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace db {
 namespace {
@@ -109,24 +110,6 @@ bool isWellFormedUtf8(std::string_view text) {
   return true;
 }
 
-// Whether `needle` (already in lower case) occurs in `text`, ASCII letters
-// of the text compared in lower case. In UTF-8 no byte of a multi-byte
-// character is ASCII, so a match found byte by byte starts and ends on
-// character boundaries, as the engine's character-wise LIKE requires.
-bool containsFolded(std::string_view text, std::string_view needle, bool needleHasLetters) {
-  if (needle.empty()) return true;
-  if (needle.size() > text.size()) return false;
-  if (!needleHasLetters)
-    return memmem(text.data(), text.size(), needle.data(), needle.size()) != nullptr;
-  const size_t last = text.size() - needle.size();
-  for (size_t start = 0; start <= last; ++start) {
-    size_t k = 0;
-    while (k < needle.size() && lowerAscii(text[start + k]) == needle[k]) ++k;
-    if (k == needle.size()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::optional<TableQuery> parseTableQuery(std::string_view sqlUtf8) {
@@ -154,29 +137,45 @@ std::optional<TableQuery> parseTableQuery(std::string_view sqlUtf8) {
   return query;
 }
 
-bool isPlainTextColumn(const Snapshot& table, int32_t column) {
+std::optional<FoldedColumn> foldColumn(const Snapshot& table, int32_t column) {
+  FoldedColumn folded;
+  folded.column = column;
+  folded.starts.reserve(static_cast<size_t>(table.rowCount()) + 1);
   for (int32_t row = 0; row < table.rowCount(); ++row) {
+    folded.starts.push_back(static_cast<uint32_t>(folded.text.size()));
     FieldValue cell = table.value(row, column);
-    if (cell.storage == Storage::kNull) continue;
-    if (cell.storage != Storage::kText || std::memchr(cell.text.data(), '\0', cell.text.size()) ||
-        !isWellFormedUtf8(cell.text))
-      return false;
+    if (cell.storage == Storage::kText) {
+      if (std::memchr(cell.text.data(), '\0', cell.text.size()) || !isWellFormedUtf8(cell.text)) return std::nullopt;
+      for (char c : cell.text) folded.text += lowerAscii(c);
+    } else if (cell.storage != Storage::kNull) {
+      return std::nullopt;
+    }
+    folded.text += '\0';
+    if (folded.text.size() > std::numeric_limits<uint32_t>::max()) return std::nullopt;
   }
-  return true;
+  folded.starts.push_back(static_cast<uint32_t>(folded.text.size()));
+  return folded;
 }
 
-Snapshot rowsContaining(const Snapshot& table, int32_t column, std::string_view valueUtf8) {
-  std::string needle(valueUtf8);
-  bool hasLetters = false;
-  for (char& c : needle) {
-    char lower = lowerAscii(c);
-    hasLetters = hasLetters || (lower >= 'a' && lower <= 'z');
-    c = lower;
-  }
+Snapshot rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8) {
   std::vector<int32_t> matches;
-  for (int32_t row = 0; row < table.rowCount(); ++row) {
-    FieldValue cell = table.value(row, column);
-    if (cell.storage == Storage::kText && containsFolded(cell.text, needle, hasLetters)) matches.push_back(row);
+  if (valueUtf8.empty()) {
+    for (int32_t row = 0; row < table.rowCount(); ++row)
+      if (table.value(row, folded.column).storage == Storage::kText) matches.push_back(row);
+    return table.subset(matches);
+  }
+  std::string needle(valueUtf8);
+  for (char& c : needle) c = lowerAscii(c);
+  // A cell's NUL ends every match inside it, and no needle holds a NUL.
+  const char* text = folded.text.data();
+  size_t at = 0;
+  while (at < folded.text.size()) {
+    const void* hit = memmem(text + at, folded.text.size() - at, needle.data(), needle.size());
+    if (!hit) break;
+    auto offset = static_cast<uint32_t>(static_cast<const char*>(hit) - text);
+    auto next = std::upper_bound(folded.starts.begin(), folded.starts.end(), offset);
+    matches.push_back(static_cast<int32_t>(next - folded.starts.begin()) - 1);
+    at = *next;  // the next row's cell
   }
   return table.subset(matches);
 }
@@ -197,13 +196,14 @@ TableCache::Entry* TableCache::find(std::string_view table, const DataStamp& sta
 void TableCache::keep(std::string_view table, const DataStamp& stamp, std::shared_ptr<const Snapshot> rows) {
   std::string key = keyOf(table);
   std::vector<int8_t> unknown(static_cast<size_t>(rows->columnCount()), -1);
+  std::vector<std::shared_ptr<const FoldedColumn>> folded(static_cast<size_t>(rows->columnCount()));
   // Entries of an older state can never be used again.
   std::erase_if(entries_, [&](Entry& entry) {
     bool stale = entry.key == key || !(entry.stamp == stamp);
     if (stale) rememberSize(entry);
     return stale;
   });
-  entries_.push_back({std::move(key), stamp, std::move(rows), std::move(unknown)});
+  entries_.push_back({std::move(key), stamp, std::move(rows), std::move(unknown), std::move(folded)});
 }
 
 SnapshotSize TableCache::lastSize(std::string_view table) const {

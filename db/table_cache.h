@@ -35,14 +35,23 @@ struct TableQuery {
 };
 std::optional<TableQuery> parseTableQuery(std::string_view sqlUtf8);
 
-// Whether every cell of the column is NULL or well-formed UTF-8 text without
-// NUL bytes: then a like search on it can be answered from the snapshot.
-bool isPlainTextColumn(const Snapshot& table, int32_t column);
+// One column of a kept table made ready for like searches: its cells, ASCII
+// letters in lower case, one after another, each ended by a NUL byte, so
+// that a search for a text in any cell is one memmem over all of them.
+struct FoldedColumn {
+  int32_t column = 0;
+  std::string text;
+  std::vector<uint32_t> starts;  // where each row's cell begins in `text`
+};
 
-// The rows of `table` whose column (a plain text column) contains `value`,
-// ASCII letters without case, as the engine's default LIKE '%value%' finds
-// them: NULL cells never match, an empty value matches every other cell.
-Snapshot rowsContaining(const Snapshot& table, int32_t column, std::string_view valueUtf8);
+// The folded column; nothing when a cell is neither NULL nor well-formed
+// UTF-8 text without NUL bytes (the engine must then decide).
+std::optional<FoldedColumn> foldColumn(const Snapshot& table, int32_t column);
+
+// The rows of `table` whose folded column contains `value`, ASCII letters
+// without case, as the engine's default LIKE '%value%' finds them: NULL
+// cells never match, an empty value matches every other cell.
+Snapshot rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8);
 
 // The state of the database as far as this connection can tell; equal
 // stamps mean nothing has changed in between.
@@ -60,8 +69,9 @@ class TableCache {
     DataStamp stamp;
     std::shared_ptr<const Snapshot> rows;
     // Per column: whether like searches on it may be answered here
-    // (-1 not yet known).
+    // (-1 not yet known), and the column folded for them.
     std::vector<int8_t> likeAnswerable;
+    std::vector<std::shared_ptr<const FoldedColumn>> folded;
   };
 
   static std::string keyOf(std::string_view table);
