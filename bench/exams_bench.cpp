@@ -15,6 +15,8 @@ namespace {
 using benchmark::State;
 
 const char* const kExamTables[] = {"one", "two", "three", "four"};
+// Bookings times learners from which a date query takes seconds.
+constexpr int64_t kSlowDateQuery = int64_t{1000} * 100000;
 
 int32_t middle(int32_t learners) { return learners / 2; }
 
@@ -96,13 +98,24 @@ void historyBaseline(State& state, int32_t learners) {
 // "查 询" on the page "考试详情" with subject one and a day that has
 // `bookings` bookings: the bookings, and for each the learner looked up by
 // a like pattern on the identity number.
+//
+// Each query follows a change of the database (an untimed statement that
+// changes no row, as a booking or a result change would come before it), so
+// nothing the connection kept from earlier reads can answer it: the first
+// lookups scan the student table in the file, then the table is fetched and
+// kept for the rest.
 void dateQuery(State& state, int32_t learners, int32_t bookings) {
   ensureProgram(registryFolder(learners));
   showPage(1);
   chooseComboItem(ui::组合框8, 0);
   typeInto(ui::编辑框6, dateWithBookings(bookings));
-  click(ui::考试查询);  // warm
-  for (auto _ : state) state.SetIterationTime(secondsOf([] { click(ui::考试查询); }));
+  auto query = [&](bool timed) {
+    executeOnProgramConnection("UPDATE student SET 姓名 = 姓名 WHERE 0");
+    double seconds = secondsOf([] { click(ui::考试查询); });
+    if (timed) state.SetIterationTime(seconds);
+  };
+  query(false);  // warm
+  for (auto _ : state) query(true);
   requireRows("date query", rowCount(ui::超级列表框2), bookings);
   state.counters["rows"] = bookings;
   if (bookings == 100) setTarget(state, learners, "ms", 1000);
@@ -134,9 +147,14 @@ void dateQueryBaseline(State& state, int32_t learners, int32_t bookings) {
     addBenchmark("history_baseline", learners, historyBaseline);
     for (int32_t bookings : kDateQueryCounts) {
       std::string name = "date_query_" + std::to_string(bookings);
-      addBenchmark(name, learners, [bookings](State& state, int32_t n) { dateQuery(state, n, bookings); });
-      addBenchmark(name + "_baseline", learners,
-                   [bookings](State& state, int32_t n) { dateQueryBaseline(state, n, bookings); });
+      auto* ours = addBenchmark(name, learners, [bookings](State& state, int32_t n) { dateQuery(state, n, bookings); });
+      auto* baseline = addBenchmark(name + "_baseline", learners,
+                                    [bookings](State& state, int32_t n) { dateQueryBaseline(state, n, bookings); });
+      // Seconds per run on the large registry: measured once, not repeated.
+      if (int64_t{bookings} * learners >= kSlowDateQuery) {
+        ours->Repetitions(1);
+        baseline->Repetitions(1);
+      }
     }
   }
   return true;

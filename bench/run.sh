@@ -59,6 +59,9 @@ for program in "$build"/bench/*_bench; do
   set -- --benchmark_out="$out/$name.json" --benchmark_out_format=json
   if [ "$smoke" = 1 ]; then
     set -- "$@" --benchmark_filter="$(smallest_sizes_filter "$program")" --benchmark_min_time=0.01
+  else
+    # The machine may be shared: each figure is the median of three runs.
+    set -- "$@" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
   fi
   quietly "$program" "$@"
 done
@@ -66,15 +69,19 @@ done
 
 # Google Benchmark writes one key per line; collect name, real time (in ms)
 # and the user counters of every iteration run, then pair each operation
-# with its "_baseline" twin. Counters a benchmark sets for the table:
+# with its "_baseline" twin (medians of repetitions where there are). Counters
+# a benchmark sets for the table:
 #   value_mb           the row shows megabytes instead of milliseconds
 #   target_ratio=x     target: ours <= x * baseline
 #   target_fill_ratio  target: ours <= x * ours of student_fill at the same size
 #   target_ms, target_mb  target: ours under that many ms or MB
 cat "$out"/*.json | awk '
   function flush() {
-    if (bname == "" || btype != "iteration") return
-    n = bname; gsub(/\/(real_time|process_time|manual_time|(iterations|repeats|threads|min_time):[^\/]*)/, "", n)
+    # A median of repetitions stands for its benchmark; a single run only
+    # where there is no median.
+    if (bname == "" || !(btype == "iteration" || (btype == "aggregate" && bagg == "median"))) return
+    n = bname; sub(/_median$/, "", n)
+    gsub(/\/(real_time|process_time|manual_time|(iterations|repeats|threads|min_time):[^\/]*)/, "", n)
     slash = index(n, "/"); op = slash ? substr(n, 1, slash - 1) : n; size = slash ? substr(n, slash + 1) : "-"
     base = 0; if (op ~ /_baseline$/) { base = 1; sub(/_baseline$/, "", op) }
     if (!(op in oporder)) { oporder[op] = ++opcount; ops[opcount] = op }
@@ -82,26 +89,32 @@ cat "$out"/*.json | awk '
     if (!(key in seen)) { seen[key] = 1; sizes[op] = sizes[op] " " size }
     value = (mb != "") ? mb + 0 : ms
     if (mb != "") unit[key] = "MB"
-    if (base) baseline[key] = value; else { ours[key] = value; notes[key] = bnotes; targets[key] = btargets }
+    median = (btype == "aggregate")
+    if (base) { if (median || !(key in basemedian)) baseline[key] = value; if (median) basemedian[key] = 1 }
+    else if (median || !(key in oursmedian)) {
+      ours[key] = value; notes[key] = bnotes; targets[key] = btargets
+      if (median) oursmedian[key] = 1
+    }
   }
   function toms(t, u) {
     if (u == "ns") return t / 1e6; if (u == "us") return t / 1e3; if (u == "s") return t * 1e3; return t
   }
   function shown(key, v) { return (unit[key] == "MB") ? sprintf("%.1f MB", v) : sprintf("%.3f", v) }
-  /^ *\{ *$/ { bname = ""; btype = ""; bnotes = ""; btargets = ""; mb = ""; rt = 0; tu = "ns"; next }
+  /^ *\{ *$/ { bname = ""; btype = ""; bagg = ""; bnotes = ""; btargets = ""; mb = ""; rt = 0; tu = "ns"; next }
   /^ *\}/ { ms = toms(rt, tu); flush(); bname = ""; next }
   {
     line = $0; sub(/^ *"/, "", line); k = line; sub(/".*/, "", k)
     v = line; sub(/^[^:]*: */, "", v); sub(/,$/, "", v); gsub(/"/, "", v)
     if (k == "name") bname = v
     else if (k == "run_type") btype = v
+    else if (k == "aggregate_name") bagg = v
     else if (k == "real_time") rt = v + 0
     else if (k == "time_unit") tu = v
     else if (k == "error_occurred" && v == "true") btype = "error"
     else if (k == "value_mb") mb = v
     else if (k ~ /^target_/ && bname != "") btargets = btargets " " k "=" v
     else if (k !~ /^(family_index|per_family_instance_index|run_name|repetitions|repetition_index|threads|iterations|cpu_time|items_per_second|bytes_per_second|label|aggregate_name|aggregate_unit|error_message|context|benchmarks|date|host_name|executable|num_cpus|mhz_per_cpu|cpu_scaling_enabled|caches|load_avg|library_build_type|type|level|size|num_sharing)$/ && bname != "" && v ~ /^-?[0-9.e+]+$/)
-      bnotes = bnotes (bnotes == "" ? "" : " ") k "=" v
+      bnotes = bnotes (bnotes == "" ? "" : " ") k "=" sprintf("%g", v + 0)
   }
   # The target of a row, as "<limit>: ok" or "<limit>: MISSED"; empty when none.
   function verdict(key, op, size,    n, i, kv, name, limit, text, met, ref) {

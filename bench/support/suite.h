@@ -23,9 +23,9 @@ inline constexpr int32_t kTargetSize = 100000;
 
 // Registers `name/learners`; fn(state, learners) times each iteration itself.
 template <typename Fn>
-void addBenchmark(const std::string& name, int32_t learners, Fn fn) {
-  benchmark::RegisterBenchmark((name + "/" + std::to_string(learners)).c_str(),
-                               [fn = std::move(fn), learners](benchmark::State& state) { fn(state, learners); })
+benchmark::internal::Benchmark* addBenchmark(const std::string& name, int32_t learners, Fn fn) {
+  return benchmark::RegisterBenchmark((name + "/" + std::to_string(learners)).c_str(),
+                                      [fn = std::move(fn), learners](benchmark::State& state) { fn(state, learners); })
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
 }
