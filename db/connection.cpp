@@ -200,7 +200,10 @@ std::shared_ptr<const Snapshot> Connection::keptRows(std::string_view sqlUtf8) {
     answerable = folded ? 1 : 0;
   }
   if (!answerable) return nullptr;
-  return std::make_shared<const Snapshot>(rowsContaining(*entry->rows, *entry->folded[at], query->value));
+  std::vector<int32_t> rows = rowsContaining(*entry->rows, *entry->folded[at], query->value);
+  // Every row found: the kept snapshot itself, shared, not a copy.
+  if (static_cast<int32_t>(rows.size()) == entry->rows->rowCount()) return entry->rows;
+  return std::make_shared<const Snapshot>(entry->rows->subset(rows));
 }
 
 TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const DataStamp& stamp) {

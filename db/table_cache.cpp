@@ -157,12 +157,12 @@ std::optional<FoldedColumn> foldColumn(const Snapshot& table, int32_t column) {
   return folded;
 }
 
-Snapshot rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8) {
+std::vector<int32_t> rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8) {
   std::vector<int32_t> matches;
   if (valueUtf8.empty()) {
     for (int32_t row = 0; row < table.rowCount(); ++row)
       if (table.value(row, folded.column).storage == Storage::kText) matches.push_back(row);
-    return table.subset(matches);
+    return matches;
   }
   std::string needle(valueUtf8);
   for (char& c : needle) c = lowerAscii(c);
@@ -177,7 +177,7 @@ Snapshot rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::
     matches.push_back(static_cast<int32_t>(next - folded.starts.begin()) - 1);
     at = *next;  // the next row's cell
   }
-  return table.subset(matches);
+  return matches;
 }
 
 std::string TableCache::keyOf(std::string_view table) {

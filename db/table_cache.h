@@ -51,7 +51,8 @@ std::optional<FoldedColumn> foldColumn(const Snapshot& table, int32_t column);
 // The rows of `table` whose folded column contains `value`, ASCII letters
 // without case, as the engine's default LIKE '%value%' finds them: NULL
 // cells never match, an empty value matches every other cell.
-Snapshot rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8);
+// The rows as their numbers, in table order.
+std::vector<int32_t> rowsContaining(const Snapshot& table, const FoldedColumn& folded, std::string_view valueUtf8);
 
 // The state of the database as far as this connection can tell; equal
 // stamps mean nothing has changed in between.
