@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/program.h"
 #include "app/state.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
@@ -19,18 +19,11 @@
 #include "runtime/program_folder.h"
 #include "runtime/qt/window_manager.h"
 #include "runtime/screen.h"
-#include "runtime/templates/template_block.h"
 
 namespace {
 
-constexpr int32_t kVersionWord = 84674;
 // Time given to posted events (list fills, deferred layouts) before the picture.
 constexpr int kSettleMs = 500;
-
-const rt::DllCommand kDllCommands[] = {
-    {"sdtapi.dll", "InitComm"}, {"sdtapi.dll", "Authenticate"}, {"sdtapi.dll", "ReadBaseInfos"},
-    {"kernel32", "Beep"},       {"sdtapi.dll", "CloseComm"},
-};
 
 // Nobody is there to answer: message boxes are printed and confirmed,
 // dialogs and popups cancelled.
@@ -60,22 +53,8 @@ int main(int argc, char** argv) {
   rt::setDesktop(&desktop);
   rt::setProgramFolder(rt::utf8ToGb(argv[1]));
 
-  const rt::Library* const libraries[] = {&rt::coreLibrary(), &rt::listViewLibrary(), &rt::databaseLibrary(),
-                                          nullptr,            &rt::shellLibrary(),    &rt::timingLibrary()};
-  const rt::ProgramHeader header{rt::kBuildRelease,
-                                 0,
-                                 kVersionWord,
-                                 app::kHandlerTable,
-                                 nullptr,
-                                 0,
-                                 rt::kTemplateBlock,
-                                 rt::kTemplateBlockSize,
-                                 static_cast<int32_t>(std::size(libraries)),
-                                 libraries,
-                                 static_cast<int32_t>(std::size(kDllCommands)),
-                                 kDllCommands};
   const rt::EntryTable& entries = rt::entries();
-  entries.Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&header));
+  entries.Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&app::programHeader()));
   app::initialiseProgramState();
   entries.Service(rt::kServiceRegisterExitRoutine, reinterpret_cast<intptr_t>(&app::exitRoutine));
   entries.LoadStartWindow(ui::kMainWindow);

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/handler_table.h"
+#include "app/program.h"
 #include "app/state.h"
 #include "bench/support/registry.h"
 #include "runtime/command_ids.h"
@@ -22,35 +22,10 @@
 #include "runtime/qt/screen_unit.h"
 #include "runtime/qt/window_manager.h"
 #include "runtime/screen.h"
-#include "runtime/templates/template_block.h"
 #include "tests/support/runtime_fixture.h"
 
 namespace bench {
 namespace {
-
-constexpr int32_t kVersionWord = 84674;
-
-const rt::DllCommand kDllCommands[] = {
-    {"sdtapi.dll", "InitComm"}, {"sdtapi.dll", "Authenticate"}, {"sdtapi.dll", "ReadBaseInfos"},
-    {"kernel32", "Beep"},       {"sdtapi.dll", "CloseComm"},
-};
-
-// Indexed by library number - 1, as the program passes them.
-const rt::Library* const kLibraries[] = {&rt::coreLibrary(), &rt::listViewLibrary(), &rt::databaseLibrary(),
-                                         nullptr,            &rt::shellLibrary(),    &rt::timingLibrary()};
-
-const rt::ProgramHeader kHeader{rt::kBuildRelease,
-                                0,
-                                kVersionWord,
-                                app::kHandlerTable,
-                                nullptr,
-                                0,
-                                rt::kTemplateBlock,
-                                rt::kTemplateBlockSize,
-                                static_cast<int32_t>(std::size(kLibraries)),
-                                kLibraries,
-                                static_cast<int32_t>(std::size(kDllCommands)),
-                                kDllCommands};
 
 std::filesystem::path& openFolder() {
   static std::filesystem::path folder;
@@ -90,7 +65,7 @@ void startProgram(const std::filesystem::path& folder) {
   }
   rt::setDesktop(&desktop());
   rt::setProgramFolder(rt::utf8ToGb(folder.string()));
-  rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&kHeader));
+  rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&app::programHeader()));
   rt::entries().LoadStartWindow(ui::kMainWindow);
   settle();
   openFolder() = folder;
