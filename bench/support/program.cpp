@@ -22,6 +22,7 @@
 #include "runtime/qt/screen_unit.h"
 #include "runtime/qt/window_manager.h"
 #include "runtime/screen.h"
+#include "tests/support/gestures.h"
 #include "tests/support/runtime_fixture.h"
 
 namespace bench {
@@ -34,8 +35,7 @@ std::filesystem::path& openFolder() {
 
 template <typename W = QWidget>
 W* screenWidget(const rt::api::Unit& unit) {
-  auto* screenUnit = dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(unit.window, unit.id));
-  auto* widget = screenUnit ? qobject_cast<W*>(screenUnit->widget()) : nullptr;
+  auto* widget = jxtest::gestures::screenWidget<W>(unit);
   if (!widget) fail("the main window has no such control");
   return widget;
 }
@@ -85,10 +85,7 @@ void closeProgram() {
 }
 
 void typeInto(const rt::api::Unit& field, const std::string& utf8) {
-  QLineEdit* edit = field.kind == rt::kind::kComboBox ? screenWidget<QComboBox>(field)->lineEdit()
-                                                      : screenWidget<QLineEdit>(field);
-  edit->selectAll();
-  edit->insert(QString::fromStdString(utf8));
+  if (!jxtest::gestures::typeInto(field, utf8)) fail("the main window has no such field");
 }
 
 void click(const rt::api::Unit& button) {
@@ -97,9 +94,7 @@ void click(const rt::api::Unit& button) {
 }
 
 void doubleClick(const rt::api::Unit& field) {
-  QWidget* target = screenWidget(field);
-  if (auto* box = qobject_cast<QComboBox*>(target)) target = box->lineEdit();
-  QTest::mouseDClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(jxtest::gestures::doubleClickTarget(field), Qt::LeftButton, {}, QPoint(5, 5));
   settle();
 }
 
@@ -123,18 +118,10 @@ void chooseFromStudentListPopup(const std::string& caption) {
 }
 
 void chooseMenu(const std::string& menuCaption, const std::string& itemCaption) {
-  QMenuBar* bar = rt::WindowManager::instance().find(ui::kMainWindow)->windowUnit->control()->menuBar();
-  for (QAction* menu : bar->actions()) {
-    if (menu->text().trimmed().toStdString() != menuCaption || !menu->menu()) continue;
-    for (QAction* item : menu->menu()->actions()) {
-      if (item->text().trimmed().toStdString() == itemCaption) {
-        item->trigger();
-        settle();
-        return;
-      }
-    }
-  }
-  fail("no menu entry " + menuCaption + " / " + itemCaption);
+  QAction* item = jxtest::gestures::menuEntry(menuCaption, itemCaption);
+  if (!item) fail("no menu entry " + menuCaption + " / " + itemCaption);
+  item->trigger();
+  settle();
 }
 
 void chooseComboItem(const rt::api::Unit& combo, int index) {

@@ -48,6 +48,7 @@
 #include "runtime/qt/controls.h"
 #include "runtime/qt/screen_unit.h"
 #include "runtime/qt/window_manager.h"
+#include "tests/support/gestures.h"
 #include "tests/support/runtime_fixture.h"
 
 namespace jxtest {
@@ -217,11 +218,7 @@ inline constexpr const char* kSampleSettings =
 
 // ----------------------------------------------------------- the screen
 
-template <typename W = QWidget>
-W* screenWidget(const rt::api::Unit& unit) {
-  auto* screenUnit = dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(unit.window, unit.id));
-  return screenUnit ? qobject_cast<W*>(screenUnit->widget()) : nullptr;
-}
+using gestures::screenWidget;
 
 inline std::string utf8Of(const rt::api::Text& text) { return rt::gbToUtf8(text.view()); }
 
@@ -275,19 +272,14 @@ inline int32_t comboSelection(const rt::api::Unit& combo) {
 
 // Replaces the field's text the way typing does.
 inline void typeInto(const rt::api::Unit& unit, const std::string& utf8) {
-  QLineEdit* edit = unit.kind == rt::kind::kComboBox ? screenWidget<QComboBox>(unit)->lineEdit() : screenWidget<QLineEdit>(unit);
-  ASSERT_NE(edit, nullptr);
-  edit->selectAll();
-  edit->insert(QString::fromStdString(utf8));
+  ASSERT_TRUE(gestures::typeInto(unit, utf8));
 }
 inline void click(const rt::api::Unit& unit) {
   QTest::mouseClick(screenWidget(unit), Qt::LeftButton);
   settle();
 }
 inline void doubleClick(const rt::api::Unit& unit) {
-  QWidget* target = screenWidget(unit);
-  if (auto* box = qobject_cast<QComboBox*>(target)) target = box->lineEdit();
-  QTest::mouseDClick(target, Qt::LeftButton, {}, QPoint(5, 5));
+  QTest::mouseDClick(gestures::doubleClickTarget(unit), Qt::LeftButton, {}, QPoint(5, 5));
   settle();
 }
 // The user picks item `index` from a combo box's list.
@@ -314,18 +306,13 @@ inline void rightClickList() {
 // Chooses the entry of the menu bar with this caption (menu, then item;
 // blanks around a caption do not count).
 inline void chooseMenu(const std::string& menuCaption, const std::string& itemCaption) {
-  QMenuBar* bar = rt::WindowManager::instance().find(ui::kMainWindow)->windowUnit->control()->menuBar();
-  for (QAction* menu : bar->actions()) {
-    if (menu->text().trimmed().toStdString() != menuCaption || !menu->menu()) continue;
-    for (QAction* item : menu->menu()->actions()) {
-      if (item->text().trimmed().toStdString() == itemCaption) {
-        item->trigger();
-        settle();
-        return;
-      }
-    }
+  QAction* item = gestures::menuEntry(menuCaption, itemCaption);
+  if (!item) {
+    ADD_FAILURE() << "no menu entry " << menuCaption << " / " << itemCaption;
+    return;
   }
-  ADD_FAILURE() << "no menu entry " << menuCaption << " / " << itemCaption;
+  item->trigger();
+  settle();
 }
 // Right-clicks the student list and chooses this entry of its popup menu.
 inline void chooseFromListPopup(ScriptedDesktop& desktop, const std::string& caption) {
