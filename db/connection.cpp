@@ -203,7 +203,7 @@ std::shared_ptr<const Snapshot> Connection::keptRows(std::string_view sqlUtf8) {
   std::vector<int32_t> rows = rowsContaining(*entry->rows, *entry->folded[at], query->value);
   // Every row found: the kept snapshot itself, shared, not a copy.
   if (static_cast<int32_t>(rows.size()) == entry->rows->rowCount()) return entry->rows;
-  return std::make_shared<const Snapshot>(entry->rows->subset(rows));
+  return Snapshot::rowsOf(entry->rows, std::move(rows));
 }
 
 TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const DataStamp& stamp) {

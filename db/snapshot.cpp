@@ -31,6 +31,8 @@ void Snapshot::clear() {
   ends_ = {};
   bytes_ = {};
   rowCount_ = 0;
+  table_.reset();
+  picked_ = {};
 }
 
 bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
@@ -110,35 +112,29 @@ int32_t Snapshot::findColumn(std::string_view nameUtf8) const {
 }
 
 FieldValue Snapshot::value(int32_t row, int32_t column) const {
-  size_t cell = static_cast<size_t>(row) * columns_.size() + static_cast<size_t>(column);
-  size_t begin = cell == 0 ? 0 : ends_[cell - 1];
-  std::string_view bytes(bytes_.data() + begin, ends_[cell] - begin);
+  const Snapshot& cells = holder();
+  size_t cell = heldRow(row) * columns_.size() + static_cast<size_t>(column);
+  size_t begin = cell == 0 ? 0 : cells.ends_[cell - 1];
+  std::string_view bytes(cells.bytes_.data() + begin, cells.ends_[cell] - begin);
   FieldValue value;
-  value.storage = storage_[cell];
+  value.storage = cells.storage_[cell];
   if (value.storage == Storage::kInteger) std::memcpy(&value.integer, bytes.data(), sizeof value.integer);
   if (value.storage == Storage::kReal) std::memcpy(&value.real, bytes.data(), sizeof value.real);
   if (value.storage == Storage::kText) value.text = bytes;
   return value;
 }
 
-Snapshot Snapshot::subset(const std::vector<int32_t>& rows) const {
-  Snapshot part;
-  part.columns_ = columns_;
-  const size_t width = columns_.size();
-  part.storage_.reserve(rows.size() * width);
-  part.ends_.reserve(rows.size() * width);
-  for (int32_t row : rows) {
-    size_t first = static_cast<size_t>(row) * width;
-    size_t begin = first == 0 ? 0 : ends_[first - 1];
-    size_t end = width == 0 ? begin : ends_[first + width - 1];
-    size_t shift = part.bytes_.size();
-    part.bytes_.append(bytes_, begin, end - begin);
-    for (size_t cell = first; cell < first + width; ++cell) {
-      part.storage_.push_back(storage_[cell]);
-      part.ends_.push_back(static_cast<uint32_t>(ends_[cell] - begin + shift));
-    }
+std::shared_ptr<const Snapshot> Snapshot::rowsOf(std::shared_ptr<const Snapshot> table, std::vector<int32_t> rows) {
+  auto part = std::make_shared<Snapshot>();
+  part->columns_ = table->columns_;
+  // Rows of a picked set are rows of its table: pick from the table itself.
+  if (table->table_) {
+    for (int32_t& row : rows) row = table->picked_[static_cast<size_t>(row)];
+    table = table->table_;
   }
-  part.rowCount_ = static_cast<int32_t>(rows.size());
+  part->rowCount_ = static_cast<int32_t>(rows.size());
+  part->picked_ = std::move(rows);
+  part->table_ = std::move(table);
   return part;
 }
 

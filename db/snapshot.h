@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,17 +44,29 @@ class Snapshot {
 
   FieldValue value(int32_t row, int32_t column) const;
 
-  // A snapshot of the given rows of this one, in the order given.
-  Snapshot subset(const std::vector<int32_t>& rows) const;
+  // The given rows of `table`, in the order given, as a snapshot that shares
+  // the table's cells instead of copying them: a search that finds most of
+  // a kept table costs one row number per row found.
+  static std::shared_ptr<const Snapshot> rowsOf(std::shared_ptr<const Snapshot> table, std::vector<int32_t> rows);
 
  private:
   void appendCell(sqlite3_stmt* statement, int column);
+  // The row of the snapshot that holds the cells: this one's own, or the
+  // table's row it stands for.
+  const Snapshot& holder() const { return table_ ? *table_ : *this; }
+  size_t heldRow(int32_t row) const {
+    return static_cast<size_t>(table_ ? picked_[static_cast<size_t>(row)] : row);
+  }
 
   std::vector<Column> columns_;
   std::vector<Storage> storage_;  // row-major, one per cell
   std::vector<uint32_t> ends_;    // row-major: where each cell's bytes end in bytes_
   std::string bytes_;             // texts (UTF-8) and 8-byte numbers
   int32_t rowCount_ = 0;
+  // Set for a snapshot made by rowsOf: the cells are the table's, rows
+  // picked_[i] of it; the own cell vectors stay empty.
+  std::shared_ptr<const Snapshot> table_;
+  std::vector<int32_t> picked_;
 };
 
 }  // namespace db
