@@ -18,9 +18,6 @@ namespace {
 
 using rt::TypedValue;
 
-// A read buffer grown past this by a long field is let go afterwards.
-constexpr size_t kReadBufferKept = 64 * 1024;
-
 // Argument positions after the unit itself.
 constexpr int32_t kFirstArgument = 1;
 constexpr int32_t kSecondArgument = 2;
@@ -126,22 +123,23 @@ void readFieldText(TypedValue* result, int32_t count, TypedValue* args) {
   if (!records || count <= kSecondArgument) return answer(result, false);
   auto** variable = args[kSecondArgument].pointer<char*>();
   const TypedValue& field = args[kFirstArgument];
-  // One buffer for every read: the text is copied into the variable's block.
-  thread_local std::string text;
-  text.clear();
-  bool read;
+  std::optional<char*> text;
   if (field.tag == rt::tag::kText) {
-    read = records->fieldByName(textOf(field), text);
+    text = records->fieldByName(textOf(field));
   } else if (auto index = numberOf(field)) {
-    read = records->fieldByIndex(*index, text);
+    text = records->fieldByIndex(*index);
   } else {
     return answer(result, false);  // the variable keeps its text
   }
-  if (!variable) return answer(result, false);
+  // A failed read empties the variable; the new text is the variable's.
+  char* read = text.value_or(nullptr);
+  if (!variable) {
+    rt::Free(read);
+    return answer(result, false);
+  }
   rt::Free(*variable);
-  *variable = rt::newText(text);
-  if (text.capacity() > kReadBufferKept) text = std::string();
-  answer(result, read);
+  *variable = read;
+  answer(result, text.has_value());
 }
 
 void moveToFirst(TypedValue* result, int32_t, TypedValue* args) {

@@ -7,6 +7,7 @@
 
 #include "db/texts.h"
 #include "runtime/encoding.h"
+#include "runtime/heap.h"
 
 namespace db {
 namespace {
@@ -206,12 +207,9 @@ std::string fieldText(const FieldValue& value, ColumnKind kind) {
   return {};
 }
 
-void appendFieldText(const FieldValue& value, ColumnKind kind, std::string& out) {
-  if (value.storage == Storage::kText && kind != ColumnKind::kDate) {
-    rt::appendUtf8AsGb(value.text, out);
-    return;
-  }
-  out += fieldText(value, kind);
+char* newFieldText(const FieldValue& value, ColumnKind kind) {
+  if (value.storage == Storage::kText && kind != ColumnKind::kDate) return rt::newTextFromUtf8(value.text);
+  return rt::newText(fieldText(value, kind));
 }
 
 }  // namespace db

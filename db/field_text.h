@@ -33,8 +33,8 @@ struct FieldValue {
 
 // The value as GB18030 text.
 std::string fieldText(const FieldValue& value, ColumnKind kind);
-// fieldText appended to `out` (a walk reads millions of fields: text, the
-// common case, is converted straight into the caller's buffer).
-void appendFieldText(const FieldValue& value, ColumnKind kind, std::string& out);
+// fieldText as a new runtime text (null when empty). A walk reads millions of
+// fields: text, the common case, is converted straight into its new block.
+char* newFieldText(const FieldValue& value, ColumnKind kind);
 
 }  // namespace db

@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/texts.h"
+#include "runtime/heap.h"
 
 namespace db {
 namespace {
@@ -81,14 +82,18 @@ void RecordSet::closeRecords() {
   tableName_.clear();
 }
 
-bool RecordSet::field(int32_t column, std::string& out) const {
-  if (isEof() || column < 0 || column >= rows_->columnCount()) return false;
-  appendFieldText(rows_->value(position_, column), rows_->column(column).kind, out);
-  return true;
+std::optional<char*> RecordSet::field(int32_t column) const {
+  if (isEof() || column < 0 || column >= rows_->columnCount()) return std::nullopt;
+  return newFieldText(rows_->value(position_, column), rows_->column(column).kind);
 }
 
 int32_t RecordSet::columnNamed(std::string_view nameGb) const {
   const size_t count = namedColumns_.size();
+  // A walk names its fields with literals, in the same order for every record.
+  if (nextNamed_ >= count) nextNamed_ = 0;
+  if (nextNamed_ < count && namedColumns_[nextNamed_].literal && namedColumns_[nextNamed_].literal == nameGb.data() &&
+      namedColumns_[nextNamed_].nameGb.size() == nameGb.size())
+    return namedColumns_[nextNamed_++].column;
   for (size_t k = 0, i = nextNamed_; k < count; ++k, ++i) {
     if (i >= count) i = 0;
     if (namedColumns_[i].nameGb == nameGb) {
@@ -98,16 +103,18 @@ int32_t RecordSet::columnNamed(std::string_view nameGb) const {
   }
   int32_t column = rows_->findColumn(toUtf8(nameGb));
   if (namedColumns_.size() == kNamedColumnsKept) namedColumns_.clear();
-  namedColumns_.push_back({std::string(nameGb), column});
+  const char* literal = rt::inConstantBlock(nameGb.data()) ? nameGb.data() : nullptr;
+  namedColumns_.push_back({std::string(nameGb), column, literal});
   nextNamed_ = 0;
   return column;
 }
 
-bool RecordSet::fieldByName(std::string_view nameGb, std::string& out) const {
-  return !isEof() && field(columnNamed(nameGb), out);
+std::optional<char*> RecordSet::fieldByName(std::string_view nameGb) const {
+  if (isEof()) return std::nullopt;
+  return field(columnNamed(nameGb));
 }
 
-bool RecordSet::fieldByIndex(int32_t index, std::string& out) const { return field(index, out); }
+std::optional<char*> RecordSet::fieldByIndex(int32_t index) const { return field(index); }
 
 bool RecordSet::moveToFirst() {
   if (!open_ || rows_->rowCount() == 0) return false;

@@ -42,11 +42,11 @@ class RecordSet : public rt::UnitObject {
   bool openRecords(std::string_view sourceGb, int32_t kind, std::optional<int32_t> cursorLocation);
   void closeRecords();
 
-  // Appends the field of the current record as GB18030 text to `out`; false
-  // (nothing appended) when the set is closed, at the end marker, or has no
-  // such field.
-  bool fieldByName(std::string_view nameGb, std::string& out) const;
-  bool fieldByIndex(int32_t index, std::string& out) const;
+  // The field of the current record as a new GB18030 runtime text (null when
+  // empty), which the caller owns; nothing when the set is closed, at the end
+  // marker, or has no such field.
+  std::optional<char*> fieldByName(std::string_view nameGb) const;
+  std::optional<char*> fieldByIndex(int32_t index) const;
 
   bool moveToFirst();
   bool moveToNext();
@@ -63,7 +63,7 @@ class RecordSet : public rt::UnitObject {
 
  private:
   Connection* boundConnection() const;
-  bool field(int32_t column, std::string& out) const;
+  std::optional<char*> field(int32_t column) const;
   // The column of a field name (GB18030), -1 when none.
   int32_t columnNamed(std::string_view nameGb) const;
 
@@ -80,6 +80,9 @@ class RecordSet : public rt::UnitObject {
   struct NamedColumn {
     std::string nameGb;
     int32_t column;
+    // The name's address when it is a literal of the program, whose bytes
+    // never change: the same address then means the same name.
+    const char* literal;
   };
   mutable std::vector<NamedColumn> namedColumns_;
   mutable size_t nextNamed_ = 0;

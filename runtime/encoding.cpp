@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/heap.h"
+
 namespace rt {
 namespace {
 
@@ -203,6 +205,8 @@ char32_t nextUtf8(std::string_view text, size_t& i) {
   return kNotFast;
 }
 
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
 bool isAscii(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= kAsciiEnd) return false;
@@ -214,17 +218,37 @@ bool isAscii(std::string_view text) {
 // written, or null when the text needs iconv.
 char* encodeUtf8AsGbFast(std::string_view utf8, char* out) {
   const PairTables* tables = nullptr;
+  const size_t size = utf8.size();
   size_t i = 0;
-  while (i < utf8.size()) {
+  while (i < size) {
     auto byte = static_cast<unsigned char>(utf8[i]);
     if (byte < kAsciiEnd) {
-      *out++ = static_cast<char>(byte);
-      ++i;
+      // Numbers, dates and codes are ASCII, the same bytes in both
+      // encodings: eight of them are copied at once.
+      uint64_t word;
+      while (i + sizeof word <= size) {
+        std::memcpy(&word, utf8.data() + i, sizeof word);
+        if (word & kHighBits) break;
+        std::memcpy(out, &word, sizeof word);
+        out += sizeof word;
+        i += sizeof word;
+      }
+      while (i < size && static_cast<unsigned char>(utf8[i]) < kAsciiEnd) *out++ = utf8[i++];
       continue;
     }
-    char32_t c = nextUtf8(utf8, i);
-    if (c == kNotFast) return nullptr;
     if (!tables) tables = &pairTables();
+    char32_t c;
+    // Chinese characters take three bytes: well-formed ones are decoded here
+    // directly; everything else goes through the general decoder.
+    auto second = static_cast<unsigned char>(i + 1 < size ? utf8[i + 1] : 0);
+    auto third = static_cast<unsigned char>(i + 2 < size ? utf8[i + 2] : 0);
+    c = (byte & 0x0Fu) << 12 | (second & 0x3Fu) << 6 | (third & 0x3Fu);
+    if ((byte & 0xF0) == 0xE0 && (second & 0xC0) == 0x80 && (third & 0xC0) == 0x80 && c >= 0x800) {
+      i += 3;  // surrogates have no pair: the table answers 0 for them
+    } else {
+      c = nextUtf8(utf8, i);
+      if (c == kNotFast) return nullptr;
+    }
     uint16_t pair = tables->fromUnicode(c);
     if (pair == 0) return nullptr;  // two UTF-8 bytes never become more than two
     *out++ = static_cast<char>(pair >> 8);
@@ -258,6 +282,17 @@ std::string utf8ToGb(std::string_view utf8) {
   std::string out;
   appendUtf8AsGb(utf8, out);
   return out;
+}
+
+char* newTextFromUtf8(std::string_view utf8) {
+  if (utf8.empty() || utf8.size() >= static_cast<size_t>(INT32_MAX)) return newText(utf8ToGb(utf8));
+  auto* block = static_cast<char*>(Allocate(static_cast<int32_t>(utf8.size() + 1)));
+  if (char* end = encodeUtf8AsGbFast(utf8, block)) {
+    *end = '\0';
+    return block;
+  }
+  Free(block);
+  return newText(utf8ToGb(utf8));
 }
 
 std::u16string gbToUtf16(std::string_view gb) {

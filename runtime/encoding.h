@@ -16,6 +16,10 @@ std::string gbToUtf8(std::string_view gb);
 std::string utf8ToGb(std::string_view utf8);
 // utf8ToGb appended to `out`, without a text of its own in between.
 void appendUtf8AsGb(std::string_view utf8, std::string& out);
+// utf8ToGb as a new runtime text (a heap block the caller owns; null for the
+// empty text), converted straight into its block: GB18030 never takes more
+// bytes than the UTF-8 of the characters the tables hold.
+char* newTextFromUtf8(std::string_view utf8);
 std::u16string gbToUtf16(std::string_view gb);
 std::string utf16ToGb(std::u16string_view u16);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/encoding.h"
+#include "runtime/heap.h"
 
 namespace {
 
@@ -69,6 +70,33 @@ TEST(EncodingTest, InvalidInputIsReplacedNeverDropped) {
   EXPECT_EQ(rt::utf8ToGb("张\xE5\xBC"), rt::utf8ToGb("张") + "??");
   // A lone surrogate in UTF-16.
   EXPECT_EQ(rt::utf16ToGb(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a?b");
+}
+
+// New runtime texts are converted straight into their blocks: long ASCII
+// runs, Chinese runs, an overlong three-byte form of a character that has a
+// pair (U+00B7) and cut-off characters must come out as iconv has them.
+TEST(EncodingTest, NewTextsFromUtf8AreWhatIconvGives) {
+  EXPECT_EQ(rt::newTextFromUtf8(""), nullptr);
+  const std::string samples[] = {
+      "110101199001011234",
+      "河北省石家庄市长安区建设北大街1号院3单元502室",
+      "C1 2025年1月1日 京B1023学 abcdefghijklmnopqrstuvwxyz",
+      "\xC2\xB7 \xE0\x82\xB7 x",
+      "张三\xE5\xBC",
+      "12345678\xE4",
+  };
+  for (const std::string& utf8 : samples) {
+    char* text = rt::newTextFromUtf8(utf8);
+    ASSERT_NE(text, nullptr) << utf8;
+    std::string expected = rt::utf8ToGb(utf8);
+    EXPECT_EQ(std::string(text), expected) << utf8;
+    std::string whole = iconvWhole("GB18030", "UTF-8", utf8);  // empty for the invalid samples
+    if (!whole.empty()) {
+      EXPECT_EQ(expected, whole) << utf8;
+    }
+    rt::Free(text);
+  }
+  EXPECT_EQ(rt::utf8ToGb("\xE0\x82\xB7"), "???");
 }
 
 TEST(EncodingTest, AsciiAndNulBytesPassUnchanged) {
