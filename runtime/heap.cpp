@@ -11,6 +11,7 @@
 
 #include "runtime/encoding.h"
 #include "runtime/error.h"
+#include "runtime/small_blocks.h"
 
 namespace rt {
 namespace {
@@ -33,11 +34,6 @@ ConstantPool& pool() {
   return p;
 }
 
-[[noreturn]] void allocationFailed(int64_t bytes) {
-  char message[64];
-  std::snprintf(message, sizeof message, "分配 %lld 字节内存失败!", static_cast<long long>(bytes));
-  fatalUtf8(message);
-}
 
 const char* internLocked(ConstantPool& p, std::string_view gb) {
   std::string key(gb);
@@ -54,8 +50,15 @@ const char* internLocked(ConstantPool& p, std::string_view gb) {
 
 }  // namespace
 
+void allocationFailed(int64_t bytes) {
+  char message[64];
+  std::snprintf(message, sizeof message, "分配 %lld 字节内存失败!", static_cast<long long>(bytes));
+  fatalUtf8(message);
+}
+
 void* Allocate(int32_t bytes) {
   size_t size = bytes > 0 ? static_cast<size_t>(bytes) : 1;
+  if (void* small = small_blocks::allocate(size)) return small;
   void* p = std::malloc(size);
   if (!p) allocationFailed(bytes);
   return p;
@@ -76,6 +79,14 @@ void* Reallocate(void* block, int32_t bytes) {
     return fresh;
   }
   size_t size = bytes > 0 ? static_cast<size_t>(bytes) : 1;
+  if (block && small_blocks::owns(block)) {
+    size_t held = small_blocks::capacity(block);
+    if (size <= held) return block;
+    void* fresh = Allocate(bytes);
+    std::memcpy(fresh, block, held);
+    small_blocks::release(block);
+    return fresh;
+  }
   void* p = std::realloc(block, size);
   if (!p) allocationFailed(bytes);
   return p;
@@ -83,6 +94,7 @@ void* Reallocate(void* block, int32_t bytes) {
 
 void Free(void* block) {
   if (!block || inConstantBlock(block)) return;
+  if (small_blocks::owns(block)) return small_blocks::release(block);
   std::free(block);
 }
 

@@ -18,6 +18,9 @@ void* Allocate(int32_t bytes);
 // constant bytes that remain after it.
 void* Reallocate(void* block, int32_t bytes);
 void Free(void* block);
+// The fatal run-time error of a failed allocation, for memory the runtime
+// holds outside the heap blocks (a list's rows, for one).
+[[noreturn]] void allocationFailed(int64_t bytes);
 
 // The constant block: literal texts interned once, never freed.
 bool inConstantBlock(const void* p);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "runtime/encoding.h"
 #include "runtime/heap.h"
@@ -40,6 +44,47 @@ TEST(Heap, ReallocatingALiteralCopiesIntoANewBlock) {
   EXPECT_FALSE(rt::inConstantBlock(copy));
   EXPECT_STREQ(copy, "hello");
   rt::Free(copy);
+}
+
+// Small blocks come from size classes: every live block is distinct,
+// aligned and keeps its bytes; Reallocate keeps the bytes across classes
+// and into a large block; a block freed on another thread is still a valid
+// block to free and reuse.
+TEST(Heap, SmallAndLargeBlocksKeepTheirBytesThroughReallocationAndFree) {
+  std::vector<char*> blocks;
+  std::set<char*> distinct;
+  for (int32_t i = 0; i < 5000; ++i) {
+    int32_t size = 1 + i % 200;
+    auto* block = static_cast<char*>(rt::Allocate(size));
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
+    std::memset(block, 'a' + i % 26, static_cast<size_t>(size));
+    blocks.push_back(block);
+    distinct.insert(block);
+  }
+  EXPECT_EQ(distinct.size(), blocks.size());
+  for (int32_t i = 0; i < 5000; ++i) {
+    int32_t size = 1 + i % 200;
+    for (int32_t k = 0; k < size; ++k) ASSERT_EQ(blocks[i][k], 'a' + i % 26) << i;
+  }
+  for (char* block : blocks) rt::Free(block);
+
+  auto* text = static_cast<char*>(rt::Allocate(10));
+  std::memcpy(text, "123456789", 10);
+  for (int32_t size : {16, 17, 40, 128, 129, 4000, 12}) {
+    text = static_cast<char*>(rt::Reallocate(text, size));
+    ASSERT_EQ(std::string(text, 9), "123456789") << size;
+  }
+  rt::Free(text);
+
+  std::vector<void*> made;
+  std::thread maker([&made] {
+    for (int32_t i = 0; i < 100; ++i) made.push_back(rt::Allocate(24));
+  });
+  maker.join();
+  for (void* block : made) rt::Free(block);
+  void* again = rt::Allocate(24);
+  std::memset(again, 0, 24);
+  rt::Free(again);
 }
 
 TEST(Heap, EmptyTextsAndArraysAreNull) {
