@@ -2,13 +2,22 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#include "runtime/heap.h"
 
 namespace rt {
 namespace {
 
 constexpr char kSeparator = '\0';
-// Room beyond the size of the row before, for a row a little longer.
-constexpr size_t kRowSlack = 32;
+// Room beyond its size for a row moved to the end of the buffer: a row
+// changed once is often changed again.
+constexpr size_t kMovedRowSlack = 32;
+// Rows address the buffer with 32-bit offsets.
+constexpr size_t kMaxStoreBytes = std::numeric_limits<uint32_t>::max();
+// Moved rows leave their old bytes behind; the buffer is compacted when more
+// than half of it (and more than this) is left behind.
+constexpr size_t kUnusedBeforeCompacting = 64 * 1024;
 
 // Runtime texts end at their first NUL; a longer view would break the joining.
 std::string_view upToNul(std::string_view text) {
@@ -16,10 +25,21 @@ std::string_view upToNul(std::string_view text) {
   return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
+bool overlaps(std::string_view text, const std::vector<char>& store) {
+  return !text.empty() && text.data() >= store.data() && text.data() < store.data() + store.size();
+}
+
+void requireStoreRoom(size_t bytes) {
+  if (bytes > kMaxStoreBytes) allocationFailed(static_cast<int64_t>(bytes));
+}
+
 }  // namespace
 
 ListRows::Span ListRows::findCell(int32_t row, int32_t column) const {
-  const std::string& cells = rows_[static_cast<size_t>(row)].cells;
+  const Row& r = rows_[static_cast<size_t>(row)];
+  // A cell past the row's last one is found without a look at the bytes.
+  if (static_cast<uint32_t>(column) >= r.cells) return {std::string::npos, std::string::npos, static_cast<int32_t>(r.cells)};
+  std::string_view cells = bytesOf(r);
   // Cells are filled and read left to right: start from the cell found last
   // in this row when it lies to the left.
   size_t begin = 0;
@@ -42,17 +62,23 @@ ListRows::Span ListRows::findCell(int32_t row, int32_t column) const {
 
 int32_t ListRows::insert(int32_t position, std::string_view mainText, const RowAttributes& attributes) {
   int32_t row = std::clamp(position, 0, rowCount());
+  mainText = upToNul(mainText);
+  growStore(used_ + mainText.size());
   Row fresh;
-  fresh.cells.assign(upToNul(mainText));
+  fresh.begin = static_cast<uint32_t>(used_);
+  fresh.size = fresh.room = static_cast<uint32_t>(mainText.size());
   fresh.attributes = attributes;
-  rows_.insert(rows_.begin() + row, std::move(fresh));
+  if (!mainText.empty()) std::memcpy(store_.data() + used_, mainText.data(), mainText.size());
+  used_ += mainText.size();
+  rows_.insert(rows_.begin() + row, fresh);
   cursor_ = {};
   return row;
 }
 
 void ListRows::clear() {
   rows_.clear();
-  rows_.shrink_to_fit();
+  used_ = 0;
+  unused_ = 0;
   cursor_ = {};
 }
 
@@ -60,29 +86,85 @@ std::string_view ListRows::cell(int32_t row, int32_t column) const {
   if (!hasRow(row) || column < 0) return {};
   Span span = findCell(row, column);
   if (span.begin == std::string::npos) return {};
-  return std::string_view(rows_[static_cast<size_t>(row)].cells).substr(span.begin, span.end - span.begin);
+  return bytesOf(rows_[static_cast<size_t>(row)]).substr(span.begin, span.end - span.begin);
+}
+
+void ListRows::growStore(size_t bytes) {
+  requireStoreRoom(bytes);
+  if (bytes <= store_.size()) return;
+  constexpr size_t kFirstRoom = 4096;
+  store_.resize(std::min(kMaxStoreBytes, std::max({bytes, 2 * store_.size(), kFirstRoom})));
+}
+
+void ListRows::compact() {
+  std::vector<char> packed(std::max(used_ - unused_, size_t{1}));
+  size_t at = 0;
+  for (Row& row : rows_) {
+    if (row.size) std::memcpy(packed.data() + at, store_.data() + row.begin, row.size);
+    row.begin = static_cast<uint32_t>(at);
+    row.room = row.size;
+    at += row.size;
+  }
+  store_.swap(packed);
+  used_ = at;
+  unused_ = 0;
+}
+
+void ListRows::reserveRow(int32_t row, size_t size) {
+  if (size <= rows_[static_cast<size_t>(row)].room) return;
+  if (unused_ > kUnusedBeforeCompacting && unused_ > used_ / 2) compact();
+  Row& r = rows_[static_cast<size_t>(row)];
+  if (r.begin + r.room == used_) {
+    // The row filled last ends the used bytes: it grows in place, as in a fill.
+    growStore(r.begin + size);
+    r.room = static_cast<uint32_t>(size);
+    used_ = r.begin + size;
+    return;
+  }
+  size_t room = size + kMovedRowSlack;
+  size_t begin = used_;
+  growStore(begin + room);
+  if (r.size) std::memcpy(store_.data() + begin, store_.data() + r.begin, r.size);
+  unused_ += r.room;
+  r.begin = static_cast<uint32_t>(begin);
+  r.room = static_cast<uint32_t>(room);
+  used_ = begin + room;
+}
+
+void ListRows::replaceInRow(int32_t row, size_t at, size_t count, std::string_view text) {
+  size_t size = rows_[static_cast<size_t>(row)].size - count + text.size();
+  reserveRow(row, size);
+  Row& r = rows_[static_cast<size_t>(row)];
+  char* bytes = store_.data() + r.begin;
+  std::memmove(bytes + at + text.size(), bytes + at + count, r.size - at - count);
+  std::memcpy(bytes + at, text.data(), text.size());
+  r.size = static_cast<uint32_t>(size);
 }
 
 void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   if (!hasRow(row) || column < 0) return;
-  std::string& cells = rows_[static_cast<size_t>(row)].cells;
   text = upToNul(text);
+  // A text taken from these rows would move under its own copy.
+  std::string own;
+  if (overlaps(text, store_)) text = own.assign(text);
   Span span = findCell(row, column);
   if (span.begin != std::string::npos) {
-    // The cell's start stays where it is, so the cursor stays valid.
-    cells.replace(span.begin, span.end - span.begin, text);
+    // The cell's start stays where it is (cursor offsets count from the
+    // row's start), so the cursor stays valid.
+    replaceInRow(row, span.begin, span.end - span.begin, text);
     return;
   }
   if (text.empty()) return;  // a cell never set already reads as empty
   size_t separators = static_cast<size_t>(column - span.cellsHeld + 1);
-  size_t wanted = cells.size() + separators + text.size();
-  // Rows of a list are much alike: a row that grows takes the room the row
-  // before it needed at once, instead of growing step by step.
-  if (wanted > cells.capacity() && row > 0)
-    cells.reserve(std::max(wanted, rows_[static_cast<size_t>(row) - 1].cells.size() + kRowSlack));
-  cells.append(separators, kSeparator);
-  cursor_ = {row, column, cells.size()};
-  cells.append(text);
+  size_t end = rows_[static_cast<size_t>(row)].size;
+  reserveRow(row, end + separators + text.size());
+  Row& r = rows_[static_cast<size_t>(row)];
+  char* bytes = store_.data() + r.begin;
+  std::memset(bytes + end, kSeparator, separators);
+  std::memcpy(bytes + end + separators, text.data(), text.size());
+  r.size = static_cast<uint32_t>(end + separators + text.size());
+  r.cells = static_cast<uint32_t>(column) + 1;
+  cursor_ = {row, column, end + separators};
 }
 
 }  // namespace rt

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ TEST(ListRowsTest, CellsMatchAPlainTableWhateverTheAccessOrder) {
     }
   }
   ASSERT_EQ(rows.rowCount(), static_cast<int32_t>(expected.size()));
+  // Rows changed out of order move to the end of the buffer; what they leave
+  // behind is reclaimed, so it never outgrows the rows themselves for long.
+  size_t used = 0;
+  for (int32_t row = 0; row < rows.rowCount(); ++row)
+    for (int32_t column = 0; column < kColumns; ++column) used += rows.cell(row, column).size() + 1;
+  EXPECT_LE(rows.unusedBytes(), std::max<size_t>(used + 64 * 1024, 2 * used));
   for (int32_t row = 0; row < rows.rowCount(); ++row)
     for (int32_t column = kColumns - 1; column >= 0; --column)
       ASSERT_EQ(rows.cell(row, column), expected[static_cast<size_t>(row)][static_cast<size_t>(column)]);
@@ -53,6 +60,30 @@ TEST(ListRowsTest, TextsEndAtTheirFirstNul) {
   EXPECT_EQ(rows.cell(0, 1), "");
   EXPECT_EQ(rows.cell(0, 2), "two");
   EXPECT_EQ(rows.cell(0, 3), "");
+}
+
+// A cell set from a view of another cell of the same rows (the buffer may
+// move while the cell grows), and rows cleared and filled again.
+TEST(ListRowsTest, CellsCopiedFromTheRowsThemselvesAndRefillsAfterClear) {
+  rt::ListRows rows;
+  for (int32_t i = 0; i < 3; ++i) rows.insert(i, "row" + std::to_string(i), {});
+  rows.setCell(0, 1, std::string(100, 'x'));
+  for (int32_t i = 0; i < 200; ++i) rows.setCell(i % 3, 2, rows.cell((i + 1) % 3, 1 + i % 2));
+  EXPECT_EQ(rows.cell(0, 1), std::string(100, 'x'));
+
+  rows.setCell(1, 3, rows.cell(0, 1));
+  EXPECT_EQ(rows.cell(1, 3), std::string(100, 'x'));
+  EXPECT_EQ(rows.cell(1, 0), "row1");
+
+  rows.clear();
+  EXPECT_EQ(rows.rowCount(), 0);
+  EXPECT_EQ(rows.cell(0, 0), "");
+  rows.insert(5, "again", {});
+  rows.setCell(0, 4, "four");
+  EXPECT_EQ(rows.cell(0, 0), "again");
+  EXPECT_EQ(rows.cell(0, 3), "");
+  EXPECT_EQ(rows.cell(0, 4), "four");
+  EXPECT_EQ(rows.unusedBytes(), 0u);
 }
 
 }  // namespace
