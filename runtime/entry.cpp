@@ -58,14 +58,12 @@ intptr_t service(int32_t number, intptr_t argument) {
   }
 }
 
-const EntryTable kEntries{
+}  // namespace
+
+const EntryTable kEntryTable{
     &reportError, &callDllCommand, &callLibraryCommand, &callCommand, &readUnitProperty, &writeProperty,
     &Allocate,    &Reallocate,     &Free,               &ExitProgram, &runMessageLoop,   &loadStartWindow,
     &service,
 };
-
-}  // namespace
-
-const EntryTable& entries() { return kEntries; }
 
 }  // namespace rt

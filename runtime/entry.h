@@ -67,6 +67,9 @@ struct EntryTable {
   intptr_t (*Service)(int32_t number, intptr_t argument);
 };
 
-const EntryTable& entries();
+// The table itself is a constant object, so that reaching it costs nothing
+// on the way to every command.
+extern const EntryTable kEntryTable;
+inline const EntryTable& entries() { return kEntryTable; }
 
 }  // namespace rt

@@ -76,11 +76,14 @@ const UnitKind* findUnitKind(uint32_t kindTag) {
   return it == r.kinds.end() ? nullptr : it->second;
 }
 
+// Every command call looks its routine up: one bounds check and load per
+// level, without going through findLibrary.
 CommandFn findCommand(int32_t libraryNumber, int32_t commandNumber) {
-  const Library* library = findLibrary(libraryNumber);
-  if (!library || commandNumber < 0 || commandNumber >= static_cast<int32_t>(library->commands.size()))
-    return nullptr;
-  return library->commands[commandNumber];
+  const std::vector<const Library*>& libraries = registry().libraries;
+  if (libraryNumber < 1 || static_cast<size_t>(libraryNumber) > libraries.size()) return nullptr;
+  const Library* library = libraries[static_cast<size_t>(libraryNumber) - 1];
+  if (!library || commandNumber < 0 || static_cast<size_t>(commandNumber) >= library->commands.size()) return nullptr;
+  return library->commands[static_cast<size_t>(commandNumber)];
 }
 
 void registerUnitObject(uint32_t windowId, uint32_t unitId, UnitObject* object) {
