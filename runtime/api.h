@@ -132,8 +132,28 @@ inline TypedValue arg(TextVar& var) { return var.ref(); }
 
 // --- commands ---
 
-inline CommandFn commandRoutine(CommandId id) {
+inline CommandFn findCommandRoutine(CommandId id) {
   return reinterpret_cast<CommandFn>(entries().Service(kServiceFindCommand, (id.library << 16) | id.number));
+}
+
+// A fill calls a command per cell: the routine of each command is kept (per
+// thread) while the libraries stay registered as they were when it was found.
+inline constexpr int32_t kKeptLibraries = 8;
+inline constexpr int32_t kKeptCommandsPerLibrary = 256;
+
+inline CommandFn commandRoutine(CommandId id) {
+  struct Kept {
+    uint32_t registration;
+    CommandFn routine;
+  };
+  thread_local Kept kept[kKeptLibraries][kKeptCommandsPerLibrary];
+  if (id.library < 0 || id.library >= kKeptLibraries || id.number < 0 || id.number >= kKeptCommandsPerLibrary)
+    return findCommandRoutine(id);
+  Kept& slot = kept[id.library][id.number];
+  uint32_t registration = libraryRegistrations.load(std::memory_order_acquire);
+  if (slot.routine && slot.registration == registration) return slot.routine;
+  slot = {registration, findCommandRoutine(id)};
+  return slot.routine;
 }
 
 template <typename... Args>

@@ -2,6 +2,7 @@
 // runtime, and the program header that describes the application to it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "runtime/library.h"
@@ -71,5 +72,11 @@ struct EntryTable {
 // on the way to every command.
 extern const EntryTable kEntryTable;
 inline const EntryTable& entries() { return kEntryTable; }
+
+// Counts the registrations of the program's libraries. A routine the
+// find-command service answered stays the routine of its command while the
+// count is unchanged, so callers may keep it (as a compiled program binds
+// its imports once) instead of asking for every call.
+extern std::atomic<uint32_t> libraryRegistrations;
 
 }  // namespace rt

@@ -3,6 +3,7 @@
 #include <array>
 #include <unordered_map>
 
+#include "runtime/entry.h"
 #include "runtime/error.h"
 
 namespace rt {
@@ -47,8 +48,11 @@ uint64_t unitKey(uint32_t windowId, uint32_t unitId) { return (static_cast<uint6
 
 }  // namespace
 
+std::atomic<uint32_t> libraryRegistrations{0};
+
 void registerLibraries(const Library* const* libraries, int32_t count) {
   auto& r = registry();
+  libraryRegistrations.fetch_add(1, std::memory_order_release);
   r.libraries.clear();
   r.kinds.clear();
   for (int32_t i = 0; i < count; ++i) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/api.h"
 #include "runtime/command_ids.h"
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/window_commands.h"
@@ -59,6 +60,38 @@ TEST_F(LibraryTables, CallsThroughTheRegistry) {
   EXPECT_EQ(callText(mid, {text("abcdef"), TypedValue::ofInt(6), TypedValue::ofInt(5)}), "f");
   rt::CommandFn toText = rt::findCommand(rt::lib::kCore, cmd::kToText);
   EXPECT_EQ(callText(toText, {TypedValue::ofDateTime(3000000.0)}), gb("9999年12月31日"));
+}
+
+// A caller keeps the routine it was given; registering the libraries again
+// (another program start in the same process) makes it ask again, so a
+// library that now lacks the command is noticed.
+void answerOne(TypedValue* result, int32_t, TypedValue*) { *result = TypedValue::ofInt(1); }
+void answerTwo(TypedValue* result, int32_t, TypedValue*) { *result = TypedValue::ofInt(2); }
+
+rt::Library libraryAnswering(rt::CommandFn routine) {
+  rt::Library library;
+  library.number = rt::lib::kTiming;
+  library.commands.assign(1, routine);
+  return library;
+}
+
+TEST(KeptRoutines, AreAskedForAgainAfterTheLibrariesAreRegisteredAgain) {
+  const rt::CommandId first{rt::lib::kTiming, 0};
+  auto registerOnly = [](const rt::Library& library) {
+    const rt::Library* libraries[] = {&library};
+    rt::registerLibraries(libraries, 1);
+  };
+  const rt::Library one = libraryAnswering(answerOne);
+  const rt::Library two = libraryAnswering(answerTwo);
+  const rt::Library none = libraryAnswering(nullptr);
+  registerOnly(one);
+  EXPECT_EQ(rt::api::callInt(first), 1);
+  EXPECT_EQ(rt::api::callInt(first), 1);
+  registerOnly(two);
+  EXPECT_EQ(rt::api::callInt(first), 2);
+  registerOnly(none);
+  EXPECT_EQ(rt::api::commandRoutine(first), nullptr);
+  registerOnly(rt::timingLibrary());  // the real library again, for the tests after this one
 }
 
 }  // namespace
