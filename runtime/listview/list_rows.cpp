@@ -144,9 +144,11 @@ void ListRows::replaceInRow(int32_t row, size_t at, size_t count, std::string_vi
 void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   if (!hasRow(row) || column < 0) return;
   text = upToNul(text);
-  // A text taken from these rows would move under its own copy.
-  std::string own;
-  if (overlaps(text, store_)) text = own.assign(text);
+  if (overlaps(text, store_)) {
+    // A text taken from these rows would move under its own copy.
+    const std::string own(text);
+    return setCell(row, column, own);
+  }
   Span span = findCell(row, column);
   if (span.begin != std::string::npos) {
     // The cell's start stays where it is (cursor offsets count from the
@@ -160,7 +162,7 @@ void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   reserveRow(row, end + separators + text.size());
   Row& r = rows_[static_cast<size_t>(row)];
   char* bytes = store_.data() + r.begin;
-  std::memset(bytes + end, kSeparator, separators);
+  for (size_t k = 0; k < separators; ++k) bytes[end + k] = kSeparator;  // mostly one
   std::memcpy(bytes + end + separators, text.data(), text.size());
   r.size = static_cast<uint32_t>(end + separators + text.size());
   r.cells = static_cast<uint32_t>(column) + 1;
