@@ -48,15 +48,13 @@ ListRows::Span ListRows::findCell(int32_t row, int32_t column) const {
     begin = cursor_.begin;
     at = cursor_.column;
   }
-  const char* data = cells.data();
   for (; at < column; ++at) {
-    const void* separator = std::memchr(data + begin, kSeparator, cells.size() - begin);
-    if (!separator) return {std::string::npos, std::string::npos, at + 1};
-    begin = static_cast<size_t>(static_cast<const char*>(separator) - data) + 1;
+    size_t separator = cells.find(kSeparator, begin);
+    if (separator == std::string_view::npos) return {std::string::npos, std::string::npos, at + 1};
+    begin = separator + 1;
   }
   cursor_ = {row, column, begin};
-  const void* separator = std::memchr(data + begin, kSeparator, cells.size() - begin);
-  size_t end = separator ? static_cast<size_t>(static_cast<const char*>(separator) - data) : cells.size();
+  size_t end = std::min(cells.find(kSeparator, begin), cells.size());
   return {begin, end, column + 1};
 }
 
@@ -136,8 +134,9 @@ void ListRows::replaceInRow(int32_t row, size_t at, size_t count, std::string_vi
   reserveRow(row, size);
   Row& r = rows_[static_cast<size_t>(row)];
   char* bytes = store_.data() + r.begin;
-  std::memmove(bytes + at + text.size(), bytes + at + count, r.size - at - count);
-  std::memcpy(bytes + at, text.data(), text.size());
+  size_t after = r.size - at - count;
+  if (after) std::memmove(bytes + at + text.size(), bytes + at + count, after);
+  if (!text.empty()) std::memcpy(bytes + at, text.data(), text.size());
   r.size = static_cast<uint32_t>(size);
 }
 
