@@ -40,14 +40,6 @@ W* screenWidget(const rt::api::Unit& unit) {
   return widget;
 }
 
-// The point of a row of the student list, scrolled into view (column 1).
-QPoint studentRowPoint(QTreeView* list, int32_t row) {
-  QModelIndex index = list->model()->index(row, 1);
-  if (!index.isValid()) fail("the student list has no row " + std::to_string(row));
-  list->scrollTo(index);
-  return list->visualRect(index).center();
-}
-
 }  // namespace
 
 jxtest::ScriptedDesktop& desktop() {
@@ -99,21 +91,19 @@ void doubleClick(const rt::api::Unit& field) {
 }
 
 void clickStudentRow(int32_t row) {
-  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, studentRowPoint(list, row));
+  if (!jxtest::gestures::clickStudentRow(row, Qt::LeftButton)) fail("the student list has no row " + std::to_string(row));
   settle();
 }
 
 void doubleClickStudentRow(int32_t row) {
-  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, studentRowPoint(list, row));
+  if (!jxtest::gestures::clickStudentRow(row, Qt::LeftButton, jxtest::gestures::Clicks::kTwice))
+    fail("the student list has no row " + std::to_string(row));
   settle();
 }
 
 void chooseFromStudentListPopup(const std::string& caption) {
-  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
   desktop().choosePopupEntry(caption);
-  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(40, 40));
+  if (!jxtest::gestures::rightClickStudentList()) fail("the main window has no student list");
   settle();
 }
 

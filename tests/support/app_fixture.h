@@ -291,16 +291,11 @@ inline void chooseItem(const rt::api::Unit& combo, int index) {
   settle();
 }
 inline void clickRow(int32_t row, Qt::MouseButton button = Qt::LeftButton) {
-  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
-  ASSERT_NE(list, nullptr);
-  QPoint at = list->visualRect(list->model()->index(row, 1)).center();
-  QTest::mouseClick(list->viewport(), button, {}, at);
+  EXPECT_TRUE(gestures::clickStudentRow(row, button)) << "the student list has no row " << row;
   settle();
 }
 inline void rightClickList() {
-  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
-  ASSERT_NE(list, nullptr);
-  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(40, 40));
+  EXPECT_TRUE(gestures::rightClickStudentList());
   settle();
 }
 // Chooses the entry of the menu bar with this caption (menu, then item;

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QTreeView>
+#include <optional>
 #include <string>
 
 #include "app/ids.h"
@@ -56,6 +58,40 @@ inline QAction* menuEntry(const std::string& menuCaption, const std::string& ite
       if (item->text().trimmed().toStdString() == itemCaption) return item;
   }
   return nullptr;
+}
+
+// The centre of a row of the student list (its column 1), scrolled into
+// view; nothing when the list has no such row.
+inline std::optional<QPoint> studentRowPoint(int32_t row) {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  if (!list) return std::nullopt;
+  QModelIndex index = list->model()->index(row, 1);
+  if (!index.isValid()) return std::nullopt;
+  list->scrollTo(index);
+  return list->visualRect(index).center();
+}
+
+enum class Clicks { kOnce, kTwice };
+
+// Clicks a row of the student list with this button; false when there is no such row.
+inline bool clickStudentRow(int32_t row, Qt::MouseButton button, Clicks clicks = Clicks::kOnce) {
+  std::optional<QPoint> at = studentRowPoint(row);
+  if (!at) return false;
+  QWidget* viewport = screenWidget<QTreeView>(ui::超级列表框1)->viewport();
+  if (clicks == Clicks::kTwice)
+    QTest::mouseDClick(viewport, button, {}, *at);
+  else
+    QTest::mouseClick(viewport, button, {}, *at);
+  return true;
+}
+
+// A right click inside the student list, where its popup menu opens
+// whether or not the click lands on a row.
+inline bool rightClickStudentList() {
+  auto* list = screenWidget<QTreeView>(ui::超级列表框1);
+  if (!list) return false;
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(40, 40));
+  return true;
 }
 
 }  // namespace jxtest::gestures
