@@ -9,36 +9,31 @@
 #include "runtime/library.h"
 #include "runtime/screen.h"
 
-namespace rt {
-namespace {
+namespace rt::entry_operations {
 
-[[noreturn]] void reportError(int32_t code, int32_t positionA, int32_t positionB) {
+void reportError(int32_t code, int32_t positionA, int32_t positionB) {
   RunTimeError(errorMessageOf(code), code, static_cast<uint32_t>(positionA), static_cast<uint32_t>(positionB));
 }
 
 void* callDllCommand(int32_t index) { return resolveDllCommand(index); }
 
-// The command call protocol: a zeroed result, then (result, count, args).
-TypedValue callCommand(CommandFn command, int32_t count, TypedValue* args) {
-  // A routine the program's libraries do not provide would be a jump to
-  // nowhere; it is reported like any other programming error.
-  if (!command) fatalUtf8("所调用的命令不存在");
-  TypedValue result{};
-  command(&result, count, args);
-  return result;
-}
+void commandMissing() { fatalUtf8("所调用的命令不存在"); }
 
-// The library index tells which library owns the command; the routine itself
-// does not need it.
-TypedValue callLibraryCommand(int32_t libraryIndex, CommandFn command, int32_t count, TypedValue* args) {
-  (void)libraryIndex;
-  return callCommand(command, count, args);
+uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element) {
+  return readUnitProperty(windowId, unitId, property, element);
 }
 
 void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
                    uint32_t high) {
   writeUnitProperty(windowId, unitId, property, element, (static_cast<uint64_t>(high) << 32) | low);
 }
+
+void* allocate(int32_t bytes) { return Allocate(bytes); }
+void* reallocate(void* block, int32_t bytes) { return Reallocate(block, bytes); }
+void free(void* block) { Free(block); }
+void exitProgram(int32_t code) { ExitProgram(code); }
+void runMessageLoop() { rt::runMessageLoop(); }
+void loadStartWindow(uint32_t windowId) { rt::loadStartWindow(windowId); }
 
 intptr_t service(int32_t number, intptr_t argument) {
   switch (number) {
@@ -58,12 +53,4 @@ intptr_t service(int32_t number, intptr_t argument) {
   }
 }
 
-}  // namespace
-
-const EntryTable kEntryTable{
-    &reportError, &callDllCommand, &callLibraryCommand, &callCommand, &readUnitProperty, &writeProperty,
-    &Allocate,    &Reallocate,     &Free,               &ExitProgram, &runMessageLoop,   &loadStartWindow,
-    &service,
-};
-
-}  // namespace rt
+}  // namespace rt::entry_operations

@@ -68,9 +68,48 @@ struct EntryTable {
   intptr_t (*Service)(int32_t number, intptr_t argument);
 };
 
-// The table itself is a constant object, so that reaching it costs nothing
-// on the way to every command.
-extern const EntryTable kEntryTable;
+// The routines behind the slots (entry.cpp). The two command-call slots are
+// defined here: with the table a constant of this header, a call through
+// the slot becomes a direct call, and the jump to the command routine is
+// made at each calling place, where it is predicted far better than at one
+// shared place for every command of the program.
+namespace entry_operations {
+[[noreturn]] void reportError(int32_t code, int32_t positionA, int32_t positionB);
+void* callDllCommand(int32_t index);
+[[noreturn]] void commandMissing();
+// The command call protocol: a zeroed result, then (result, count, args).
+inline TypedValue callCommand(CommandFn command, int32_t count, TypedValue* args) {
+  // A routine the program's libraries do not provide would be a jump to
+  // nowhere; it is reported like any other programming error.
+  if (!command) commandMissing();
+  TypedValue result{};
+  command(&result, count, args);
+  return result;
+}
+// The library index tells which library owns the command; the routine
+// itself does not need it.
+inline TypedValue callLibraryCommand(int32_t, CommandFn command, int32_t count, TypedValue* args) {
+  return callCommand(command, count, args);
+}
+uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element);
+void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
+                   uint32_t high);
+void* allocate(int32_t bytes);
+void* reallocate(void* block, int32_t bytes);
+void free(void* block);
+[[noreturn]] void exitProgram(int32_t code);
+void runMessageLoop();
+void loadStartWindow(uint32_t windowId);
+intptr_t service(int32_t number, intptr_t argument);
+}  // namespace entry_operations
+
+inline constexpr EntryTable kEntryTable{
+    &entry_operations::reportError,   &entry_operations::callDllCommand,  &entry_operations::callLibraryCommand,
+    &entry_operations::callCommand,   &entry_operations::readProperty,    &entry_operations::writeProperty,
+    &entry_operations::allocate,      &entry_operations::reallocate,      &entry_operations::free,
+    &entry_operations::exitProgram,   &entry_operations::runMessageLoop,  &entry_operations::loadStartWindow,
+    &entry_operations::service,
+};
 inline const EntryTable& entries() { return kEntryTable; }
 
 // Counts the registrations of the program's libraries. A routine the
