@@ -7,6 +7,9 @@
 namespace db {
 namespace {
 
+// A set holding at least this fraction (1/n) of a kept table's rows makes
+// the table keep its texts converted.
+constexpr int64_t kReadsOfMuchOfATable = 8;
 // Names remembered per open set; a program reads a few dozen at most.
 constexpr size_t kNamedColumnsKept = 64;
 
@@ -55,6 +58,10 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
   if (kind == kSourceIsTable) sql = "SELECT * FROM " + quotedIdentifier(sql);
   Connection::TimeLimit limit(*connection);
   if (auto kept = connection->keptRows(sql)) {
+    // A kept table read again in large part (a refill, a search that finds
+    // many rows): its texts are converted once for all such reads. A lookup
+    // of a few rows converts only what it reads.
+    if (static_cast<int64_t>(kept->rowCount()) * kReadsOfMuchOfATable >= kept->tableRowCount()) kept->keepGbTexts();
     rows_ = std::move(kept);
   } else {
     std::optional<DataStamp> before = connection->readStamp();
@@ -84,7 +91,10 @@ void RecordSet::closeRecords() {
 
 std::optional<char*> RecordSet::field(int32_t column) const {
   if (isEof() || column < 0 || column >= rows_->columnCount()) return std::nullopt;
-  return newFieldText(rows_->value(position_, column), rows_->column(column).kind);
+  ColumnKind kind = rows_->column(column).kind;
+  if (kind != ColumnKind::kDate)
+    if (auto gb = rows_->gbText(position_, column)) return rt::newText(*gb);
+  return newFieldText(rows_->value(position_, column), kind);
 }
 
 int32_t RecordSet::columnNamed(std::string_view nameGb) const {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "db/texts.h"
+#include "runtime/encoding.h"
 
 namespace db {
 namespace {
@@ -33,6 +34,7 @@ void Snapshot::clear() {
   rowCount_ = 0;
   table_.reset();
   picked_ = {};
+  gb_.reset();
 }
 
 bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
@@ -122,6 +124,34 @@ FieldValue Snapshot::value(int32_t row, int32_t column) const {
   if (value.storage == Storage::kReal) std::memcpy(&value.real, bytes.data(), sizeof value.real);
   if (value.storage == Storage::kText) value.text = bytes;
   return value;
+}
+
+void Snapshot::keepGbTexts() const {
+  const Snapshot& cells = holder();
+  if (cells.gb_) return;
+  auto gb = std::make_unique<GbTexts>();
+  gb->ends.reserve(cells.storage_.size());
+  gb->bytes.reserve(cells.bytes_.size());
+  size_t begin = 0;
+  for (size_t cell = 0; cell < cells.storage_.size(); ++cell) {
+    size_t end = cells.ends_[cell];
+    if (cells.storage_[cell] == Storage::kText)
+      rt::appendUtf8AsGb(std::string_view(cells.bytes_.data() + begin, end - begin), gb->bytes);
+    if (gb->bytes.size() > kMaxBytes) return;  // too large to address: reads convert as they go
+    gb->ends.push_back(static_cast<uint32_t>(gb->bytes.size()));
+    begin = end;
+  }
+  cells.gb_ = std::move(gb);
+}
+
+std::optional<std::string_view> Snapshot::gbText(int32_t row, int32_t column) const {
+  const Snapshot& cells = holder();
+  if (!cells.gb_) return std::nullopt;
+  size_t cell = heldRow(row) * columns_.size() + static_cast<size_t>(column);
+  if (cells.storage_[cell] != Storage::kText) return std::nullopt;
+  const GbTexts& gb = *cells.gb_;
+  size_t begin = cell == 0 ? 0 : gb.ends[cell - 1];
+  return std::string_view(gb.bytes.data() + begin, gb.ends[cell] - begin);
 }
 
 std::shared_ptr<const Snapshot> Snapshot::rowsOf(std::shared_ptr<const Snapshot> table, std::vector<int32_t> rows) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,12 +38,23 @@ class Snapshot {
   void clear();
 
   int32_t rowCount() const { return rowCount_; }
+  // The rows of the table whose cells this snapshot reads (its own for a
+  // fetched one, the table's for rows picked from a table).
+  int32_t tableRowCount() const { return holder().rowCount_; }
   int32_t columnCount() const { return static_cast<int32_t>(columns_.size()); }
   const Column& column(int32_t index) const { return columns_[static_cast<size_t>(index)]; }
   // The first column of that name, ASCII letters without case; -1 when none.
   int32_t findColumn(std::string_view nameUtf8) const;
 
   FieldValue value(int32_t row, int32_t column) const;
+
+  // The texts of a table read again and again (a kept table) are converted
+  // to GB18030 once, for every walk after: makes the converted copy of every
+  // text cell (of the table a picked set stands for) unless it exists.
+  void keepGbTexts() const;
+  // A text cell as GB18030 from that copy; nothing for other cells or
+  // without the copy.
+  std::optional<std::string_view> gbText(int32_t row, int32_t column) const;
 
   // The given rows of `table`, in the order given, as a snapshot that shares
   // the table's cells instead of copying them: a search that finds most of
@@ -67,6 +79,13 @@ class Snapshot {
   // picked_[i] of it; the own cell vectors stay empty.
   std::shared_ptr<const Snapshot> table_;
   std::vector<int32_t> picked_;
+  // The GB18030 copy of the text cells, made by keepGbTexts: row-major ends
+  // of each cell's bytes (non-text cells take none).
+  struct GbTexts {
+    std::vector<uint32_t> ends;
+    std::string bytes;
+  };
+  mutable std::unique_ptr<const GbTexts> gb_;
 };
 
 }  // namespace db
