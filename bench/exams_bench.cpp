@@ -18,13 +18,6 @@ const char* const kExamTables[] = {"one", "two", "three", "four"};
 // Bookings times learners from which a date query takes seconds.
 constexpr int64_t kSlowDateQuery = int64_t{1000} * 100000;
 
-int32_t middle(int32_t learners) { return learners / 2; }
-
-std::string likeStatement(const std::string& table, const std::string& column, const std::string& value) {
-  std::string pattern = sqlLiteral("%" + value + "%");
-  return "SELECT * FROM " + table + " WHERE " + column + " like " + pattern;
-}
-
 std::string middleIdentity(int32_t learners) {
   return learnerAt(DirectDatabase(registryFolder(learners)).get(), middle(learners))[kIdentity];
 }

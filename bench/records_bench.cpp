@@ -20,19 +20,6 @@ namespace {
 
 using benchmark::State;
 
-// The learner the selective searches, the modification and the deletion
-// pick: the middle one of the table.
-int32_t middle(int32_t learners) { return learners / 2; }
-
-std::string likeStatement(const std::string& column, const std::string& pattern) {
-  std::string doubled;
-  for (char c : pattern) {
-    if (c == '\'') doubled += '\'';
-    doubled += c;
-  }
-  return "SELECT * FROM student WHERE " + column + " like '%" + doubled + "%'";
-}
-
 // ------------------------------------------------------------- start-up
 
 // The runtime's start-up and the main window up to its first paint: the
@@ -141,7 +128,8 @@ std::string searchPattern(const Search& search, bool selective, int32_t learners
 
 void runSearch(State& state, const Search& search, bool selective, int32_t learners) {
   std::string pattern = searchPattern(search, selective, learners);
-  int64_t expected = readRows(DirectDatabase(registryFolder(learners)).get(), likeStatement(search.column, pattern)).rows;
+  std::string sql = likeStatement("student", search.column, pattern);
+  int64_t expected = readRows(DirectDatabase(registryFolder(learners)).get(), sql).rows;
   ensureProgram(registryFolder(learners));
   typeInto(search.control, pattern);
   doubleClick(search.control);  // warm
@@ -153,7 +141,7 @@ void runSearch(State& state, const Search& search, bool selective, int32_t learn
 }
 
 void runSearchBaseline(State& state, const Search& search, bool selective, int32_t learners) {
-  std::string sql = likeStatement(search.column, searchPattern(search, selective, learners));
+  std::string sql = likeStatement("student", search.column, searchPattern(search, selective, learners));
   DirectDatabase database(registryFolder(learners));
   readRows(database.get(), sql);  // warm
   for (auto _ : state) state.SetIterationTime(secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), sql)); }));

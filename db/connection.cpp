@@ -207,12 +207,7 @@ std::shared_ptr<const Snapshot> Connection::keptRows(std::string_view sqlUtf8) {
 }
 
 TableCache::Entry* Connection::fetchWholeTable(const std::string& table, const DataStamp& stamp) {
-  std::string sql = "SELECT * FROM \"";
-  for (char c : table) {
-    if (c == '"') sql += '"';
-    sql += c;
-  }
-  sql += '"';
+  std::string sql = "SELECT * FROM " + quotedIdentifier(table);
   StatementHandle statement = prepareSingle(sql);
   if (!statement) return nullptr;
   auto rows = std::make_shared<Snapshot>();

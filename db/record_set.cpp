@@ -19,15 +19,6 @@ const std::shared_ptr<const Snapshot>& noRows() {
   return none;
 }
 
-std::string quotedIdentifier(std::string_view nameUtf8) {
-  std::string quoted = "\"";
-  for (char c : nameUtf8) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 }  // namespace
 
 RecordSet::RecordSet() : rows_(noRows()) {}
@@ -98,15 +89,12 @@ std::optional<char*> RecordSet::field(int32_t column) const {
 }
 
 int32_t RecordSet::columnNamed(std::string_view nameGb) const {
+  // A walk names its fields in the same order for every record: the search
+  // starts after the name found last.
   const size_t count = namedColumns_.size();
-  // A walk names its fields with literals, in the same order for every record.
-  if (nextNamed_ >= count) nextNamed_ = 0;
-  if (nextNamed_ < count && namedColumns_[nextNamed_].literal && namedColumns_[nextNamed_].literal == nameGb.data() &&
-      namedColumns_[nextNamed_].nameGb.size() == nameGb.size())
-    return namedColumns_[nextNamed_++].column;
   for (size_t k = 0, i = nextNamed_; k < count; ++k, ++i) {
     if (i >= count) i = 0;
-    if (namedColumns_[i].nameGb == nameGb) {
+    if (namedColumns_[i].is(nameGb)) {
       nextNamed_ = i + 1;
       return namedColumns_[i].column;
     }

@@ -83,6 +83,9 @@ class RecordSet : public rt::UnitObject {
     // The name's address when it is a literal of the program, whose bytes
     // never change: the same address then means the same name.
     const char* literal;
+    bool is(std::string_view name) const {
+      return (literal && literal == name.data() && nameGb.size() == name.size()) || nameGb == name;
+    }
   };
   mutable std::vector<NamedColumn> namedColumns_;
   mutable size_t nextNamed_ = 0;

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#include "db/texts.h"
+
 namespace db {
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A reader of the two statement forms: keywords in any case, blanks between
 // tokens, identifiers bare or in double quotes, one string literal.

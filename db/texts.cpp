@@ -11,8 +11,6 @@ bool isAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 std::string toUtf8(std::string_view gb) { return isAscii(gb) ? std::string(gb) : rt::gbToUtf8(gb); }
@@ -22,6 +20,15 @@ std::string toGb(std::string_view utf8) { return isAscii(utf8) ? std::string(utf
 bool equalNamesUtf8(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+std::string quotedIdentifier(std::string_view nameUtf8) {
+  std::string quoted = "\"";
+  for (char c : nameUtf8) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
 }
 
 }  // namespace db

@@ -15,5 +15,9 @@ std::string toGb(std::string_view utf8);
 // ASCII letters compared without case, every other byte exactly (UTF-8 has no
 // ASCII bytes inside its multi-byte characters).
 bool equalNamesUtf8(std::string_view a, std::string_view b);
+// An ASCII letter in lower case; every other byte as it is.
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+// A name between double quotes, its own double quotes doubled.
+std::string quotedIdentifier(std::string_view nameUtf8);
 
 }  // namespace db

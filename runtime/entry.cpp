@@ -28,10 +28,6 @@ void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t
   writeUnitProperty(windowId, unitId, property, element, (static_cast<uint64_t>(high) << 32) | low);
 }
 
-void* allocate(int32_t bytes) { return Allocate(bytes); }
-void* reallocate(void* block, int32_t bytes) { return Reallocate(block, bytes); }
-void free(void* block) { Free(block); }
-void exitProgram(int32_t code) { ExitProgram(code); }
 void runMessageLoop() { rt::runMessageLoop(); }
 void loadStartWindow(uint32_t windowId) { rt::loadStartWindow(windowId); }
 

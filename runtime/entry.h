@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "runtime/error.h"
+#include "runtime/heap.h"
 #include "runtime/library.h"
 #include "runtime/value.h"
 
@@ -68,11 +70,12 @@ struct EntryTable {
   intptr_t (*Service)(int32_t number, intptr_t argument);
 };
 
-// The routines behind the slots (entry.cpp). The two command-call slots are
-// defined here: with the table a constant of this header, a call through
-// the slot becomes a direct call, and the jump to the command routine is
-// made at each calling place, where it is predicted far better than at one
-// shared place for every command of the program.
+// Routines behind slots whose own header cannot be included here (screen.h
+// includes this one) forward to it from entry.cpp. The two command-call
+// slots are defined here: with the table a constant of this header, a call
+// through the slot becomes a direct call, and the jump to the command
+// routine is made at each calling place, where it is predicted far better
+// than at one shared place for every command of the program.
 namespace entry_operations {
 [[noreturn]] void reportError(int32_t code, int32_t positionA, int32_t positionB);
 void* callDllCommand(int32_t index);
@@ -94,10 +97,6 @@ inline TypedValue callLibraryCommand(int32_t, CommandFn command, int32_t count, 
 uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element);
 void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
                    uint32_t high);
-void* allocate(int32_t bytes);
-void* reallocate(void* block, int32_t bytes);
-void free(void* block);
-[[noreturn]] void exitProgram(int32_t code);
 void runMessageLoop();
 void loadStartWindow(uint32_t windowId);
 intptr_t service(int32_t number, intptr_t argument);
@@ -106,8 +105,8 @@ intptr_t service(int32_t number, intptr_t argument);
 inline constexpr EntryTable kEntryTable{
     &entry_operations::reportError,   &entry_operations::callDllCommand,  &entry_operations::callLibraryCommand,
     &entry_operations::callCommand,   &entry_operations::readProperty,    &entry_operations::writeProperty,
-    &entry_operations::allocate,      &entry_operations::reallocate,      &entry_operations::free,
-    &entry_operations::exitProgram,   &entry_operations::runMessageLoop,  &entry_operations::loadStartWindow,
+    &Allocate,                        &Reallocate,                        &Free,
+    &ExitProgram,                     &entry_operations::runMessageLoop,  &entry_operations::loadStartWindow,
     &entry_operations::service,
 };
 inline const EntryTable& entries() { return kEntryTable; }

@@ -80,12 +80,8 @@ const UnitKind* findUnitKind(uint32_t kindTag) {
   return it == r.kinds.end() ? nullptr : it->second;
 }
 
-// Every command call looks its routine up: one bounds check and load per
-// level, without going through findLibrary.
 CommandFn findCommand(int32_t libraryNumber, int32_t commandNumber) {
-  const std::vector<const Library*>& libraries = registry().libraries;
-  if (libraryNumber < 1 || static_cast<size_t>(libraryNumber) > libraries.size()) return nullptr;
-  const Library* library = libraries[static_cast<size_t>(libraryNumber) - 1];
+  const Library* library = findLibrary(libraryNumber);
   if (!library || commandNumber < 0 || static_cast<size_t>(commandNumber) >= library->commands.size()) return nullptr;
   return library->commands[static_cast<size_t>(commandNumber)];
 }

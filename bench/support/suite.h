@@ -45,6 +45,15 @@ inline std::string sqlLiteral(const std::string& value) {
   return text + "'";
 }
 
+// The statement of a search: the rows of `table` whose column contains `value`.
+inline std::string likeStatement(const std::string& table, const std::string& column, const std::string& value) {
+  return "SELECT * FROM " + table + " WHERE " + column + " like " + sqlLiteral("%" + value + "%");
+}
+
+// The learner the selective searches, the modification, the deletion and the
+// exam benchmarks pick: the middle one of the table.
+inline int32_t middle(int32_t learners) { return learners / 2; }
+
 inline void requireRows(const std::string& what, int64_t shown, int64_t expected) {
   if (shown != expected)
     fail(what + ": the list shows " + std::to_string(shown) + " rows, the database has " + std::to_string(expected));

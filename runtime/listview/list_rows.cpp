@@ -129,14 +129,16 @@ void ListRows::reserveRow(int32_t row, size_t size) {
   used_ = begin + room;
 }
 
-void ListRows::replaceInRow(int32_t row, size_t at, size_t count, std::string_view text) {
-  size_t size = rows_[static_cast<size_t>(row)].size - count + text.size();
+void ListRows::replaceInRow(int32_t row, size_t at, size_t count, size_t separators, std::string_view text) {
+  size_t inserted = separators + text.size();
+  size_t size = rows_[static_cast<size_t>(row)].size - count + inserted;
   reserveRow(row, size);
   Row& r = rows_[static_cast<size_t>(row)];
   char* bytes = store_.data() + r.begin;
   size_t after = r.size - at - count;
-  if (after) std::memmove(bytes + at + text.size(), bytes + at + count, after);
-  if (!text.empty()) std::memcpy(bytes + at, text.data(), text.size());
+  if (after) std::memmove(bytes + at + inserted, bytes + at + count, after);
+  for (size_t k = 0; k < separators; ++k) bytes[at + k] = kSeparator;
+  if (!text.empty()) std::memcpy(bytes + at + separators, text.data(), text.size());
   r.size = static_cast<uint32_t>(size);
 }
 
@@ -152,19 +154,15 @@ void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   if (span.begin != std::string::npos) {
     // The cell's start stays where it is (cursor offsets count from the
     // row's start), so the cursor stays valid.
-    replaceInRow(row, span.begin, span.end - span.begin, text);
+    replaceInRow(row, span.begin, span.end - span.begin, 0, text);
     return;
   }
   if (text.empty()) return;  // a cell never set already reads as empty
+  // The missing cells up to this one are appended, empty.
   size_t separators = static_cast<size_t>(column - span.cellsHeld + 1);
   size_t end = rows_[static_cast<size_t>(row)].size;
-  reserveRow(row, end + separators + text.size());
-  Row& r = rows_[static_cast<size_t>(row)];
-  char* bytes = store_.data() + r.begin;
-  for (size_t k = 0; k < separators; ++k) bytes[end + k] = kSeparator;  // mostly one
-  std::memcpy(bytes + end + separators, text.data(), text.size());
-  r.size = static_cast<uint32_t>(end + separators + text.size());
-  r.cells = static_cast<uint32_t>(column) + 1;
+  replaceInRow(row, end, 0, separators, text);
+  rows_[static_cast<size_t>(row)].cells = static_cast<uint32_t>(column) + 1;
   cursor_ = {row, column, end + separators};
 }
 

@@ -77,8 +77,9 @@ class ListRows {
   // Makes room for `size` bytes in the row, moving it to the end of the
   // buffer when its own room is too small.
   void reserveRow(int32_t row, size_t size);
-  // Replaces `count` bytes at `at` (from the row's start) with `text`.
-  void replaceInRow(int32_t row, size_t at, size_t count, std::string_view text);
+  // Replaces `count` bytes at `at` (from the row's start) with `separators`
+  // separators followed by `text`.
+  void replaceInRow(int32_t row, size_t at, size_t count, size_t separators, std::string_view text);
   void compact();
 
   std::vector<Row> rows_;
