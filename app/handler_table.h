@@ -8,11 +8,10 @@ namespace app {
 
 namespace handlers {
 #define JX_HANDLER(name) int32_t name(const rt::EventArgs& args);
-#include "app/handlers.def"
+#include "app/windows/handlers.def"
 #undef JX_HANDLER
 }  // namespace handlers
 
 extern const rt::EventHandler kHandlerTable[];
-extern const int32_t kHandlerTableSize;
 
 }  // namespace app

@@ -1,10 +1,12 @@
 #include "app/program.h"
+#include "db/database_library.h"
 
 #include <iterator>
 
 #include "app/handler_table.h"
+#include "app/windows/template_block.h"
 #include "runtime/library.h"
-#include "runtime/templates/template_block.h"
+#include "runtime/listview/list_library.h"
 
 namespace app {
 namespace {
@@ -30,8 +32,8 @@ const rt::ProgramHeader& programHeader() {
       kHandlerTable,
       nullptr,
       0,
-      rt::kTemplateBlock,
-      rt::kTemplateBlockSize,
+      app::kTemplateBlock,
+      app::kTemplateBlockSize,
       static_cast<int32_t>(std::size(libraries)),
       libraries,
       static_cast<int32_t>(std::size(kDllCommands)),

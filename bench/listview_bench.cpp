@@ -14,6 +14,7 @@
 #include "runtime/command_ids.h"
 #include "runtime/encoding.h"
 #include "runtime/library.h"
+#include "runtime/listview/list_library.h"
 #include "runtime/listview/list_view_unit.h"
 
 namespace {
@@ -52,7 +53,7 @@ class ListFixture {
     tpl_.width = 1288;
     tpl_.height = 488;
     parent_->resize(1300, 500);
-    unit_ = rt::createListViewUnit({kWindowId, kListId, &tpl_}, parent_.get());
+    unit_ = rt::createListViewUnit({kWindowId, kListId, &tpl_}, rt::asScreenParent(parent_.get()));
     rt::registerUnitObject(kWindowId, kListId, unit_.get());
     parent_->show();
   }
@@ -82,7 +83,7 @@ class ListFixture {
  private:
   std::unique_ptr<QWidget> parent_;
   rt::UnitTemplate tpl_;
-  std::unique_ptr<rt::ScreenUnit> unit_;
+  std::unique_ptr<rt::UnitObject> unit_;
 };
 
 void list_fill(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "db/connection.h"
+#include "db/database_library.h"
 #include "db/record_set.h"
 #include "runtime/command_ids.h"
 #include "runtime/heap.h"

@@ -10,6 +10,8 @@
 #include "runtime/encoding.h"
 #include "runtime/entry.h"
 #include "runtime/library.h"
+#include "runtime/screen.h"
+#include "runtime/templates.h"
 
 namespace rt {
 
@@ -22,7 +24,6 @@ bool hookRunning = false;
 std::atomic<int32_t> blockCounter{0};
 std::vector<void (*)(int32_t)> exitRoutines;
 std::atomic<bool> exiting{false};
-ScreenHooks hooks;
 
 const char* const kErrorTable[] = {
     "",
@@ -56,13 +57,12 @@ std::string locationText(uint32_t positionA, uint32_t positionB) {
   char numbers[48];
   std::snprintf(numbers, sizeof numbers, "\r\n%d, %d", static_cast<int32_t>(positionA), static_cast<int32_t>(positionB));
   std::string out = numbers;
-  std::string windowName;
-  if (hooks.windowName && hooks.windowName(positionA, windowName)) {
-    appendQuoted(out, windowName);
-    std::string unitName;
-    bool isMenuItem = false;
-    if (hooks.unitName && hooks.unitName(positionA, positionB, unitName, isMenuItem) && !isMenuItem)
-      appendQuoted(out, unitName);
+  // The names the templates give the window and the unit.
+  if (const WindowTemplate* window = findWindowTemplate(positionA)) {
+    appendQuoted(out, window->nameGb);
+    const UnitTemplate* unit = window->find(positionB);
+    if (unit && !unit->isMenuItem())
+      appendQuoted(out, unit->nameGb);
     else
       out += utf8ToGb("\r\n未找到所指定的窗口组件");
   } else if (ids::isWindowId(positionA)) {
@@ -111,12 +111,9 @@ void registerExitRoutine(void (*routine)(int32_t)) {
 
 bool exitStarted() { return exiting.load(); }
 
-void setScreenHooks(const ScreenHooks& h) { hooks = h; }
-const ScreenHooks& screenHooks() { return hooks; }
-
 [[noreturn]] void ExitProgram(int32_t code) {
-  if (hooks.onGuiThread && !hooks.onGuiThread()) {
-    if (hooks.forwardExit) hooks.forwardExit(code);
+  if (!screen().onGuiThread()) {
+    screen().forwardExit(code);
     // The GUI thread did not take the exit over: end the process here.
     std::fflush(nullptr);
     std::_Exit(code & 0xFF);
@@ -124,7 +121,7 @@ const ScreenHooks& screenHooks() { return hooks; }
   bool wasExiting = exiting.exchange(true);
   if (!wasExiting) {
     blockEvents();
-    if (hooks.closeAllWindows) hooks.closeAllWindows();
+    screen().closeAllWindows();
     for (size_t i = 0; i < exitRoutines.size(); ++i) exitRoutines[i](static_cast<int32_t>(i));
     for (int32_t number = 1; number <= lib::kCount; ++number) {
       const Library* library = findLibrary(number);

@@ -38,20 +38,5 @@ void registerExitRoutine(void (*routine)(int32_t index));
 [[noreturn]] void ExitProgram(int32_t code);
 bool exitStarted();
 
-// Hooks the screen layer installs so that the core can reach it without Qt.
-struct ScreenHooks {
-  // Window and unit names of the templates for the location text; return
-  // false when the window (or unit) is not in the templates.
-  bool (*windowName)(uint32_t windowId, std::string& nameGb) = nullptr;
-  bool (*unitName)(uint32_t windowId, uint32_t unitId, std::string& nameGb, bool& isMenuItem) = nullptr;
-  // Closes every window and stops the message loop (exit sequence step 2).
-  void (*closeAllWindows)() = nullptr;
-  // Forwards an exit requested on another thread to the GUI thread; returns
-  // after the GUI thread has run the exit sequence or when it could not.
-  void (*forwardExit)(int32_t code) = nullptr;
-  bool (*onGuiThread)() = nullptr;
-};
-void setScreenHooks(const ScreenHooks& hooks);
-const ScreenHooks& screenHooks();
 
 }  // namespace rt

@@ -43,12 +43,19 @@ class UnitObject {
   }
 };
 
+// Where a visual unit's screen object is placed; only the screen layer knows
+// what it is.
+struct ScreenParent;
+
 struct UnitKind {
   uint32_t tag = 0;
   const char* name = "";
   bool acceptsEvents = false;
-  // Non-visual kinds give a factory; visual kinds are built by the screen layer.
+  // Non-visual kinds give this factory.
   std::unique_ptr<UnitObject> (*create)(const UnitContext&) = nullptr;
+  // Visual kinds give this one; the screen layer calls it with the unit's
+  // parent when a window loads.
+  std::unique_ptr<UnitObject> (*createVisual)(const UnitContext&, ScreenParent* parent) = nullptr;
 };
 
 // Library notifications.
@@ -63,11 +70,9 @@ struct Library {
   void (*notify)(int32_t code) = nullptr;
 };
 
-// The libraries of this program, defined in their own folders.
+// The libraries of the runtime core. The support libraries declare theirs in
+// their own folders.
 const Library& coreLibrary();
-const Library& listViewLibrary();
-const Library& databaseLibrary();
-const Library& spreadsheetLibrary();
 const Library& shellLibrary();
 const Library& timingLibrary();
 

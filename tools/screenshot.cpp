@@ -17,6 +17,7 @@
 #include "runtime/encoding.h"
 #include "runtime/entry.h"
 #include "runtime/program_folder.h"
+#include "runtime/qt/qt_screen.h"
 #include "runtime/qt/window_manager.h"
 #include "runtime/screen.h"
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   rt::setDesktop(&desktop);
   rt::setProgramFolder(rt::utf8ToGb(argv[1]));
 
+  rt::qt::installQtScreen();
   const rt::EntryTable& entries = rt::entries();
   entries.Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&app::programHeader()));
   app::initialiseProgramState();

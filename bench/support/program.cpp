@@ -19,6 +19,7 @@
 #include "runtime/program_folder.h"
 #include "runtime/properties.h"
 #include "runtime/qt/controls.h"
+#include "runtime/qt/qt_screen.h"
 #include "runtime/qt/screen_unit.h"
 #include "runtime/qt/window_manager.h"
 #include "runtime/screen.h"
@@ -57,6 +58,7 @@ void startProgram(const std::filesystem::path& folder) {
   }
   rt::setDesktop(&desktop());
   rt::setProgramFolder(rt::utf8ToGb(folder.string()));
+  rt::qt::installQtScreen();
   rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&app::programHeader()));
   rt::entries().LoadStartWindow(ui::kMainWindow);
   settle();

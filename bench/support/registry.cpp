@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "db/records_database.h"
+#include "tests/support/temp_folder.h"
 #include "tools/program_folder.h"
 
 namespace bench {
@@ -28,22 +29,6 @@ struct DateQueryDay {
 };
 constexpr DateQueryDay kDateQueryDays[] = {{10, "2031年3月5日"}, {100, "2031年2月5日"}, {1000, "2031年1月5日"}};
 
-class TemporaryRoot {
- public:
-  TemporaryRoot() {
-    std::string pattern = (fs::temp_directory_path() / "jx-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-    path_ = pattern;
-  }
-  ~TemporaryRoot() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 const fs::path& dataRoot() {
   static const fs::path shared = [] {
@@ -51,7 +36,7 @@ const fs::path& dataRoot() {
     return root && *root ? fs::path(root) : fs::path();
   }();
   if (!shared.empty()) return shared;
-  static TemporaryRoot temporary;
+  static const jxtest::TempFolder temporary("jx-bench");
   return temporary.path();
 }
 

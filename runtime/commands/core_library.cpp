@@ -3,16 +3,18 @@
 #include "runtime/command_ids.h"
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/window_commands.h"
+#include "runtime/entry.h"
 #include "runtime/library.h"
+#include "runtime/screen.h"
 
 namespace rt {
 namespace {
 
 std::vector<CommandFn> coreCommands() {
   using namespace commands;
+  // The window commands' slots are filled when a screen is installed.
   std::vector<CommandFn> table(cmd::kCoreCount, nullptr);
   table[cmd::kRunProgram] = RunProgram;
-  table[cmd::kLoadWindow] = LoadWindow;
   table[cmd::kTextLength] = TextLength;
   table[cmd::kProgramFolder] = ProgramFolder;
   table[cmd::kTextLeft] = TextLeft;
@@ -33,15 +35,6 @@ std::vector<CommandFn> coreCommands() {
   table[cmd::kOpenFile] = OpenFile;
   table[cmd::kSeekToEnd] = SeekToEnd;
   table[cmd::kWriteTextLine] = WriteTextLine;
-  table[cmd::kShowMessage] = ShowMessage;
-  table[cmd::kIsLoaded] = IsLoaded;
-  table[cmd::kProcessEvents] = ProcessEvents;
-  table[cmd::kUnloadWindow] = UnloadWindow;
-  table[cmd::kFocusControl] = FocusControl;
-  table[cmd::kShowPopupMenu] = ShowPopupMenu;
-  table[cmd::kOpenDialog] = OpenDialog;
-  table[cmd::kComboAddItem] = ComboAddItem;
-  table[cmd::kComboClear] = ComboClear;
   table[cmd::kReadIniValue] = ReadIniValue;
   table[cmd::kObjectGetProperty] = ObjectGetProperty;
   table[cmd::kObjectSetProperty] = ObjectSetProperty;
@@ -54,13 +47,22 @@ void coreNotify(int32_t code) {
   if (code == kNotifyShutdown) commands::closeAllFiles();
 }
 
-}  // namespace
-
 // The unit kinds of the core library are visual and registered by the screen
 // layer, so the table here carries none.
-const Library& coreLibrary() {
-  static const Library library{lib::kCore, "core", coreCommands(), {}, coreNotify};
+Library& coreLibraryTable() {
+  static Library library{lib::kCore, "core", coreCommands(), {}, coreNotify};
   return library;
+}
+
+}  // namespace
+
+const Library& coreLibrary() { return coreLibraryTable(); }
+
+void attachWindowCommands(Screen& screen) {
+  std::vector<CommandFn>& table = coreLibraryTable().commands;
+  for (int32_t number : kWindowCommands) table[static_cast<size_t>(number)] = screen.windowCommand(number);
+  // Routines kept by callers may have changed.
+  libraryRegistrations.fetch_add(1, std::memory_order_release);
 }
 
 static_assert(cmd::kShellOpen == 0 && cmd::kShellCount == 1 && cmd::kDelay == 0 && cmd::kTimingCount == 1,

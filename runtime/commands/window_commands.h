@@ -1,20 +1,22 @@
-// Command routines of the core library that act on windows and controls;
-// they live with the screen layer (runtime/qt) because they need it.
+// The commands of the core library that act on windows and controls. Their
+// routines belong to the screen layer, which hands them over when it is
+// installed (runtime/screen.h); without a screen they are missing commands.
 #pragma once
 
-#include "runtime/library.h"
+#include <cstdint>
 
-namespace rt::commands {
+#include "runtime/command_ids.h"
 
-void LoadWindow(TypedValue* result, int32_t count, TypedValue* args);
-void IsLoaded(TypedValue* result, int32_t count, TypedValue* args);
-void UnloadWindow(TypedValue* result, int32_t count, TypedValue* args);
-void FocusControl(TypedValue* result, int32_t count, TypedValue* args);
-void ShowPopupMenu(TypedValue* result, int32_t count, TypedValue* args);
-void OpenDialog(TypedValue* result, int32_t count, TypedValue* args);
-void ShowMessage(TypedValue* result, int32_t count, TypedValue* args);
-void ProcessEvents(TypedValue* result, int32_t count, TypedValue* args);
-void ComboAddItem(TypedValue* result, int32_t count, TypedValue* args);
-void ComboClear(TypedValue* result, int32_t count, TypedValue* args);
+namespace rt {
 
-}  // namespace rt::commands
+class Screen;
+
+inline constexpr int32_t kWindowCommands[] = {
+    cmd::kLoadWindow,   cmd::kShowMessage,   cmd::kIsLoaded,   cmd::kProcessEvents, cmd::kUnloadWindow,
+    cmd::kFocusControl, cmd::kShowPopupMenu, cmd::kOpenDialog, cmd::kComboAddItem,  cmd::kComboClear,
+};
+
+// Puts the screen's routines into the core library's table.
+void attachWindowCommands(Screen& screen);
+
+}  // namespace rt

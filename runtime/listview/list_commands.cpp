@@ -10,6 +10,7 @@
 #include "runtime/error.h"
 #include "runtime/heap.h"
 #include "runtime/library.h"
+#include "runtime/listview/list_library.h"
 #include "runtime/listview/list_view_unit.h"
 
 namespace rt {
@@ -83,8 +84,8 @@ Library makeListViewLibrary() {
   library.commands[cmd::kListInsertRow] = ListInsertRow;
   library.commands[cmd::kListSetCellText] = ListSetCellText;
   library.commands[cmd::kListGetCellText] = ListGetCellText;
-  // Visual kind: the screen layer builds it through createListViewUnit.
-  library.kinds.push_back(UnitKind{kind::kListView, "ListView", true, nullptr});
+  // A visual kind: the screen layer places it in its window.
+  library.kinds.push_back(UnitKind{kind::kListView, "ListView", true, nullptr, &createListViewUnit});
   return library;
 }
 

@@ -5,9 +5,9 @@
 #include <QMouseEvent>
 
 #include "runtime/error.h"
+#include "runtime/events.h"
 #include "runtime/properties.h"
 #include "runtime/qt/fonts.h"
-#include "runtime/screen.h"
 
 namespace rt {
 namespace {
@@ -156,8 +156,8 @@ bool ListViewUnit::writeProperty(int32_t number, const TypedValue& value) {
   }
 }
 
-std::unique_ptr<ScreenUnit> createListViewUnit(const UnitContext& context, QWidget* parent) {
-  return std::make_unique<ListViewUnit>(context, parent);
+std::unique_ptr<UnitObject> createListViewUnit(const UnitContext& context, ScreenParent* parent) {
+  return std::make_unique<ListViewUnit>(context, widgetOf(parent));
 }
 
 }  // namespace rt

@@ -68,4 +68,7 @@ class ListViewUnit : public ScreenUnit {
   int32_t storedSelectedRow_ = -1;
 };
 
+// The factory of the ListView kind.
+std::unique_ptr<UnitObject> createListViewUnit(const UnitContext& context, ScreenParent* parent);
+
 }  // namespace rt

@@ -9,11 +9,12 @@
 #include <QStylePainter>
 #include <algorithm>
 
+#include "runtime/clock.h"
 #include "runtime/convert.h"
+#include "runtime/events.h"
 #include "runtime/properties.h"
 #include "runtime/qt/qt_text.h"
 #include "runtime/qt/window_manager.h"
-#include "runtime/screen.h"
 
 namespace rt {
 namespace {
@@ -545,22 +546,13 @@ FileDialogRequest CommonDialogUnit::request() const {
 
 // ---------------------------------------------------------------- factory
 
+// Every kind is built by the factory its library registered: visual kinds
+// inside `parent`, non-visual ones on their own.
 std::unique_ptr<UnitObject> createUnitObject(const UnitContext& context, QWidget* parent) {
-  switch (context.tpl->kind) {
-    case kind::kEditBox: return std::make_unique<EditBoxUnit>(context, parent);
-    case kind::kLabel: return std::make_unique<LabelUnit>(context, parent);
-    case kind::kButton: return std::make_unique<ButtonUnit>(context, parent);
-    case kind::kComboBox: return std::make_unique<ComboBoxUnit>(context, parent);
-    case kind::kDatePicker: return std::make_unique<DatePickerUnit>(context, parent);
-    case kind::kTab: return std::make_unique<TabUnit>(context, parent);
-    case kind::kPicBox: return std::make_unique<PicBoxUnit>(context, parent);
-    case kind::kProcessBar: return std::make_unique<ProcessBarUnit>(context, parent);
-    case kind::kListView: return createListViewUnit(context, parent);
-    case kind::kCommonDlg: return std::make_unique<CommonDialogUnit>(*context.tpl);
-    default: break;
-  }
   const UnitKind* unitKind = findUnitKind(context.tpl->kind);
-  if (unitKind && unitKind->create) return unitKind->create(context);
+  if (!unitKind) return nullptr;
+  if (unitKind->createVisual) return unitKind->createVisual(context, asScreenParent(parent));
+  if (unitKind->create) return unitKind->create(context);
   return nullptr;
 }
 

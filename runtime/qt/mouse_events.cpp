@@ -8,9 +8,9 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include "runtime/events.h"
 #include "runtime/properties.h"
 #include "runtime/qt/controls.h"
-#include "runtime/screen.h"
 
 namespace rt {
 namespace {

@@ -20,8 +20,8 @@ class ScreenUnit : public UnitObject {
   UnitContext context_;
 };
 
-// Factory of the list-view kind (runtime/listview), called by the window
-// layer when it creates a window's units.
-std::unique_ptr<ScreenUnit> createListViewUnit(const UnitContext& context, QWidget* parent);
+// The parent a unit kind's factory receives is a widget of this layer.
+inline ScreenParent* asScreenParent(QWidget* widget) { return reinterpret_cast<ScreenParent*>(widget); }
+inline QWidget* widgetOf(ScreenParent* parent) { return reinterpret_cast<QWidget*>(parent); }
 
 }  // namespace rt

@@ -6,8 +6,8 @@
 #include "runtime/error.h"
 #include "runtime/heap.h"
 #include "runtime/properties.h"
+#include "runtime/qt/unit_properties.h"
 #include "runtime/qt/window_manager.h"
-#include "runtime/screen.h"
 
 namespace rt {
 namespace {
@@ -122,7 +122,9 @@ uint64_t storedMenuProperty(const UnitTemplate& unit, int32_t property) {
 
 }  // namespace
 
-uint64_t readUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element) {
+namespace qt {
+
+uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element) {
   (void)element;  // every property the program uses is a scalar
   const WindowTemplate& tpl = requireTemplate(windowId, unitId);
   LoadedWindow* window = WindowManager::instance().find(windowId);
@@ -145,7 +147,7 @@ uint64_t readUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, 
   return out.data();
 }
 
-void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint64_t data) {
+void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint64_t data) {
   (void)element;
   requireTemplate(windowId, unitId);
   LoadedWindow* window = WindowManager::instance().find(windowId);
@@ -163,4 +165,5 @@ void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int
   object.writeProperty(property, value);
 }
 
+}  // namespace qt
 }  // namespace rt

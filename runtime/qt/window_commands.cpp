@@ -1,5 +1,5 @@
 // The core commands that act on windows and controls.
-#include "runtime/commands/window_commands.h"
+#include "runtime/qt/window_commands.h"
 
 #include <QApplication>
 

@@ -5,11 +5,11 @@
 #include <QMenuBar>
 
 #include "runtime/error.h"
+#include "runtime/events.h"
 #include "runtime/properties.h"
 #include "runtime/qt/fonts.h"
 #include "runtime/qt/mouse_events.h"
 #include "runtime/qt/qt_text.h"
-#include "runtime/screen.h"
 
 namespace rt {
 namespace {

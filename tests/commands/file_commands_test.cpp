@@ -11,11 +11,12 @@
 #include "runtime/encoding.h"
 #include "runtime/program_folder.h"
 #include "tests/commands/command_test_support.h"
-#include "tests/commands/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace cmdtest;
+using jxtest::TempFolder;
 namespace c = rt::commands;
 using rt::TypedValue;
 
@@ -27,7 +28,7 @@ class FileCommands : public ::testing::Test {
 
   // A runtime path of a file in the folder: GB18030 with '\' separators.
   TypedValue runtimePath(const std::string& nameUtf8) const {
-    std::string gbPath = rt::utf8ToGb(folder.path()) + "\\" + rt::utf8ToGb(nameUtf8);
+    std::string gbPath = rt::utf8ToGb(folder.path().string()) + "\\" + rt::utf8ToGb(nameUtf8);
     return text(gbPath);
   }
   int32_t open(const std::string& name, const TypedValue& mode, const TypedValue& sharing = kOmitted) const {
@@ -42,8 +43,8 @@ class FileCommands : public ::testing::Test {
 };
 
 TEST_F(FileCommands, ProgramFolderAndCurrentDirectory) {
-  rt::setProgramFolder(rt::utf8ToGb(folder.path()) + "\\");
-  EXPECT_EQ(callText(c::ProgramFolder, {}), rt::utf8ToGb(folder.path()));
+  rt::setProgramFolder(rt::utf8ToGb(folder.path().string()) + "\\");
+  EXPECT_EQ(callText(c::ProgramFolder, {}), rt::utf8ToGb(folder.path().string()));
 
   std::string chinese = folder.file("程序目录");
   std::filesystem::create_directory(chinese);
@@ -58,7 +59,7 @@ TEST_F(FileCommands, RemoveFile) {
   EXPECT_TRUE(call(c::RemoveFile, {runtimePath("日志.log")}).asBool());
   EXPECT_FALSE(std::filesystem::exists(folder.file("日志.log")));
   EXPECT_FALSE(call(c::RemoveFile, {runtimePath("日志.log")}).asBool());
-  EXPECT_FALSE(call(c::RemoveFile, {text(rt::utf8ToGb(folder.path()))}).asBool());
+  EXPECT_FALSE(call(c::RemoveFile, {text(rt::utf8ToGb(folder.path().string()))}).asBool());
   EXPECT_FALSE(call(c::RemoveFile, {text("")}).asBool());
 }
 
@@ -71,7 +72,7 @@ TEST_F(FileCommands, ReadFileBytes) {
   TempFolder::write(folder.file("empty"), "");
   EXPECT_EQ(call(c::ReadFileBytes, {runtimePath("empty")}).pointer<void>(), nullptr);
   EXPECT_EQ(call(c::ReadFileBytes, {runtimePath("missing")}).pointer<void>(), nullptr);
-  EXPECT_EQ(call(c::ReadFileBytes, {text(rt::utf8ToGb(folder.path()))}).pointer<void>(), nullptr);
+  EXPECT_EQ(call(c::ReadFileBytes, {text(rt::utf8ToGb(folder.path().string()))}).pointer<void>(), nullptr);
   EXPECT_EQ(call(c::ReadFileBytes, {text("/dev/zero")}).pointer<void>(), nullptr);
 }
 

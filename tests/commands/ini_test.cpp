@@ -5,11 +5,12 @@
 #include "runtime/commands/ini_reader.h"
 #include "runtime/encoding.h"
 #include "tests/commands/command_test_support.h"
-#include "tests/commands/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace cmdtest;
+using jxtest::TempFolder;
 namespace c = rt::commands;
 using rt::TypedValue;
 
@@ -30,7 +31,7 @@ class ReadIniValue : public ::testing::Test {
                       "bare\r\n"
                       "empty=\r\n");
   }
-  TypedValue path() const { return text(rt::utf8ToGb(folder.path()) + "\\systeminfo.ini"); }
+  TypedValue path() const { return text(rt::utf8ToGb(folder.path().string()) + "\\systeminfo.ini"); }
   std::string readAt(const TypedValue& p, const TypedValue& section, const TypedValue& key,
                      const TypedValue& fallback = kOmitted) const {
     return callText(c::ReadIniValue, {p, section, key, fallback});
@@ -96,7 +97,7 @@ TEST(IniReader, PipesAndEndlessDevicesCountAsMissingFiles) {
   ASSERT_EQ(mkfifo(folder.file("pipe").c_str(), 0600), 0);
   EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.file("pipe")), "s", "k", "d"), "d");
   EXPECT_EQ(rt::ini::readValue("/dev/zero", "s", "k", "d"), "d");
-  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.path()), "s", "k", "d"), "d");
+  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.path().string()), "s", "k", "d"), "d");
 }
 
 TEST(IniReader, SectionNamesEndAtABracketThatIsNotInsideACharacter) {

@@ -4,6 +4,9 @@
 #include "runtime/command_ids.h"
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/window_commands.h"
+#include "runtime/qt/qt_screen.h"
+#include "runtime/qt/window_commands.h"
+#include "runtime/screen.h"
 #include "tests/commands/command_test_support.h"
 
 namespace {
@@ -16,6 +19,7 @@ using rt::TypedValue;
 class LibraryTables : public ::testing::Test {
  protected:
   void SetUp() override {
+    rt::qt::installQtScreen();
     const rt::Library* libraries[] = {&rt::coreLibrary(), nullptr, nullptr, nullptr, &rt::shellLibrary(),
                                       &rt::timingLibrary()};
     rt::registerLibraries(libraries, 6);
@@ -50,6 +54,17 @@ TEST_F(LibraryTables, EveryCommandSitsAtItsNumber) {
   EXPECT_EQ(rt::findCommand(rt::lib::kShell, cmd::kShellOpen), c::ShellOpen);
   EXPECT_EQ(rt::findCommand(rt::lib::kTiming, cmd::kDelay), c::Delay);
   EXPECT_TRUE(rt::coreLibrary().kinds.empty());
+}
+
+// The window commands' routines are the screen layer's: without a screen
+// they are commands the program does not have.
+TEST_F(LibraryTables, WindowCommandsComeWithTheScreen) {
+  rt::installScreen(nullptr);
+  for (int32_t number : rt::kWindowCommands) EXPECT_EQ(rt::findCommand(rt::lib::kCore, number), nullptr) << number;
+  EXPECT_EQ(rt::findCommand(rt::lib::kCore, cmd::kTextMid), c::TextMid);
+  rt::qt::installQtScreen();
+  EXPECT_EQ(rt::findCommand(rt::lib::kCore, cmd::kLoadWindow), c::LoadWindow);
+  EXPECT_EQ(rt::findCommand(rt::lib::kCore, cmd::kComboClear), c::ComboClear);
 }
 
 TEST_F(LibraryTables, CallsThroughTheRegistry) {

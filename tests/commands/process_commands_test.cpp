@@ -11,13 +11,15 @@
 #include "runtime/commands/core_commands.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
+#include "runtime/qt/qt_screen.h"
 #include "runtime/screen.h"
 #include "tests/commands/command_test_support.h"
-#include "tests/commands/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace cmdtest;
+using jxtest::TempFolder;
 namespace c = rt::commands;
 using rt::TypedValue;
 using Words = std::vector<std::string>;
@@ -175,6 +177,8 @@ TEST(Delay, KeepsEventsRunningUntilTheTimeHasPassed) {
   char name[] = "commands_tests";
   char* argv[] = {name, nullptr};
   QCoreApplication application(argc, argv);
+  // The events a delay keeps running are the screen's.
+  rt::qt::installQtScreen();
   bool fired = false;
   QTimer::singleShot(5, [&fired] { fired = true; });
   uint64_t start = rt::tickCount();

@@ -15,14 +15,16 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "db/database_library.h"
 #include "db/record_set.h"
 #include "db/sqlite.h"
 #include "db/texts.h"
-#include "runtime/encoding.h"
 #include "runtime/command_ids.h"
+#include "runtime/encoding.h"
 #include "runtime/heap.h"
 #include "runtime/library.h"
 #include "runtime/value.h"
+#include "tests/support/temp_folder.h"
 
 namespace dbtest {
 
@@ -35,21 +37,10 @@ inline constexpr uint32_t kRecordSetUnit = 0x16000002;
 inline constexpr uint32_t kSecondRecordSetUnit = 0x16000003;
 inline constexpr const char* kKey = "58203917460";
 
-class TempFolder {
+// Each test's folder: "jx-db-…".
+class TempFolder : public jxtest::TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "jx-db-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  fs::path path_;
+  TempFolder() : jxtest::TempFolder("jx-db") {}
 };
 
 inline std::string fileBytes(const fs::path& file) {

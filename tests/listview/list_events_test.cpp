@@ -7,7 +7,9 @@
 
 #include "list_test_support.h"
 #include "runtime/entry.h"
+#include "runtime/listview/list_library.h"
 #include "runtime/properties.h"
+#include "runtime/qt/qt_screen.h"
 #include "runtime/qt/window_manager.h"
 
 namespace {
@@ -36,6 +38,7 @@ class ListEventsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     application();
+    rt::qt::installQtScreen();
     raised.clear();
     const rt::Library* libraries[] = {&rt::listViewLibrary()};
     rt::registerLibraries(libraries, 1);

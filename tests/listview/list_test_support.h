@@ -13,6 +13,7 @@
 #include "runtime/command_ids.h"
 #include "runtime/heap.h"
 #include "runtime/library.h"
+#include "runtime/listview/list_library.h"
 #include "runtime/listview/list_view_unit.h"
 #include "runtime/templates.h"
 
@@ -102,7 +103,7 @@ class StandaloneList {
   explicit StandaloneList(rt::UnitTemplate tpl = studentListTemplate())
       : tpl_(std::move(tpl)), parent_((application(), std::make_unique<QWidget>())) {
     parent_->resize(1300, 660);
-    unit_ = rt::createListViewUnit({kWindowId, kListId, &tpl_}, parent_.get());
+    unit_ = rt::createListViewUnit({kWindowId, kListId, &tpl_}, rt::asScreenParent(parent_.get()));
     rt::registerUnitObject(kWindowId, kListId, unit_.get());
   }
   ~StandaloneList() { rt::unregisterUnitObject(kWindowId, kListId); }
@@ -114,7 +115,7 @@ class StandaloneList {
  private:
   rt::UnitTemplate tpl_;
   std::unique_ptr<QWidget> parent_;
-  std::unique_ptr<rt::ScreenUnit> unit_;
+  std::unique_ptr<rt::UnitObject> unit_;
 };
 
 }  // namespace listtest

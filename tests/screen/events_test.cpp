@@ -8,7 +8,7 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
-#include "runtime/templates/template_block.h"
+#include "app/windows/template_block.h"
 #include "tests/screen/screen_helpers.h"
 
 using namespace jxtest;
@@ -203,7 +203,7 @@ class SyntheticWindowTest : public RuntimeTest {
   }
   void TearDown() override {
     RuntimeTest::TearDown();
-    rt::installTemplates(rt::parseTemplateBlock(rt::kTemplateBlock, rt::kTemplateBlockSize, handlers().table()));
+    rt::installTemplates(rt::parseTemplateBlock(app::kTemplateBlock, app::kTemplateBlockSize, handlers().table()));
   }
   rt::TabWidget* tab() { return widgetOf<rt::TabWidget>({kTestWindow, kTestTab, rt::kind::kTab}); }
   QWidget* edit() { return widgetOf({kTestWindow, kTestEdit, rt::kind::kEditBox}); }

@@ -5,6 +5,7 @@
 #include <QTreeView>
 #include <gtest/gtest.h>
 
+#include "runtime/listview/list_library.h"
 #include "tests/screen/screen_helpers.h"
 
 using namespace jxtest;

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "runtime/commands/window_commands.h"
-#include "runtime/templates/template_block.h"
+#include "app/windows/template_block.h"
+#include "runtime/qt/window_commands.h"
 #include "tests/screen/screen_helpers.h"
 
 using namespace jxtest;
@@ -81,8 +81,8 @@ TEST_F(ExitTest, DamagedTemplateBlockAndMissingStartWindowAreFatal) {
       {
         rt::ProgramHeader header{};
         header.codeBase = handlers().table();
-        header.templateBlock = rt::kTemplateBlock;
-        header.templateBlockSize = rt::kTemplateBlockSize / 2;
+        header.templateBlock = app::kTemplateBlock;
+        header.templateBlockSize = app::kTemplateBlockSize / 2;
         rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&header));
       },
       ::testing::ExitedWithCode(255), "载入窗口模板数据段出错!");

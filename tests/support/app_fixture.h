@@ -35,8 +35,8 @@
 #include <string>
 #include <vector>
 
-#include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/program.h"
 #include "app/state.h"
 #include "db/records_database.h"
 #include "db/schema.h"
@@ -50,6 +50,7 @@
 #include "runtime/qt/window_manager.h"
 #include "tests/support/gestures.h"
 #include "tests/support/runtime_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace jxtest {
 
@@ -60,21 +61,10 @@ namespace jxtest {
 class AppFolder {
  public:
   static const std::filesystem::path& path() {
-    static AppFolder folder;
-    return folder.path_;
+    static TempFolder folder("jx-app");
+    return folder.path();
   }
   static std::filesystem::path file(const std::string& name) { return path() / name; }
-
- private:
-  AppFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "jx-app-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~AppFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  std::filesystem::path path_;
 };
 
 inline std::string readFileBytes(const std::string& name) {
@@ -327,9 +317,7 @@ class AppTest : public RuntimeTest {
  protected:
   RuntimeOptions options() const override {
     RuntimeOptions options;
-    options.handlers = app::kHandlerTable;
-    options.libraries = {&rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(),
-                         nullptr,             &rt::shellLibrary(),    &rt::timingLibrary()};
+    options.program = &app::programHeader();
     options.programFolder = AppFolder::path().string();
     return options;
   }

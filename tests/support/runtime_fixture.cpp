@@ -7,17 +7,20 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/windows/template_block.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
 #include "runtime/library.h"
+#include "runtime/listview/list_library.h"
 #include "runtime/program_folder.h"
-#include "runtime/templates/template_block.h"
+#include "runtime/qt/qt_screen.h"
+#include "tests/support/temp_folder.h"
 
 namespace jxtest {
 namespace {
 
 constexpr int32_t kTableEntries = 64;
-static_assert(rt::kHandlerCount <= kTableEntries, "the recording table covers every handler of the templates");
+static_assert(app::kHandlerCount <= kTableEntries, "the recording table covers every handler of the templates");
 constexpr int32_t kVersionWord = 84674;
 
 template <int32_t Index>
@@ -41,23 +44,6 @@ std::vector<const rt::Library*> defaultLibraries() {
   return {&rt::coreLibrary(), &rt::listViewLibrary(), nullptr, nullptr, &rt::shellLibrary(), &rt::timingLibrary()};
 }
 
-// A temporary program folder, removed when the test program ends normally.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "jx-runtime-XXXXXX").string();
-    if (mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 struct StartedRuntime {
   bool running = false;
   const rt::EventHandler* handlers = nullptr;
@@ -71,9 +57,11 @@ StartedRuntime& started() {
   return runtime;
 }
 
+// A temporary program folder, removed when the test program ends normally.
 const std::string& temporaryFolder() {
-  static TemporaryFolder folder;
-  return folder.path();
+  static const TempFolder folder("jx-runtime");
+  static const std::string path = folder.path().string();
+  return path;
 }
 
 }  // namespace
@@ -126,11 +114,17 @@ const std::string& programFolder() { return started().folder; }
 
 ScriptedDesktop& startRuntime(const RuntimeOptions& options) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  rt::qt::installQtScreen();
   StartedRuntime& runtime = started();
-  const rt::EventHandler* handlers = options.handlers ? options.handlers : kRecordingTable.data();
-  std::vector<const rt::Library*> libraries = options.libraries.empty() ? defaultLibraries() : options.libraries;
   std::string folder = options.programFolder.empty() ? temporaryFolder() : options.programFolder;
   rt::setDesktop(&scriptedDesktop());
+  const rt::ProgramHeader* wanted = options.program;
+  const rt::EventHandler* handlers = options.handlers ? options.handlers : kRecordingTable.data();
+  std::vector<const rt::Library*> libraries = options.libraries.empty() ? defaultLibraries() : options.libraries;
+  if (wanted) {
+    handlers = wanted->codeBase;
+    libraries.assign(wanted->libraries, wanted->libraries + wanted->libraryCount);
+  }
   if (runtime.running && runtime.handlers == handlers && runtime.libraries == libraries && runtime.folder == folder)
     return scriptedDesktop();
 
@@ -138,18 +132,22 @@ ScriptedDesktop& startRuntime(const RuntimeOptions& options) {
   runtime.libraries = std::move(libraries);
   runtime.folder = folder;
   rt::setProgramFolder(rt::utf8ToGb(folder));
-  runtime.header = rt::ProgramHeader{rt::kBuildRelease,
-                                     0,
-                                     kVersionWord,
-                                     handlers,
-                                     nullptr,
-                                     0,
-                                     rt::kTemplateBlock,
-                                     rt::kTemplateBlockSize,
-                                     static_cast<int32_t>(runtime.libraries.size()),
-                                     runtime.libraries.data(),
-                                     static_cast<int32_t>(std::size(kDllCommands)),
-                                     kDllCommands};
+  if (wanted) {
+    runtime.header = *wanted;
+  } else {
+    runtime.header = rt::ProgramHeader{rt::kBuildRelease,
+                                       0,
+                                       kVersionWord,
+                                       handlers,
+                                       nullptr,
+                                       0,
+                                       app::kTemplateBlock,
+                                       app::kTemplateBlockSize,
+                                       static_cast<int32_t>(runtime.libraries.size()),
+                                       runtime.libraries.data(),
+                                       static_cast<int32_t>(std::size(kDllCommands)),
+                                       kDllCommands};
+  }
   rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&runtime.header));
   runtime.running = true;
   return scriptedDesktop();

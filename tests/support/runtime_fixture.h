@@ -34,7 +34,7 @@ namespace jxtest {
 namespace handler {
 enum : int32_t {
 #define JX_HANDLER(name) name,
-#include "app/handlers.def"
+#include "app/windows/handlers.def"
 #undef JX_HANDLER
 };
 }  // namespace handler
@@ -67,6 +67,10 @@ class RecordingHandlers {
 };
 
 struct RuntimeOptions {
+  // The program's own header (app::programHeader()): its handlers,
+  // libraries and outside functions, as the program starts with them. When
+  // given, `handlers` and `libraries` are not used.
+  const rt::ProgramHeader* program = nullptr;
   // Null: the recording table.
   const rt::EventHandler* handlers = nullptr;
   // Indexed by library number - 1; empty: core, list view, shell and timing

@@ -12,16 +12,16 @@
 #include <utility>
 #include <vector>
 
+#include "app/windows/template_block.h"
 #include "runtime/encoding.h"
 #include "runtime/templates.h"
-#include "runtime/templates/template_block.h"
 #include "runtime/value.h"
 
 namespace {
 
 enum Handler : int32_t {
 #define JX_HANDLER(name) name,
-#include "app/handlers.def"
+#include "app/windows/handlers.def"
 #undef JX_HANDLER
 };
 
@@ -34,14 +34,14 @@ template <size_t... I>
 constexpr std::array<rt::EventHandler, sizeof...(I)> makeTable(std::index_sequence<I...>) {
   return {&dummyHandler<I>...};
 }
-constexpr auto kHandlerTable = makeTable(std::make_index_sequence<rt::kHandlerCount>{});
+constexpr auto kHandlerTable = makeTable(std::make_index_sequence<app::kHandlerCount>{});
 
 constexpr uint32_t kMainWindow = 0x5201001B;
 constexpr uint32_t kProgressWindow = 0x52011CBD;
 constexpr uint32_t kTab = 0x16011CD7;
 
 std::vector<unsigned char> storedBlock() {
-  return {rt::kTemplateBlock, rt::kTemplateBlock + rt::kTemplateBlockSize};
+  return {app::kTemplateBlock, app::kTemplateBlock + app::kTemplateBlockSize};
 }
 
 std::vector<rt::WindowTemplate> parse(const std::vector<unsigned char>& block) {
@@ -313,7 +313,7 @@ TEST_F(StoredTemplates, EventBindingsResolveToTheirHandlers) {
       for (const rt::EventBinding& e : u.events) bound += e.handler != nullptr;
     }
   EXPECT_EQ(bound, std::size(bindings));
-  EXPECT_EQ(static_cast<int32_t>(std::size(bindings)), rt::kHandlerCount);
+  EXPECT_EQ(static_cast<int32_t>(std::size(bindings)), app::kHandlerCount);
 
   EXPECT_EQ(unit(0x16011D35).handlerFor(4), nullptr);  // 超级列表框2 has no click handler
   EXPECT_EQ(unit(0x16011D2F).handlerFor(-3), nullptr);
@@ -446,7 +446,7 @@ TEST(DamagedTemplateBlock, HandlerOffsetsMustNameTableEntries) {
   const std::vector<unsigned char> good = storedBlock();
   size_t handler = find(good, gb("读取身份证") + std::string(1, '\0')) + gb("读取身份证").size() + 1;
   ASSERT_EQ(readInt(good, handler), onMenuReadCard * 8);
-  for (int32_t offset : {3, -2, -8, rt::kHandlerCount * 8, 0x7FFFFFF8}) {
+  for (int32_t offset : {3, -2, -8, app::kHandlerCount * 8, 0x7FFFFFF8}) {
     std::vector<unsigned char> b = good;
     writeInt(b, handler, offset);
     EXPECT_THROW(parse(b), rt::TemplateError) << offset;

@@ -3,12 +3,14 @@
 # Format: see tplgen.cpp.
 
 window 0x5201001B
+symbol kMainWindow
 words 0 0x19010051
 name ""
 comment ""
 
 # ---------------------------------------------------------------- the window
 unit 0x0601001A window
+symbol 主窗口
 rect 50 50 1351 718
 flags 1
 event 0 onMainWindowCreated
@@ -530,75 +532,90 @@ filter "Excel表格（*.xls;*.xlsx）|*.xlsx;*.xls"
 
 # ----------------------------------------------------------------- the menu
 unit 0x26011C9C menu
+symbol 菜单学员管理
 level 0
 caption "学员管理 "
 
 unit 0x26011FD4 menu
+symbol 菜单读取身份证
 level 1
 caption 读取身份证
 event 0 onMenuReadCard
 
 unit 0x26012069 menu
+symbol 菜单打印报名表
 level 1
 caption 打印报名表
 event 0 onMenuPrintForm
 
 unit 0x26011C9D menu
+symbol 菜单删除学员
 level 1
 caption 删除学员
 event 0 onMenuDeleteStudent
 
 # Import has no handler: choosing it does nothing.
 unit 0x26012143 menu
+symbol 菜单导入数据
 level 1
 caption 导入数据
 
 unit 0x26011C9E menu
+symbol 菜单导出数据
 level 1
 caption 导出数据
 event 0 onMenuExportData
 
 unit 0x26011E42 menu
+symbol 菜单查看日志
 level 1
 caption 查看日志
 event 0 onMenuViewLog
 
 # Hidden from the menu bar; shown as the popup menu of 超级列表框1.
 unit 0x26011EDC menu
+symbol 菜单添加考试
 level 0
 flags 1
 caption 添加考试
 
 unit 0x26011EDD menu
+symbol 菜单添加科目一
 level 1
 caption 添加科目一
 event 0 onMenuAddSubject1
 
 unit 0x26011EDE menu
+symbol 菜单添加科目二
 level 1
 caption 添加科目二
 event 0 onMenuAddSubject2
 
 unit 0x26011EDF menu
+symbol 菜单添加科目三
 level 1
 caption 添加科目三
 event 0 onMenuAddSubject3
 
 unit 0x26011EE0 menu
+symbol 菜单添加科目四
 level 1
 caption 添加科目四
 event 0 onMenuAddSubject4
 
 unit 0x26012144 menu
+symbol 菜单学员结业
 level 1
 caption 学员结业
 event 0 onMenuGraduate
 
 unit 0x26011C97 menu
+symbol 菜单选项
 level 0
 caption 选项
 
 unit 0x260121AC menu
+symbol 菜单参数设置
 level 1
 caption 参数设置
 event 0 onMenuSettings

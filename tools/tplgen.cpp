@@ -1,8 +1,11 @@
 // tplgen: turns the readable window template sources (*.tpl) and the handler
-// list (app/handlers.def) into the binary template block, written as a C++
-// source file that defines rt::kTemplateBlock and rt::kTemplateBlockSize.
+// list (handlers.def) into the binary template block, written as a C++ source
+// file that defines app::kTemplateBlock and app::kTemplateBlockSize, and into
+// the header of unit constants the handlers address controls with (ids.h:
+// every named unit's window, id and kind), so that the templates are the one
+// source of both.
 //
-//   tplgen --handlers app/handlers.def --output template_block.cpp a.tpl b.tpl
+//   tplgen --handlers handlers.def --output template_block.cpp --ids ids.h a.tpl b.tpl
 //
 // Windows are stored in the order of the source files. The generator checks
 // the sources thoroughly (ids, names, containers, handler names, fields that
@@ -15,12 +18,16 @@
 //   window ID                 starts a window; until the first unit:
 //     words A B               the window's words A and B
 //     name TEXT, comment TEXT the window's name and comment
+//     symbol NAME             the window id's constant in ids.h (not stored)
 //   unit ID KIND              starts a unit record (KIND: window, menu,
 //                             EditBox, PicBox, Label, Button, ComboBox,
 //                             ProcessBar, Tab, DatePicker, CommonDlg, ListView,
 //                             DBConnection, RecordSet, ExcelApp, ExcelWorkbooks);
 //                             the lines up to the next unit are its fields:
 //     name, comment, tag TEXT   unit name, comment and tag text
+//     symbol NAME               the unit's constant in ids.h when the unit
+//                               has no stored name (windows, menu items);
+//                               not stored in the block
 //     rect L T W H              pixels, relative to the container
 //     container UNIT            a unit name or id; absent: the window itself
 //     contains UNIT...          appends to the contained list; a literal 0
@@ -134,6 +141,7 @@ struct SourceUnit {
   std::string kindName;
   uint32_t kind = 0;
   std::string name, comment, tag;
+  std::string symbol;  // the constant's name in ids.h; empty: the unit's name
   int32_t rect[4] = {0, 0, 0, 0};
   std::string containerRef;  // empty: the window
   std::vector<std::string> containsRefs;
@@ -163,6 +171,7 @@ struct SourceWindow {
   uint32_t id = 0;
   int32_t wordA = 0, wordB = 0;
   std::string name, comment;
+  std::string symbol;  // the window id's constant in ids.h
   std::vector<SourceUnit> units;
 };
 
@@ -172,6 +181,7 @@ enum class KindData { None, Window, EditBox, PicBox, Caption, Items, ProgressBar
 
 struct KindInfo {
   uint32_t tag;
+  const char* constant;  // its name in runtime/value.h
   KindData data;
   std::set<std::string> keys;  // the fields the kind accepts besides name and comment
 };
@@ -186,24 +196,23 @@ std::set<std::string> placedWith(std::initializer_list<const char*> extra) {
 
 const std::map<std::string, KindInfo>& kinds() {
   static const std::map<std::string, KindInfo> table = {
-      {"window", {0x00010001, KindData::Window, placedWith({"caption"})}},
-      {"menu", {0x00010003, KindData::Menu, {"level", "flags", "caption", "event"}}},
-      {"EditBox", {0x00010005, KindData::EditBox, placedWith({"font"})}},
-      {"PicBox", {0x00010006, KindData::PicBox, placedWith({"border", "display"})}},
-      {"Label", {0x0001000A, KindData::Caption, placedWith({"font", "caption"})}},
-      {"Button", {0x0001000B, KindData::Caption, placedWith({"font", "caption"})}},
-      {"ComboBox", {0x0001000E, KindData::Items, placedWith({"font", "items"})}},
-      {"ProcessBar", {0x00010013, KindData::ProgressBar, placedWith({"maximum", "position"})}},
-      {"Tab", {0x00010015, KindData::Pages, placedWith({"font", "pages"})}},
-      {"DatePicker", {0x00010017, KindData::None, placedWith({})}},
-      {"CommonDlg",
-       {0x0001001F, KindData::CommonDlg,
+      {"window", {0x00010001, "kWindow", KindData::Window, placedWith({"caption"})}},
+      {"menu", {0x00010003, "kMenu", KindData::Menu, {"level", "flags", "caption", "event"}}},
+      {"EditBox", {0x00010005, "kEditBox", KindData::EditBox, placedWith({"font"})}},
+      {"PicBox", {0x00010006, "kPicBox", KindData::PicBox, placedWith({"border", "display"})}},
+      {"Label", {0x0001000A, "kLabel", KindData::Caption, placedWith({"font", "caption"})}},
+      {"Button", {0x0001000B, "kButton", KindData::Caption, placedWith({"font", "caption"})}},
+      {"ComboBox", {0x0001000E, "kComboBox", KindData::Items, placedWith({"font", "items"})}},
+      {"ProcessBar", {0x00010013, "kProcessBar", KindData::ProgressBar, placedWith({"maximum", "position"})}},
+      {"Tab", {0x00010015, "kTab", KindData::Pages, placedWith({"font", "pages"})}},
+      {"DatePicker", {0x00010017, "kDatePicker", KindData::None, placedWith({})}},
+      {"CommonDlg", {0x0001001F, "kCommonDlg", KindData::CommonDlg,
         placedWith({"dialog-type", "filter", "filter-index", "folder", "dialog-title", "default-ext", "file"})}},
-      {"ListView", {0x00020004, KindData::ListView, placedWith({"font", "column", "single-selection"})}},
-      {"DBConnection", {0x00030001, KindData::None, placedWith({})}},
-      {"RecordSet", {0x00030002, KindData::None, placedWith({})}},
-      {"ExcelApp", {0x00040001, KindData::None, placedWith({})}},
-      {"ExcelWorkbooks", {0x00040002, KindData::None, placedWith({})}},
+      {"ListView", {0x00020004, "kListView", KindData::ListView, placedWith({"font", "column", "single-selection"})}},
+      {"DBConnection", {0x00030001, "kDBConnection", KindData::None, placedWith({})}},
+      {"RecordSet", {0x00030002, "kRecordSet", KindData::None, placedWith({})}},
+      {"ExcelApp", {0x00040001, "kExcelApp", KindData::None, placedWith({})}},
+      {"ExcelWorkbooks", {0x00040002, "kExcelWorkbooks", KindData::None, placedWith({})}},
   };
   return table;
 }
@@ -296,6 +305,9 @@ void readWindowField(SourceWindow& w, const std::vector<std::string>& t, const L
   } else if (key == "comment") {
     expectArgs(t, 1, where);
     w.comment = t[1];
+  } else if (key == "symbol") {
+    expectArgs(t, 1, where);
+    w.symbol = t[1];
   } else {
     fail(where, "'" + key + "' is not a window field (units start with 'unit')");
   }
@@ -305,7 +317,7 @@ void readUnitField(SourceUnit& u, const std::vector<std::string>& t, const Locat
   const std::string& key = t[0];
   const KindInfo& info = kinds().at(u.kindName);
   bool repeatable = key == "contains" || key == "event" || key == "column";
-  if (key != "name" && key != "comment" && info.keys.count(key) == 0)
+  if (key != "name" && key != "comment" && key != "symbol" && info.keys.count(key) == 0)
     fail(where, "'" + key + "' does not belong to a " + u.kindName);
   if (!repeatable && !u.seenKeys.insert(key).second) fail(where, "'" + key + "' given twice");
 
@@ -316,6 +328,9 @@ void readUnitField(SourceUnit& u, const std::vector<std::string>& t, const Locat
   } else if (key == "comment") {
     expectArgs(t, 1, where);
     u.comment = t[1];
+  } else if (key == "symbol") {
+    expectArgs(t, 1, where);
+    u.symbol = t[1];
   } else if (key == "tag") {
     expectArgs(t, 1, where);
     u.tag = t[1];
@@ -398,7 +413,7 @@ std::vector<SourceWindow> readSource(const std::string& path) {
     if (t.empty() || t[0].starts_with("#")) continue;
     if (t[0] == "window") {
       expectArgs(t, 1, where);
-      windows.push_back(SourceWindow{where, parseId(t[1], where), 0, 0, {}, {}, {}});
+      windows.push_back(SourceWindow{where, parseId(t[1], where), 0, 0, {}, {}, {}, {}});
       continue;
     }
     if (windows.empty()) fail(where, "a source starts with 'window ID'");
@@ -529,6 +544,7 @@ void checkWindow(SourceWindow& w) {
     checkIdNature(u);
     if (!ids.insert(u.id).second) fail(u.where, "unit id used twice");
     if (!u.name.empty() && !names.insert(u.name).second) fail(u.where, "unit name used twice");
+    if (!u.name.empty() && !u.symbol.empty()) fail(u.where, "a named unit is known by its name, not a symbol");
     ownUnits += u.kind == kWindowKind;
     const KindInfo& info = kinds().at(u.kindName);
     if (carriesFont(info.data) && !u.font) fail(u.where, "a " + u.kindName + " needs a font");
@@ -775,10 +791,10 @@ class BlockWriter {
 
 std::string cppSource(const std::vector<unsigned char>& block) {
   std::ostringstream s;
-  s << "// Generated by tplgen from the window template sources and app/handlers.def.\n"
+  s << "// Generated by tplgen from the window template sources and handlers.def.\n"
     << "// Do not edit: change the sources and rebuild.\n"
-    << "#include \"runtime/templates/template_block.h\"\n\n"
-    << "namespace rt {\n\n"
+    << "#include \"app/windows/template_block.h\"\n\n"
+    << "namespace app {\n\n"
     << "alignas(8) const unsigned char kTemplateBlock[] = {";
   char hex[8];
   for (size_t i = 0; i < block.size(); ++i) {
@@ -786,7 +802,54 @@ std::string cppSource(const std::vector<unsigned char>& block) {
     std::snprintf(hex, sizeof hex, " 0x%02X,", block[i]);
     s << hex;
   }
-  s << "\n};\n\nconst int32_t kTemplateBlockSize = " << block.size() << ";\n\n}  // namespace rt\n";
+  s << "\n};\n\nconst int32_t kTemplateBlockSize = " << block.size() << ";\n\n}  // namespace app\n";
+  return s.str();
+}
+
+// A constant's name must be an identifier: ASCII letters, digits and '_'
+// (not first a digit), or any character beyond ASCII.
+void checkIdentifier(const std::string& name, const Location& where) {
+  bool good = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
+  for (unsigned char c : name) good = good && (c >= 0x80 || std::isalnum(c) || c == '_');
+  if (!good) fail(where, "'" + name + "' cannot name a constant in ids.h");
+}
+
+std::string hexId(uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", id);
+  return text;
+}
+
+// ids.h: one namespace of constants for every window and every unit that
+// has a name or a symbol, in source order. Names are unique across windows.
+std::string idsHeader(const std::vector<SourceWindow>& windows) {
+  std::ostringstream s;
+  s << "// Generated by tplgen from the window template sources: the windows and\n"
+    << "// units of the templates, by the names the templates give them. Every\n"
+    << "// handler addresses controls through these. Do not edit.\n"
+    << "#pragma once\n\n#include <cstdint>\n\n#include \"runtime/api.h\"\n#include \"runtime/value.h\"\n\n"
+    << "namespace ui {\n\nusing rt::api::Unit;\n\n";
+  std::set<std::string> used;
+  auto claim = [&](const std::string& name, const Location& where) {
+    checkIdentifier(name, where);
+    if (!used.insert(name).second) fail(where, "'" + name + "' names two constants in ids.h");
+  };
+  for (const SourceWindow& w : windows) {
+    if (w.symbol.empty()) fail(w.where, "a window needs a 'symbol' for its id constant");
+    claim(w.symbol, w.where);
+    s << "inline constexpr uint32_t " << w.symbol << " = " << hexId(w.id) << ";\n";
+  }
+  for (const SourceWindow& w : windows) {
+    s << "\n// Window " << w.symbol << ".\n";
+    for (const SourceUnit& u : w.units) {
+      const std::string& name = u.symbol.empty() ? u.name : u.symbol;
+      if (name.empty()) continue;
+      claim(name, u.where);
+      s << "inline constexpr Unit " << name << "{" << w.symbol << ", " << hexId(u.id) << ", "
+        << "rt::kind::" << kinds().at(u.kindName).constant << "};\n";
+    }
+  }
+  s << "\n}  // namespace ui\n";
   return s.str();
 }
 
@@ -803,7 +866,7 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 int run(int argc, char** argv) {
-  std::string handlersPath, outputPath;
+  std::string handlersPath, outputPath, idsPath;
   std::vector<std::string> sources;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -811,6 +874,8 @@ int run(int argc, char** argv) {
       handlersPath = argv[++i];
     } else if (arg == "--output" && i + 1 < argc) {
       outputPath = argv[++i];
+    } else if (arg == "--ids" && i + 1 < argc) {
+      idsPath = argv[++i];
     } else if (arg.starts_with("--")) {
       throw GenError("unknown option " + arg);
     } else {
@@ -818,7 +883,7 @@ int run(int argc, char** argv) {
     }
   }
   if (handlersPath.empty() || outputPath.empty() || sources.empty())
-    throw GenError("usage: tplgen --handlers FILE --output FILE SOURCE...");
+    throw GenError("usage: tplgen --handlers FILE --output FILE [--ids FILE] SOURCE...");
 
   std::vector<SourceWindow> windows;
   for (const std::string& path : sources)
@@ -831,6 +896,7 @@ int run(int argc, char** argv) {
   std::map<std::string, int32_t> offsets = handlerOffsets(readHandlerList(handlersPath), windows);
   BlockWriter writer(offsets);
   writeFile(outputPath, cppSource(writer.block(windows)));
+  if (!idsPath.empty()) writeFile(idsPath, idsHeader(windows));
   return 0;
 }
 

@@ -1,10 +1,8 @@
 // Event dispatch: a unit's event goes to the handler its template binds.
-#include <QCoreApplication>
-#include <chrono>
+#include "runtime/events.h"
 
 #include "runtime/error.h"
 #include "runtime/library.h"
-#include "runtime/screen.h"
 #include "runtime/templates.h"
 
 namespace rt {
@@ -36,14 +34,5 @@ bool raiseEvent(uint32_t windowId, uint32_t unitId, int32_t event, const EventAr
 }
 
 EventSource currentEventSource() { return current; }
-
-void processPendingEvents() {
-  if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-uint64_t tickCount() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 }  // namespace rt

@@ -1,20 +1,20 @@
 // The stored window templates of the program, generated at build time from
-// the readable sources in this folder (see tplgen.cpp).
+// the readable sources in this folder by tools/tplgen.cpp.
 #pragma once
 
 #include <cstdint>
 
-namespace rt {
+namespace app {
 
 extern const unsigned char kTemplateBlock[];
 extern const int32_t kTemplateBlockSize;
 
-// Entries of the application's handler table, one per app/handlers.def line;
-// the block's handler offsets index into that table.
+// Entries of the application's handler table, one per handlers.def line; the
+// block's handler offsets index into that table.
 inline constexpr int32_t kHandlerCount = 0
 #define JX_HANDLER(name) +1
-#include "app/handlers.def"
+#include "app/windows/handlers.def"
 #undef JX_HANDLER
     ;
 
-}  // namespace rt
+}  // namespace app

@@ -2,11 +2,13 @@
 # sets the title. Format: see tplgen.cpp.
 
 window 0x52011CBD
+symbol kProgressWindow
 words 0 0x19010051
 name ""
 comment ""
 
 unit 0x06011CBC window
+symbol 进度窗口
 rect 50 50 350 60
 flags 1
 event 0 onProgressWindowCreated

@@ -1,0 +1,55 @@
+# Targets that must never link Qt: the runtime core, the database library,
+# the application's handlers, the admin tool and everything else that is
+# documented as Qt-free. jx_qt_free(target) marks one; jx_check_qt_free(),
+# called once every target exists, walks each marked target's link
+# libraries (directly and through other targets) and stops the configuration
+# when Qt is among them, so the layering is a fact of the build.
+
+function(jx_qt_free target)
+  set_property(GLOBAL APPEND PROPERTY JX_QT_FREE_TARGETS ${target})
+endfunction()
+
+# The libraries `item` links, without generator-expression wrappers.
+function(_jx_linked_items item out)
+  set(items "")
+  foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+    get_target_property(type ${item} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY" AND property STREQUAL "LINK_LIBRARIES")
+      continue()
+    endif()
+    get_target_property(linked ${item} ${property})
+    if(linked)
+      foreach(library ${linked})
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" library "${library}")
+        list(APPEND items "${library}")
+      endforeach()
+    endif()
+  endforeach()
+  set(${out} "${items}" PARENT_SCOPE)
+endfunction()
+
+function(jx_check_qt_free)
+  get_property(targets GLOBAL PROPERTY JX_QT_FREE_TARGETS)
+  foreach(target ${targets})
+    set(pending ${target})
+    set(seen "")
+    while(pending)
+      list(POP_FRONT pending item)
+      if(item IN_LIST seen)
+        continue()
+      endif()
+      list(APPEND seen ${item})
+      if(item MATCHES "^Qt[0-9]*::" OR item MATCHES "(^|/)libQt[0-9]")
+        message(FATAL_ERROR "${target} must not link Qt, but links ${item}")
+      endif()
+      if(TARGET ${item})
+        get_target_property(automoc ${item} AUTOMOC)
+        if(automoc)
+          message(FATAL_ERROR "${target} must not link Qt, but links ${item}, which runs moc")
+        endif()
+        _jx_linked_items(${item} linked)
+        list(APPEND pending ${linked})
+      endif()
+    endwhile()
+  endforeach()
+endfunction()
