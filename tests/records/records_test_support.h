@@ -4,7 +4,6 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QThread>
 #include <chrono>
 #include <set>
 #include <string>

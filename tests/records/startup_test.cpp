@@ -1,6 +1,7 @@
 // Start-up, settings, date pickers, tab pages and the menu items that hand
 // files to the shell, through the real main window.
 #include "records_test_support.h"
+#include "tests/support/test_clock.h"
 
 namespace {
 
@@ -109,10 +110,11 @@ TEST_F(StartupTest, ChoosingACoachShowsThatCoachsTelephoneAndPlate) {
 
 TEST_F(StartupTest, PickingADateReplacesTheTypedRegistrationDate) {
   startProgram();
+  TestClock clock;
   typeInto(ui::编辑框4, "随便写的");
   auto* picker = screenWidget<rt::DatePickerWidget>(ui::日期框1);
   ASSERT_NE(picker, nullptr);
-  QThread::msleep(rt::kDateEventQuietMs + 20);
+  clock.advance(rt::kDateEventQuietMs + 1);
   picker->setFocus();
   QTest::keyClick(picker, Qt::Key_Up);
   settle();

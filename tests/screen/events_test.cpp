@@ -4,12 +4,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <QThread>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
 #include "app/windows/template_block.h"
 #include "tests/screen/screen_helpers.h"
+#include "tests/support/test_clock.h"
 
 using namespace jxtest;
 namespace prop = rt::prop;
@@ -61,6 +61,7 @@ TEST_F(EventsTest, ComboChoiceOfTheUserIsPostedAndProgramChangesRaiseNothing) {
 }
 
 TEST_F(EventsTest, DatePickerBurstRaisesOneEvent) {
+  TestClock clock;
   auto* picker = widgetOf<rt::DatePickerWidget>(ui::日期框1);
   rt::api::writeRaw(ui::日期框1, prop::kPickedDate, rt::TypedValue::ofDateTime(40000.5).data());
   settle();
@@ -70,7 +71,7 @@ TEST_F(EventsTest, DatePickerBurstRaisesOneEvent) {
   settle();
   EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 1);
 
-  QThread::msleep(rt::kDateEventQuietMs + 50);
+  clock.advance(rt::kDateEventQuietMs + 1);
   QTest::keyClick(picker, Qt::Key_Down);
   settle();
   EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 2);

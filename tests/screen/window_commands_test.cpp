@@ -102,11 +102,25 @@ TEST_F(WindowCommandsTest, IdleRoutinesRunNewestFirstWhileTheirWindowLives) {
   loadMainWindow();
   ASSERT_TRUE(loadWindow(ui::进度窗口));
   static std::vector<int> order;
+  static bool progressClosing, mainClosing;
   order.clear();
-  rt::registerIdleRoutine(kMainWindowId, [](intptr_t) { order.push_back(1); }, 0);
-  rt::registerIdleRoutine(kProgressWindowId, [](intptr_t argument) { order.push_back(static_cast<int>(argument)); }, 2);
-  QTimer::singleShot(20, [] { callCore(cmd::kUnloadWindow, ui::进度窗口); });
-  QTimer::singleShot(60, [] { callCore(cmd::kUnloadWindow, ui::主窗口); });
+  progressClosing = mainClosing = false;
+  // The routines themselves close the windows, one idle turn apart, so the
+  // order does not depend on how fast the machine is: the progress window
+  // goes after its routine's first turn, the main window once its routine
+  // has run again without the progress window's.
+  rt::registerIdleRoutine(kMainWindowId, [](intptr_t) {
+    order.push_back(1);
+    if (isLoaded(ui::进度窗口) || mainClosing) return;
+    mainClosing = true;
+    QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::主窗口); });
+  }, 0);
+  rt::registerIdleRoutine(kProgressWindowId, [](intptr_t argument) {
+    order.push_back(static_cast<int>(argument));
+    if (progressClosing) return;
+    progressClosing = true;
+    QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::进度窗口); });
+  }, 2);
   rt::entries().RunMessageLoop();
   ASSERT_GE(order.size(), 3u);
   EXPECT_EQ(order[0], 2);
