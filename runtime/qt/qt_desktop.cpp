@@ -64,8 +64,9 @@ PressedButton QtDesktop::messageBox(const std::string& textGb, const std::string
   box.setWindowModality(Qt::ApplicationModal);
   std::vector<ButtonChoice> choices = buttonsOf(style);
   for (const ButtonChoice& choice : choices) box.addButton(choice.button);
+  // A default beyond the buttons there are leaves the first one the default.
   size_t defaultIndex = (style & kDefaultButtonMask) >> kDefaultButtonShift;
-  if (defaultIndex < choices.size()) box.setDefaultButton(choices[defaultIndex].button);
+  box.setDefaultButton(choices[defaultIndex < choices.size() ? defaultIndex : 0].button);
   auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
   for (const ButtonChoice& choice : choices)
     if (choice.button == clicked) return choice.pressed;
