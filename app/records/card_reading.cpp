@@ -22,12 +22,12 @@ using InitCommFunction = int32_t(int32_t port);
 using AuthenticateFunction = int32_t();
 using ReadBaseInfosFunction = int32_t(char* name, char* sex, char* nation, char* birth, char* number, char* address,
                                       char* issuer, char* validFrom, char* validTo);
-using BeepFunction = int32_t(int32_t frequency, int32_t durationMs);
+using BeepFunction = int32_t(uint32_t frequency, uint32_t durationMs);
 using CloseCommFunction = int32_t();
 constexpr int32_t kReaderSuccess = 1;
 
-constexpr int32_t kToneFrequency = 2100;
-constexpr int32_t kToneMs = 100;
+constexpr uint32_t kToneFrequency = 2100;
+constexpr uint32_t kToneMs = 100;
 // The form shows the card for a moment before the port is given up.
 constexpr int32_t kShowCardMs = 1500;
 // A zeroed block the read has always made; no function is given it.

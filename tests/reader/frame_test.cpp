@@ -92,18 +92,4 @@ TEST(FrameTest, EndlessNoiseKeepsOnlyAPossiblePreambleStart) {
   EXPECT_EQ(found, (Bytes{0x00, 0x00, 0x90}));
 }
 
-TEST(FrameTest, AnswersAndRequestsNeedTheirStatusOrCommandBytes) {
-  EXPECT_FALSE(sdt::answerOf(Bytes{0x00, 0x00}));
-  auto answer = sdt::answerOf(Bytes{0x00, 0x01, 0x9F, 0x07});
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->sw2, 0x01);
-  EXPECT_EQ(answer->sw3, 0x9F);
-  EXPECT_EQ(answer->data, Bytes{0x07});
-  EXPECT_FALSE(sdt::requestOf(Bytes{0x20}));
-  auto request = sdt::requestOf(Bytes{0x30, 0x01});
-  ASSERT_TRUE(request);
-  EXPECT_EQ(request->command.command, 0x30);
-  EXPECT_TRUE(request->data.empty());
-}
-
 }  // namespace

@@ -188,27 +188,6 @@ TEST_F(ReaderLibraryTest, GoodCardFillsEveryBufferWithItsTexts) {
   EXPECT_EQ(requests[2].command, sdt::kReadBaseInfo.command);
 }
 
-TEST_F(ReaderLibraryTest, SexAndNationalityCodesArriveAsNames) {
-  const std::array<std::array<const char*, 4>, 5> cases = {{
-      {"2", "43", "女", "乌孜别克"},
-      {"1", "29", "男", "柯尔克孜"},
-      {"0", "98", "未", "外国血统"},  // "未知" does not fit the three bytes the program gives
-      {"9", "97", "未", "其他"},
-      {"7", "60", "7", "60"},  // codes without a name stay as they are
-  }};
-  for (const auto& [sex, nation, sexName, nationName] : cases) {
-    Card card = sdt::sim::sampleCard();
-    card.sex = sex;
-    card.nation = nation;
-    reader().setCard(card);
-    Buffers buffers;
-    EXPECT_EQ(readCard(buffers).second, SDTAPI_SUCCESS);
-    EXPECT_EQ(buffers.utf8(kSex), sexName) << sex;
-    EXPECT_EQ(buffers.utf8(kNation), nationName) << nation;
-    lib().closeComm();
-  }
-}
-
 TEST_F(ReaderLibraryTest, NoCardIsRefusedAndNothingIsWritten) {
   reader().setMode(Mode::kNoCard);
   Buffers buffers;
