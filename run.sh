@@ -10,6 +10,8 @@ mkdir -p demo
 if [ -x build/release/tools/jiaxiao-admin ] && [ ! -e demo/hj.mdb ]; then
   build/release/tools/jiaxiao-admin demo demo
 fi
-# The program folder is the folder of the executable.
+# The program folder is the folder of the executable; the card reader's
+# library lies beside it, where the program looks for it first.
 cp build/release/app/jiaxiao demo/jiaxiao
+cp build/release/reader/libsdtapi.so demo/libsdtapi.so
 exec demo/jiaxiao

@@ -2,6 +2,7 @@
 #include "db/database_library.h"
 
 #include <iterator>
+#include <string_view>
 
 #include "app/handler_table.h"
 #include "app/windows/template_block.h"
@@ -13,10 +14,13 @@ namespace {
 
 constexpr int32_t kVersionWord = 84674;
 
-const rt::DllCommand kDllCommands[] = {
+constexpr rt::DllCommand kDllCommands[] = {
     {"sdtapi.dll", "InitComm"}, {"sdtapi.dll", "Authenticate"}, {"sdtapi.dll", "ReadBaseInfos"},
     {"kernel32", "Beep"},       {"sdtapi.dll", "CloseComm"},
 };
+static_assert(std::size(kDllCommands) == dll::kCommandCount &&
+              std::string_view(kDllCommands[dll::kReadBaseInfos].function) == "ReadBaseInfos" &&
+              std::string_view(kDllCommands[dll::kBeep].function) == "Beep");
 
 }  // namespace
 

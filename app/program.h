@@ -8,4 +8,10 @@ namespace app {
 
 const rt::ProgramHeader& programHeader();
 
+// The outside-library functions the program declares, by their index in the
+// header's DllCommand table.
+namespace dll {
+enum Command : int32_t { kInitComm, kAuthenticate, kReadBaseInfos, kBeep, kCloseComm, kCommandCount };
+}  // namespace dll
+
 }  // namespace app

@@ -59,6 +59,20 @@ class Text {
   char* p_ = nullptr;
 };
 
+// Any other block owned by the application (a byte array, an array): freed
+// after its last use.
+class Block {
+ public:
+  explicit Block(void* owned) : p_(owned) {}
+  Block(const Block&) = delete;
+  Block& operator=(const Block&) = delete;
+  ~Block() { entries().Free(p_); }
+  void* get() const { return p_; }
+
+ private:
+  void* p_;
+};
+
 // A text variable passed by reference (its address travels in the data word).
 class TextVar {
  public:
@@ -175,6 +189,16 @@ int32_t callInt(CommandId id, Args&&... args) {
 template <typename... Args>
 bool callBool(CommandId id, Args&&... args) {
   return call(id, std::forward<Args>(args)...).asBool();
+}
+
+// --- outside-library functions (DllCommands) ---
+
+// Calls the program's DllCommand `index`, whose function has the type
+// `Function` as the program declares it, with that function's own arguments.
+template <typename Function, typename... Args>
+auto callDll(int32_t index, Args... args) {
+  auto* function = reinterpret_cast<Function*>(entries().CallDllCommand(index));
+  return function(args...);
 }
 
 // --- properties ---

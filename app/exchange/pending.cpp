@@ -5,9 +5,6 @@
 
 namespace app::handlers {
 
-// Identity-card reading (reader library and card look-up): no issue filed yet.
-int32_t onMenuReadCard(const rt::EventArgs&) { return 0; }
-
 // Registration-form printing (spreadsheet engine and printing): no issue filed yet.
 int32_t onMenuPrintForm(const rt::EventArgs&) { return 0; }
 
