@@ -19,10 +19,10 @@ const rt::DllCommand kDllCommands[] = {
 }  // namespace
 
 const rt::ProgramHeader& programHeader() {
-  // The libraries in number order; the spreadsheet library (4) is not part of
-  // this build yet, so its slot is empty.
-  static const rt::Library* const libraries[] = {&rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(),
-                                                 nullptr,             &rt::shellLibrary(),    &rt::timingLibrary()};
+  // The libraries in number order.
+  static const rt::Library* const libraries[] = {&rt::coreLibrary(),        &rt::listViewLibrary(),
+                                                 &rt::databaseLibrary(),    &rt::spreadsheetLibrary(),
+                                                 &rt::shellLibrary(),       &rt::timingLibrary()};
   static const rt::ProgramHeader header{
       rt::kBuildRelease,
       0,
