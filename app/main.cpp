@@ -4,9 +4,12 @@
 #include "app/program.h"
 #include "app/state.h"
 #include "runtime/entry.h"
+#include "sheet/print/system_printing.h"
 
 int main() {
   const rt::EntryTable& entries = rt::entries();
+  // Sheets print on the system's printers (or into PDF files).
+  sheet::print::installSystemPrintService();
   entries.Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&app::programHeader()));
   app::initialiseProgramState();
   entries.Service(rt::kServiceRegisterExitRoutine, reinterpret_cast<intptr_t>(&app::exitRoutine));
