@@ -281,7 +281,12 @@ void SheetPages::paintText(QPainter& painter, const Page& page, CellRef ref, con
   double width = metrics.horizontalAdvance(shown) + 2 * kCellPadding + indent;
 
   if (!a.wrap && !merge && width > rect.width()) {
-    if (a.shrink) {
+    if (cell.kind == CellKind::kNumber && !a.shrink) {
+      // A number never shows in part: a cell too narrow for it is filled with '#'.
+      double hash = std::max(1.0, metrics.horizontalAdvance(QLatin1Char('#')));
+      auto fit = static_cast<int>((rect.width() - 2 * kCellPadding) / hash);
+      shown = QString(std::max(1, fit), QLatin1Char('#'));
+    } else if (a.shrink) {
       font.setPointSizeF(std::max(0.5, font.pointSizeF() * rect.width() / width));
     } else {
       // Text runs on into empty neighbours on the side(s) it grows to.
