@@ -1,6 +1,7 @@
 #include "sheet/engine/ooxml.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -68,7 +69,9 @@ std::optional<double> toDouble(std::string_view text) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  // Infinities and NaN are no values a cell or a size can have.
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value))
+    return std::nullopt;
   return value;
 }
 

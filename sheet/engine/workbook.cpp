@@ -82,7 +82,12 @@ uint32_t Worksheet::columnFormat(uint32_t index) const {
 }
 
 uint32_t Worksheet::defaultFormat(CellRef ref) const {
-  if (auto it = rows_.find(ref.row); it != rows_.end() && it->second.hasFormat) return it->second.format;
+  const Row* r = lastRow_ && lastRowIndex_ == ref.row ? lastRow_ : nullptr;
+  if (!r) {
+    auto it = rows_.find(ref.row);
+    r = it != rows_.end() ? &it->second : nullptr;
+  }
+  if (r && r->hasFormat) return r->format;
   return columnFormat(ref.column);
 }
 

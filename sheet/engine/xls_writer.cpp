@@ -195,6 +195,11 @@ class XlsBuilder {
             error = "a cell lies beyond the rows or columns an .xls file holds";
             return false;
           }
+          std::string_view text = sheet->text(cell);
+          if (text.size() > kMaxCellTextUnits && utf16Length(text) > kMaxCellTextUnits) {
+            error = "a text is longer than an .xls cell holds";
+            return false;
+          }
         }
       }
     }
