@@ -128,10 +128,9 @@ void ExcelWorkbooksUnit::printSheets(const automation::PrintRequest& request) {
 void ExcelWorkbooksUnit::setEndCell(std::string_view textGb) {
   if (!sheet_) return void(record(status::kNoInterface));  // not even stored
   endCell_.assign(textGb);
-  Ref<automation::Range> range;
-  // Addresses are ASCII: the GB18030 bytes are the address itself.
-  if (record(sheet_->range(startCell_, std::string_view(endCell_), range)) != status::kOk) return;
-  range_ = std::move(range);
+  // Addresses are ASCII: the GB18030 bytes are the address itself. A failed
+  // call leaves the current range as it was.
+  record(sheet_->range(startCell_, std::string_view(endCell_), range_));
 }
 
 void ExcelWorkbooksUnit::setSheetIndex(int32_t index) {

@@ -436,12 +436,13 @@ int32_t WorksheetObject::range(std::string_view cell1, std::optional<std::string
   auto first = parseRange(cell1);
   if (!first) return status::kException;
   CellRange cells = *first;
-  if (cell2) {
+  if (cell2 && *cell2 != cell1) {
     auto second = parseRange(*cell2);
     if (!second) return status::kException;
     cells = cells.hull(*second);
   }
-  out = make<Range>(session_, document_, index_, cells);
+  if (out && out->heldOnce() && out->belongsTo(document_.get(), index_)) out->aim(cells);
+  else out = make<Range>(session_, document_, index_, cells);
   return status::kOk;
 }
 
@@ -538,14 +539,13 @@ int32_t Range::setText(std::string_view utf8) {
   // decides whether it applies.
   std::optional<TypedInput> typed;
   return forEachCell([&](Worksheet& ws, CellRef ref) {
-    const Cell* cell = ws.find(ref);
-    uint32_t format = cell ? cell->format : ws.defaultFormat(ref);
-    if (styles.isTextFormat(format)) return ws.setText(ref, utf8);
+    Cell& cell = ws.touch(ref);
+    if (styles.isTextFormat(cell.format)) return ws.setText(cell, ref, utf8);
     if (!typed) typed = interpretTypedInput(utf8);
-    if (!typed->isNumber) return ws.setText(ref, utf8);
-    ws.setNumber(ref, typed->number);
-    if (!typed->dateFormat.empty() && styles.format(format).numberFormat == kGeneralFormatId)
-      ws.setFormat(ref, styles.withNumberFormat(format, styles.numberFormatId(typed->dateFormat)));
+    if (!typed->isNumber) return ws.setText(cell, ref, utf8);
+    ws.setNumber(cell, ref, typed->number);
+    if (!typed->dateFormat.empty() && styles.format(cell.format).numberFormat == kGeneralFormatId)
+      ws.setFormat(cell, ref, styles.withNumberFormat(cell.format, styles.numberFormatId(typed->dateFormat)));
     return true;
   });
 }
@@ -577,9 +577,8 @@ int32_t Range::setNumberFormat(std::string_view code) {
   StyleTable& styles = workbook().styles;
   uint32_t id = styles.numberFormatId(code);
   return forEachCell([&](Worksheet& ws, CellRef ref) {
-    const Cell* cell = ws.find(ref);
-    uint32_t format = cell ? cell->format : ws.defaultFormat(ref);
-    ws.setFormat(ref, styles.withNumberFormat(format, id));
+    Cell& cell = ws.touch(ref);
+    ws.setFormat(cell, ref, styles.withNumberFormat(cell.format, id));
     return true;
   });
 }

@@ -16,6 +16,7 @@
 // workbook is closed or the application has quit, calls on it fail.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -97,8 +98,16 @@ struct Session {
   void closeAll();
 };
 
-class EngineObject : public rt::RefCountedDispatch {
+class EngineObject : public rt::DispatchObject {
  public:
+  void addRef() override { refs_.fetch_add(1, std::memory_order_relaxed); }
+  void release() override {
+    if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+  }
+  // Whether the one reference there is belongs to the caller: then the
+  // object can be changed in place without anyone else seeing it.
+  bool heldOnce() const { return refs_.load(std::memory_order_acquire) == 1; }
+
   int32_t findMember(std::u16string_view name, rt::InvokeKind kind, rt::MemberBinding& binding) override;
 
  protected:
@@ -109,6 +118,9 @@ class EngineObject : public rt::RefCountedDispatch {
     int32_t parameters;
   };
   virtual std::span<const Member> members() const = 0;
+
+ private:
+  std::atomic<int32_t> refs_{1};
 };
 
 class Workbooks;
@@ -232,7 +244,10 @@ class WorksheetObject : public DocumentObject {
   int32_t invoke(int32_t dispatchId, rt::InvokeKind kind, std::span<const rt::Variant> arguments,
                  rt::Variant& result) override;
 
-  // Cell1 alone ("C3", "B2:D4") or the range spanning Cell1 and Cell2.
+  // Cell1 alone ("C3", "B2:D4") or the range spanning Cell1 and Cell2. On
+  // failure `out` keeps what it held; a range of this sheet that only `out`
+  // holds is aimed at the new cells instead of a new one being made (a cell
+  // write costs no allocation).
   int32_t range(std::string_view cell1, std::optional<std::string_view> cell2, Ref<Range>& out);
   int32_t saveAs(std::string_view path, std::string* savedPath = nullptr);
   int32_t pageSetup(Ref<PageSetupObject>& out);
@@ -270,6 +285,8 @@ class Range : public DocumentObject {
 
   size_t sheetIndex() const { return sheet_; }
   const CellRange& cells() const { return cells_; }
+  bool belongsTo(const Document* document, size_t sheet) const { return document_.get() == document && sheet_ == sheet; }
+  void aim(const CellRange& cells) { cells_ = cells; }
 
  protected:
   std::span<const Member> members() const override;

@@ -188,6 +188,13 @@ void StyleTable::defineNumberFormat(uint32_t id, std::string code) {
 
 uint32_t StyleTable::numberFormatId(std::string_view code) {
   if (code == kLocalGeneral || code.empty()) return kGeneralFormatId;
+  if (code == lastCode_) return lastId_;
+  lastCode_ = code;
+  lastId_ = idFor(code);
+  return lastId_;
+}
+
+uint32_t StyleTable::idFor(std::string_view code) {
   if (auto it = idOfCode_.find(std::string(code)); it != idOfCode_.end()) return it->second;
   uint32_t id = custom_.empty() ? kFirstCustomFormatId : std::max(kFirstCustomFormatId, custom_.rbegin()->first + 1);
   defineNumberFormat(id, std::string(code));
@@ -198,14 +205,16 @@ uint32_t StyleTable::withNumberFormat(uint32_t format, uint32_t numberFormatId) 
   if (format >= formats.size()) format = 0;
   if (formats[format].numberFormat == numberFormatId) return format;
   uint64_t key = derivedKey(format, numberFormatId);
-  if (auto it = derived_.find(key); it != derived_.end()) return it->second;
+  if (key == lastDerivedKey_) return lastDerived_;
+  lastDerivedKey_ = key;
+  if (auto it = derived_.find(key); it != derived_.end()) return lastDerived_ = it->second;
   CellFormat made = formats[format];
   made.numberFormat = numberFormatId;
   if (format < formatsFromFile) made.copyOf = format;
   auto index = static_cast<uint32_t>(formats.size());
   formats.push_back(made);
   derived_.emplace(key, index);
-  return index;
+  return lastDerived_ = index;
 }
 
 bool StyleTable::isTextFormat(uint32_t index) const {

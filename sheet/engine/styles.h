@@ -145,8 +145,15 @@ class StyleTable {
   uint32_t resolve(const Color& color, uint32_t fallback) const;
 
  private:
+  uint32_t idFor(std::string_view code);
+
   std::map<uint32_t, std::string> custom_;
   std::unordered_map<std::string, uint32_t> idOfCode_;
+  // The code asked for last: a fill sets the same format on every cell.
+  std::string lastCode_;
+  uint32_t lastId_ = kGeneralFormatId;
+  uint64_t lastDerivedKey_ = UINT64_MAX;
+  uint32_t lastDerived_ = 0;
   std::unordered_map<uint64_t, uint32_t> derived_;
 };
 

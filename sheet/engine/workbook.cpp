@@ -47,8 +47,17 @@ void Cell::setNumber(double value) { std::memcpy(&payload_, &value, sizeof value
 
 Row& Worksheet::row(uint32_t index) {
   if (lastRow_ && lastRowIndex_ == index) return *lastRow_;
-  auto it = rows_.empty() || rows_.rbegin()->first < index ? rows_.emplace_hint(rows_.end(), index, Row{})
-                                                            : rows_.try_emplace(index).first;
+  RowMap::iterator it;
+  ArenaAllocator<Cell> allocator(arena_);
+  if (rows_.empty() || rows_.rbegin()->first < index) {
+    // Rows written in order are mostly as wide as the one before.
+    size_t width = rows_.empty() ? 0 : rows_.rbegin()->second.cells.size();
+    it = rows_.emplace_hint(rows_.end(), std::piecewise_construct, std::forward_as_tuple(index),
+                            std::forward_as_tuple(allocator));
+    it->second.cells.reserve(width);
+  } else {
+    it = rows_.try_emplace(index, allocator).first;
+  }
   lastRowIndex_ = index;
   lastRow_ = &it->second;
   return it->second;
@@ -72,7 +81,8 @@ const Cell* Worksheet::find(CellRef ref) const { return const_cast<Worksheet*>(t
 
 std::string_view Worksheet::text(const Cell& cell) const {
   if (cell.kind != CellKind::kText && cell.kind != CellKind::kError) return {};
-  return std::string_view(texts_).substr(cell.textOffset(), cell.textLength());
+  uint32_t offset = cell.textOffset();
+  return {textBlocks_[offset / kTextBlockBytes] + offset % kTextBlockBytes, cell.textLength()};
 }
 
 uint32_t Worksheet::columnFormat(uint32_t index) const {
@@ -113,28 +123,42 @@ void Worksheet::noteWritten(CellRef ref) {
 }
 
 bool Worksheet::setText(CellRef ref, std::string_view utf8, CellKind kind) {
-  if (texts_.size() + utf8.size() + 1 > kMaxTextStore) return false;
-  auto offset = static_cast<uint32_t>(texts_.size());
-  texts_.append(utf8);
-  texts_.push_back('\0');
-  Cell& cell = touch(ref);
+  return setText(touch(ref), ref, utf8, kind);
+}
+
+bool Worksheet::setText(Cell& cell, CellRef ref, std::string_view utf8, CellKind kind) {
+  size_t needed = utf8.size() + 1;
+  if (textBlockUsed_ + needed > kTextBlockBytes) {
+    // A new block, or a block of its own for a text longer than one.
+    if ((textBlocks_.size() + 1 + needed / kTextBlockBytes) * kTextBlockBytes > kMaxTextStore) return false;
+    textBlocks_.push_back(static_cast<char*>(arena_.allocate(std::max(needed, kTextBlockBytes))));
+    textBlockUsed_ = 0;
+  }
+  size_t offset = (textBlocks_.size() - 1) * kTextBlockBytes + textBlockUsed_;
+  char* at = textBlocks_.back() + textBlockUsed_;
+  std::memcpy(at, utf8.data(), utf8.size());
+  at[utf8.size()] = '\0';
+  // A text with a block of its own fills it: the next one starts another.
+  textBlockUsed_ = needed > kTextBlockBytes ? kTextBlockBytes : textBlockUsed_ + needed;
   cell.kind = kind;
   cell.formula = false;
-  cell.setText(offset, static_cast<uint32_t>(utf8.size()));
+  cell.setText(static_cast<uint32_t>(offset), static_cast<uint32_t>(utf8.size()));
   noteWritten(ref);
   return true;
 }
 
-void Worksheet::setNumber(CellRef ref, double value, CellKind kind) {
-  Cell& cell = touch(ref);
+void Worksheet::setNumber(CellRef ref, double value, CellKind kind) { setNumber(touch(ref), ref, value, kind); }
+
+void Worksheet::setNumber(Cell& cell, CellRef ref, double value, CellKind kind) {
   cell.kind = kind;
   cell.formula = false;
   cell.setNumber(value);
   noteWritten(ref);
 }
 
-void Worksheet::setFormat(CellRef ref, uint32_t format) {
-  Cell& cell = touch(ref);
+void Worksheet::setFormat(CellRef ref, uint32_t format) { setFormat(touch(ref), ref, format); }
+
+void Worksheet::setFormat(Cell& cell, CellRef ref, uint32_t format) {
   if (cell.format == format) return;
   cell.format = format;
   noteWritten(ref);

@@ -3,8 +3,8 @@
 //
 // Cells are kept compactly: a sheet holds its rows in order, each row its
 // cells in column order (16 bytes a cell), and every text of a sheet lives in
-// one byte store of the sheet, NUL-terminated so that file writers can hand it
-// on without a copy. Rows and cells written in order are appended; a cell
+// the sheet's text store, NUL-terminated so that file writers can hand it on
+// without a copy. Rows and cells written in order are appended; a cell
 // written anywhere else costs a search in its row.
 //
 // Texts are UTF-8 throughout the engine.
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "sheet/engine/address.h"
+#include "sheet/engine/arena.h"
 #include "sheet/engine/styles.h"
 
 namespace sheet {
@@ -48,7 +49,9 @@ class Cell {
 static_assert(sizeof(Cell) == 16, "cells are kept compact");
 
 struct Row {
-  std::vector<Cell> cells;  // in column order
+  explicit Row(ArenaAllocator<Cell> allocator) : cells(allocator) {}
+
+  std::vector<Cell, ArenaAllocator<Cell>> cells;  // in column order
   double height = 0;        // points; 0: the sheet's default
   bool customHeight = false;
   bool hidden = false;
@@ -96,7 +99,13 @@ class Worksheet {
  public:
   enum class Kind : uint8_t { kWorksheet, kChart };
 
-  explicit Worksheet(std::string name, Kind kind = Kind::kWorksheet) : name_(std::move(name)), kind_(kind) {}
+  using RowMap = std::map<uint32_t, Row, std::less<uint32_t>, ArenaAllocator<std::pair<const uint32_t, Row>>>;
+
+  explicit Worksheet(std::string name, Kind kind = Kind::kWorksheet)
+      : name_(std::move(name)), kind_(kind), rows_(ArenaAllocator<std::pair<const uint32_t, Row>>(arena_)) {}
+  // Rows and texts live in the sheet's own arena.
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
 
   const std::string& name() const { return name_; }
   Kind kind() const { return kind_; }
@@ -112,10 +121,14 @@ class Worksheet {
   bool setText(CellRef cell, std::string_view utf8, CellKind kind = CellKind::kText);
   void setNumber(CellRef cell, double value, CellKind kind = CellKind::kNumber);
   void setFormat(CellRef cell, uint32_t format);
+  // The same on the cell `touch(ref)` gave, which spares looking it up again.
+  bool setText(Cell& cell, CellRef ref, std::string_view utf8, CellKind kind = CellKind::kText);
+  void setNumber(Cell& cell, CellRef ref, double value, CellKind kind = CellKind::kNumber);
+  void setFormat(Cell& cell, CellRef ref, uint32_t format);
   // Empties the value; the format stays.
   void clearValue(CellRef cell);
 
-  const std::map<uint32_t, Row>& rows() const { return rows_; }
+  const RowMap& rows() const { return rows_; }
   Row& row(uint32_t index);
   // The cells that hold a value, or a format other than the default one.
   std::optional<CellRange> usedRange() const;
@@ -157,11 +170,18 @@ class Worksheet {
 
   std::string name_;
   Kind kind_;
-  std::map<uint32_t, Row> rows_;
+  Arena arena_;  // before everything that lives in it
+  RowMap rows_;
   // The row last reached: cells are mostly written row by row.
   uint32_t lastRowIndex_ = UINT32_MAX;
   Row* lastRow_ = nullptr;
-  std::string texts_;
+  // The text store: blocks of kTextBlockBytes (a longer text gets a block
+  // of its own); a text's offset is its block's index times the block size
+  // plus its place in the block. Blocks never move, so the store grows
+  // without copying what it holds.
+  static constexpr size_t kTextBlockBytes = size_t{1} << 20;
+  std::vector<char*> textBlocks_;
+  size_t textBlockUsed_ = kTextBlockBytes;  // bytes used in the last block
   std::vector<ColumnSpan> columns_;
   std::vector<CellRef> written_;
   std::vector<std::pair<uint32_t, uint32_t>> widthChanges_;

@@ -53,7 +53,9 @@ TEST(TypedInput, NumbersBecomeNumbersUnlessDigitsWouldBeLost) {
   for (const Case& c : cases) {
     TypedInput in = interpretTypedInput(c.text);
     EXPECT_EQ(in.isNumber, c.number) << c.text;
-    if (c.number) EXPECT_DOUBLE_EQ(in.number, c.value) << c.text;
+    if (c.number) {
+      EXPECT_DOUBLE_EQ(in.number, c.value) << c.text;
+    }
     EXPECT_TRUE(in.dateFormat.empty()) << c.text;
   }
 }
