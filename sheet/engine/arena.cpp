@@ -27,6 +27,7 @@ constexpr size_t kSmallestClass = 16;
 
 Arena::~Arena() {
   for (const Mapping& m : mappings_) munmap(m.address, m.bytes);
+  for (void* block : heapBlocks_) ::operator delete(block);
 }
 
 size_t Arena::classOf(size_t bytes) { return static_cast<size_t>(std::bit_width(std::max(bytes, kSmallestClass) - 1)); }
@@ -49,7 +50,11 @@ void* Arena::map(size_t bytes) {
 }
 
 void* Arena::allocate(size_t bytes) {
-  if constexpr (kPlainHeap) return ::operator new(bytes);
+  if constexpr (kPlainHeap) {
+    void* block = ::operator new(bytes);
+    heapBlocks_.insert(block);
+    return block;
+  }
   size_t sizeClass = classOf(bytes);
   size_t rounded = size_t{1} << sizeClass;
   if (!free_[sizeClass].empty()) {
@@ -69,7 +74,10 @@ void* Arena::allocate(size_t bytes) {
 }
 
 void Arena::release(void* block, size_t bytes) {
-  if constexpr (kPlainHeap) return ::operator delete(block);
+  if constexpr (kPlainHeap) {
+    if (heapBlocks_.erase(block)) ::operator delete(block);
+    return;
+  }
   if (!block) return;
   // Large blocks keep their mapping until the arena goes; they are reused
   // like the others.

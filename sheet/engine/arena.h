@@ -5,11 +5,13 @@
 // writing the cells into it, so the sheet asks for whole chunks instead.
 //
 // Built with AddressSanitizer, every request goes to the ordinary heap, so the
-// sanitizer still sees each block on its own.
+// sanitizer still sees each block on its own; the arena frees what is left
+// of them when it goes, as it unmaps its chunks otherwise.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace sheet {
@@ -41,6 +43,7 @@ class Arena {
   char* next_ = nullptr;   // the free part of the current chunk
   size_t left_ = 0;
   std::vector<void*> free_[64];  // per size class
+  std::unordered_set<void*> heapBlocks_;  // the blocks taken from the heap (sanitized builds)
 };
 
 // A standard allocator over a sheet's arena.
