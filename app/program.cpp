@@ -1,13 +1,14 @@
 #include "app/program.h"
-#include "db/database_library.h"
 
 #include <iterator>
 #include <string_view>
 
 #include "app/handler_table.h"
 #include "app/windows/template_block.h"
+#include "db/database_library.h"
 #include "runtime/library.h"
 #include "runtime/listview/list_library.h"
+#include "sheet/spreadsheet_library.h"
 
 namespace app {
 namespace {
@@ -25,10 +26,10 @@ static_assert(std::size(kDllCommands) == dll::kCommandCount &&
 }  // namespace
 
 const rt::ProgramHeader& programHeader() {
-  // The libraries in number order; the spreadsheet library (4) is not part of
-  // this build yet, so its slot is empty.
-  static const rt::Library* const libraries[] = {&rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(),
-                                                 nullptr,             &rt::shellLibrary(),    &rt::timingLibrary()};
+  // The libraries in number order.
+  static const rt::Library* const libraries[] = {&rt::coreLibrary(),        &rt::listViewLibrary(),
+                                                 &rt::databaseLibrary(),    &rt::spreadsheetLibrary(),
+                                                 &rt::shellLibrary(),       &rt::timingLibrary()};
   static const rt::ProgramHeader header{
       rt::kBuildRelease,
       0,

@@ -83,6 +83,22 @@ enum Database : int32_t {
   kDatabaseCount
 };
 
+// Spreadsheet (library 4).
+enum Spreadsheet : int32_t {
+  kStartExcel,
+  kQuitExcel,
+  kReleaseExcel,
+  kNewWorkbook,
+  kOpenWorkbook,
+  kActivateWorkbook,
+  kSaveSheetAs,
+  kCloseWorkbooks,
+  kReleaseWorkbooks,
+  kCurrentSheet,
+  kPrintSheets,
+  kSpreadsheetCount
+};
+
 // Shell (library 5) and timing (library 6).
 enum Shell : int32_t { kShellOpen, kShellCount };
 enum Timing : int32_t { kDelay, kTimingCount };
@@ -90,6 +106,7 @@ enum Timing : int32_t { kDelay, kTimingCount };
 inline constexpr CommandId core(Core c) { return {lib::kCore, c}; }
 inline constexpr CommandId list(ListView c) { return {lib::kListView, c}; }
 inline constexpr CommandId db(Database c) { return {lib::kDatabase, c}; }
+inline constexpr CommandId spreadsheet(Spreadsheet c) { return {lib::kSpreadsheet, c}; }
 inline constexpr CommandId shell(Shell c) { return {lib::kShell, c}; }
 inline constexpr CommandId timing(Timing c) { return {lib::kTiming, c}; }
 }  // namespace cmd

@@ -260,11 +260,21 @@ char* encodeUtf8AsGbFast(std::string_view utf8, char* out) {
 }  // namespace
 
 std::string gbToUtf8(std::string_view gb) {
-  if (isAscii(gb)) return std::string(gb);
   std::string out;
-  out.reserve(gb.size() * 3 / 2 + 1);
-  if (decodeGbFast(gb, [&out](char32_t c) { appendUtf8(c, out); })) return out;
-  return convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
+  appendGbAsUtf8(gb, out);
+  return out;
+}
+
+void appendGbAsUtf8(std::string_view gb, std::string& out) {
+  if (isAscii(gb)) {
+    out += gb;
+    return;
+  }
+  size_t start = out.size();
+  out.reserve(start + gb.size() * 3 / 2 + 1);
+  if (decodeGbFast(gb, [&out](char32_t c) { appendUtf8(c, out); })) return;
+  out.resize(start);
+  out += convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
 }
 
 void appendUtf8AsGb(std::string_view utf8, std::string& out) {

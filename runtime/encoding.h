@@ -12,6 +12,8 @@ namespace rt {
 // Bytes that do not convert are replaced by U+FFFD in UTF-8 output, never dropped silently
 // at the end of the text.
 std::string gbToUtf8(std::string_view gb);
+// gbToUtf8 appended to `out`, without a text of its own in between.
+void appendGbAsUtf8(std::string_view gb, std::string& out);
 // Characters GB18030 cannot hold do not exist; invalid UTF-8 bytes become '?'.
 std::string utf8ToGb(std::string_view utf8);
 // utf8ToGb appended to `out`, without a text of its own in between.

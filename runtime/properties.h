@@ -32,6 +32,20 @@ inline constexpr int32_t kListSingleSelection = 34;
 inline constexpr int32_t kListSelectedRow = 35;
 inline constexpr int32_t kRecordCount = 10;
 inline constexpr int32_t kRecordSetEof = 13;
+// Spreadsheet units: ExcelApp (read) and ExcelWorkbooks (written, except the
+// last two, which are read).
+inline constexpr int32_t kActivePrinter = 17;
+inline constexpr int32_t kCellValue = 8;
+inline constexpr int32_t kNumberFormat = 9;
+inline constexpr int32_t kSheetIndex = 11;
+inline constexpr int32_t kStartCell = 16;
+inline constexpr int32_t kEndCell = 17;
+inline constexpr int32_t kColumnWidth = 25;
+// The file the last SaveSheetAs wrote (its extension added), empty when it
+// wrote nothing; and the status of the unit's last command or property write
+// (0, or an automation status of runtime/dispatch.h).
+inline constexpr int32_t kSavedFile = 60;
+inline constexpr int32_t kSpreadsheetStatus = 61;
 // Menu items.
 inline constexpr int32_t kMenuCaption = 0;
 inline constexpr int32_t kMenuFlag2 = 1;

@@ -1,0 +1,107 @@
+// The list export to a workbook: 16 text cells a row written through the
+// whole spreadsheet layer and saved as .xlsx, against libxlsxwriter writing
+// the same cells directly in the same run; and the peak memory of that export
+// in a process of its own (jx_sheet_memory_probe).
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench/support/sheet_export.h"
+#include "bench/support/suite.h"
+
+namespace bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kTimeRatioTarget = 1.5;
+constexpr double kPeakMemoryTargetMb = 300;
+constexpr double kKbPerMb = 1024.0;
+
+class Scratch {
+ public:
+  Scratch() {
+    std::string pattern = (fs::temp_directory_path() / "jx-sheet-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
+    path_ = pattern;
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  fs::path file(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+void exportThroughLayer(benchmark::State& state, int32_t rows) {
+  sheet_export::startRuntime();
+  auto headers = sheet_export::makeHeaders(true);
+  auto cells = sheet_export::makeCells(rows, true);
+  Scratch scratch;
+  fs::path file = scratch.file("学员.xlsx");
+  for (auto _ : state) {
+    state.SetIterationTime(secondsOf([&] {
+      if (!sheet_export::throughLayer(headers, cells, rows, file)) fail("the export wrote no file");
+    }));
+  }
+  state.counters["cells"] = static_cast<double>(rows) * sheet_export::kColumns;
+  state.counters["file_mb"] = static_cast<double>(fs::file_size(file)) / (kKbPerMb * kKbPerMb);
+  setTarget(state, rows, "ratio", kTimeRatioTarget);
+}
+
+void exportDirect(benchmark::State& state, int32_t rows) {
+  auto headers = sheet_export::makeHeaders(false);
+  auto cells = sheet_export::makeCells(rows, false);
+  Scratch scratch;
+  fs::path file = scratch.file("direct.xlsx");
+  for (auto _ : state) {
+    state.SetIterationTime(secondsOf([&] {
+      if (!sheet_export::direct(headers, cells, rows, file)) fail("libxlsxwriter wrote no file");
+    }));
+  }
+  state.counters["cells"] = static_cast<double>(rows) * sheet_export::kColumns;
+  state.counters["file_mb"] = static_cast<double>(fs::file_size(file)) / (kKbPerMb * kKbPerMb);
+}
+
+// The probe's peak resident memory in megabytes.
+double probePeakMb(const char* mode, int32_t rows) {
+  Scratch scratch;
+  fs::path probe = fs::read_symlink("/proc/self/exe").parent_path() / "jx_sheet_memory_probe";
+  std::string command = "'" + probe.string() + "' " + mode + " " + std::to_string(rows) + " '" +
+                        scratch.file("probe.xlsx").string() + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) fail("cannot start " + command);
+  long kb = -1;
+  if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
+  int status = pclose(pipe);
+  if (kb <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) fail("the memory probe failed: " + command);
+  return static_cast<double>(kb) / kKbPerMb;
+}
+
+void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
+  double mb = 0;
+  for (auto _ : state) state.SetIterationTime(secondsOf([&] { mb = probePeakMb(mode, rows); }));
+  state.counters["value_mb"] = mb;
+  if (std::string(mode) == "layer") setTarget(state, rows, "mb", kPeakMemoryTargetMb);
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  for (int32_t rows : kSizes) {
+    addBenchmark("sheet_export", rows, exportThroughLayer);
+    addBenchmark("sheet_export_baseline", rows, exportDirect);
+    addBenchmark("sheet_export_memory", rows, [](benchmark::State& s, int32_t n) { peakMemory(s, n, "layer"); })
+        ->Iterations(1);
+    addBenchmark("sheet_export_memory_baseline", rows,
+                 [](benchmark::State& s, int32_t n) { peakMemory(s, n, "direct"); })
+        ->Iterations(1);
+  }
+  return true;
+}();
+
+}  // namespace
+}  // namespace bench

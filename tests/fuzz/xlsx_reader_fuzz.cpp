@@ -1,0 +1,157 @@
+// The .xlsx reader on arbitrary input, and what follows a successful read:
+// every cell shown through its number format, and (for a quarter of the
+// inputs) the package written back with a cell changed (the rewrite parses
+// and edits the same parts again).
+//
+// Input starting with "PK" is taken as a whole package. Any other input is
+// cut into the texts of a sheet, a styles part and a shared-string part
+// (separated by 0xFF bytes), which are stored in an otherwise well-formed
+// package, so that mutations reach the XML instead of dying on zip checksums.
+//
+// Build (clang): tests/fuzz/xlsx_reader_fuzz.cpp with every sheet/engine/*.cpp,
+// linked with libzip, pugixml, libxlsxwriter and zlib.
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sheet/engine/number_format.h"
+#include "sheet/engine/package_writer.h"
+#include "sheet/engine/xlsx_reader.h"
+#include "tests/fuzz/fuzz_input.h"
+
+namespace {
+
+constexpr size_t kMaxCellsShown = 10000;
+
+void put16(std::string& out, uint32_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+
+// A zip archive of stored (uncompressed) entries.
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out, directory;
+  for (const auto& [name, data] : entries) {
+    auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    auto offset = static_cast<uint32_t>(out.size());
+    put32(out, 0x04034B50);
+    put16(out, 20);
+    put16(out, 0);
+    put16(out, 0);  // stored
+    put32(out, 0);  // time and date
+    put32(out, crc);
+    put32(out, static_cast<uint32_t>(data.size()));
+    put32(out, static_cast<uint32_t>(data.size()));
+    put16(out, static_cast<uint32_t>(name.size()));
+    put16(out, 0);
+    out += name;
+    out += data;
+    put32(directory, 0x02014B50);
+    put16(directory, 20);
+    put16(directory, 20);
+    put16(directory, 0);
+    put16(directory, 0);
+    put32(directory, 0);
+    put32(directory, crc);
+    put32(directory, static_cast<uint32_t>(data.size()));
+    put32(directory, static_cast<uint32_t>(data.size()));
+    put16(directory, static_cast<uint32_t>(name.size()));
+    put16(directory, 0);
+    put16(directory, 0);
+    put16(directory, 0);
+    put16(directory, 0);
+    put32(directory, 0);
+    put32(directory, offset);
+    directory += name;
+  }
+  auto directoryOffset = static_cast<uint32_t>(out.size());
+  out += directory;
+  put32(out, 0x06054B50);
+  put16(out, 0);
+  put16(out, 0);
+  put16(out, static_cast<uint32_t>(entries.size()));
+  put16(out, static_cast<uint32_t>(entries.size()));
+  put32(out, static_cast<uint32_t>(directory.size()));
+  put32(out, directoryOffset);
+  put16(out, 0);
+  return out;
+}
+
+std::string packageAround(fuzz::Input& in) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  std::string sheet = in.text(), styles = in.text(), strings = in.text();
+  return storedZip({
+      {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel +
+                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml", "<workbook xmlns:r=\"" + rel +
+                              "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s\"/></sheets>"
+                              "<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">S!$A$1:$C$3"
+                              "</definedName></definedNames></workbook>"},
+      {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s\" Type=\"" + rel +
+                                         "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"t\" Type=\"" +
+                                         rel + "/styles\" Target=\"styles.xml\"/><Relationship Id=\"u\" Type=\"" + rel +
+                                         "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+      {"xl/worksheets/sheet1.xml", sheet},
+      {"xl/styles.xml", styles},
+      {"xl/sharedStrings.xml", strings},
+  });
+}
+
+const std::string& scratchFile() {
+  static const std::string path = [] {
+    std::string folder = (std::filesystem::temp_directory_path() / "xlsx-fuzz-XXXXXX").string();
+    if (!mkdtemp(folder.data())) std::abort();
+    return folder + "/out.xlsx";
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  if (bytes.rfind("PK", 0) != 0) {
+    fuzz::Input in(data, size);
+    bytes = packageAround(in);
+  }
+  sheet::ReadLimits limits;
+  limits.maxPartBytes = size_t{8} << 20;
+  limits.maxTotalBytes = size_t{32} << 20;
+  std::string error;
+  auto workbook = sheet::readXlsx(std::move(bytes), &error, limits);
+  if (!workbook) return 0;
+
+  size_t shown = 0;
+  for (const auto& ws : workbook->sheets) {
+    for (const auto& [index, row] : ws->rows()) {
+      for (const sheet::Cell& cell : row.cells) {
+        if (++shown > kMaxCellsShown) break;
+        (void)sheet::displayText(*ws, workbook->styles, cell);
+      }
+    }
+    (void)ws->usedRange();
+  }
+  // Writing a package costs file system work: one input in four goes on to it.
+  sheet::Worksheet& first = *workbook->sheets.front();
+  if (size > 0 && data[size - 1] % 4 == 0 && first.kind() == sheet::Worksheet::Kind::kWorksheet) {
+    first.setText({1, 1}, "changed");
+    first.setFormat({1, 1}, workbook->styles.withNumberFormat(0, workbook->styles.numberFormatId("@")));
+    first.setColumnWidth(2, 4, 12);
+    first.page.orientation = sheet::Orientation::kLandscape;
+    first.pageSetupChanged = true;
+    if (sheet::rewriteXlsx(*workbook, scratchFile(), error)) {
+      // What was written must read again.
+      if (!sheet::readXlsxFile(scratchFile(), &error, limits)) std::abort();
+    }
+  }
+  return 0;
+}
