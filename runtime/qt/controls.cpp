@@ -63,6 +63,21 @@ QDateTime dateTimeOf(double days) {
   return QDateTime(QDate(parts.year, parts.month, parts.day), QTime(parts.hour, parts.minute, parts.second));
 }
 
+// Text the user typed into a combo box whose item was chosen: the box keeps
+// the text and no longer has a chosen item.
+void keepTextWithoutItem(QComboBox* box) {
+  if (box->currentIndex() < 0) return;
+  QLineEdit* edit = box->lineEdit();
+  QString text = edit->text();
+  int cursor = edit->cursorPosition();
+  // Removing the item empties the edit field; the typed text is put back
+  // without telling anyone, since it does not change.
+  QSignalBlocker quiet(edit);
+  box->setCurrentIndex(-1);
+  edit->setText(text);
+  edit->setCursorPosition(cursor);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- window
@@ -197,6 +212,15 @@ ComboBoxUnit::ComboBoxUnit(const UnitContext& context, QWidget* parent) : Widget
     QMetaObject::invokeMethod(
         box, [windowId, unitId] { raiseEvent(windowId, unitId, event::kComboChosen); }, Qt::QueuedConnection);
   });
+  // Text the user types is no longer the item that was chosen.
+  QObject::connect(box->lineEdit(), &QLineEdit::textEdited, box, [box] { keepTextWithoutItem(box); });
+}
+
+void ComboBoxUnit::writeText(const QString& text) {
+  QComboBox* box = control();
+  int item = text.isEmpty() ? -1 : box->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+  box->setCurrentIndex(item);
+  box->setEditText(text);
 }
 
 bool ComboBoxUnit::readProperty(int32_t number, TypedValue& out) {
@@ -211,7 +235,7 @@ bool ComboBoxUnit::writeProperty(int32_t number, const TypedValue& value) {
   QComboBox* box = control();
   switch (number) {
     case prop::kComboText:
-      box->setEditText(textOf(value));
+      writeText(textOf(value));
       return true;
     case prop::kComboSelection: {
       int32_t index = value.asInt();

@@ -127,7 +127,10 @@ class ButtonUnit : public WidgetUnit<QPushButton> {
 
 // An editable drop-down list. Event 0 reports a choice the user made from
 // the list; it is posted, so it runs after the box's own notification, and a
-// change made through a property or command raises nothing.
+// change made through a property or command raises nothing. The chosen item
+// always describes the edit text: text the user types leaves no item chosen,
+// and text the program writes chooses the item that reads exactly so (none
+// when there is no such item).
 class ComboBoxUnit : public WidgetUnit<QComboBox> {
  public:
   ComboBoxUnit(const UnitContext& context, QWidget* parent);
@@ -137,6 +140,9 @@ class ComboBoxUnit : public WidgetUnit<QComboBox> {
   // selection and the edit text stay as they were.
   int32_t addItem(const QString& text, int32_t data);
   void clearItems();
+
+ private:
+  void writeText(const QString& text);
 };
 
 // The date picker's screen object: a date field with a drop-down calendar.
