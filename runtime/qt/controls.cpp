@@ -269,11 +269,13 @@ void ComboBoxUnit::clearItems() {
 // ------------------------------------------------------------- DatePicker
 
 DatePickerWidget::DatePickerWidget(const UnitContext& context, QWidget* parent)
-    : QDateTimeEdit(parent), context_(context) {
+    : QDateTimeEdit(parent), context_(context), quietTimer_(new QTimer(this)) {
   setCalendarPopup(true);
   setDisplayFormat(QStringLiteral("yyyy/M/d"));
   setDateRange(kFirstPickerDate, kLastPickerDate);
   setDateTime(QDateTime::currentDateTime());
+  quietTimer_->setSingleShot(true);
+  connect(quietTimer_, &QTimer::timeout, this, [this] { onQuietCheck(); });
   connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
     if (!programmatic_) onUserChange();
   });
@@ -296,7 +298,31 @@ void DatePickerWidget::onDateMessage() {
   bool quiet = !hadMessage_ || now - lastMessageTick_ > kDateEventQuietMs;
   hadMessage_ = true;
   lastMessageTick_ = now;
-  if (!quiet || eventRunning_) return;
+  if (quiet && !eventRunning_) {
+    raiseDateEvent();
+    return;
+  }
+  changeUnreported_ = true;
+  quietTimer_->start(static_cast<int>(kDateEventQuietMs) + 1);
+}
+
+// Quiet means quiet by the runtime's clock, which is the one the messages
+// are timed with; until then the check is repeated.
+void DatePickerWidget::onQuietCheck() {
+  if (!changeUnreported_) return;
+  uint64_t quietFor = tickCount() - lastMessageTick_;
+  if (quietFor <= kDateEventQuietMs || eventRunning_) {
+    uint64_t wait = quietFor <= kDateEventQuietMs ? kDateEventQuietMs + 1 - quietFor : kDateEventQuietMs;
+    quietTimer_->start(static_cast<int>(wait));
+    return;
+  }
+  raiseDateEvent();
+}
+
+void DatePickerWidget::raiseDateEvent() {
+  // The event reports the date as it is now, the newest of any burst.
+  changeUnreported_ = false;
+  quietTimer_->stop();
   // The handler may unload the window; this widget then goes only after the
   // handler has returned (deferred deletion), so the flag can be reset.
   QPointer<DatePickerWidget> self(this);

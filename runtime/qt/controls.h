@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -148,7 +149,9 @@ class ComboBoxUnit : public WidgetUnit<QComboBox> {
 // The date picker's screen object: a date field with a drop-down calendar.
 // A change made by the user posts a date message; the message raises event 0
 // only when more than 100 ms have passed since the previous one and no date
-// event is running, so a burst of changes raises one event.
+// event is running, so a burst of changes raises one event at its start.
+// A change that raised nothing is reported once the burst has been quiet for
+// 100 ms, so the handler always learns the date the picker ends with.
 class DatePickerWidget : public QDateTimeEdit {
   Q_OBJECT
 
@@ -162,12 +165,17 @@ class DatePickerWidget : public QDateTimeEdit {
  private:
   void onUserChange();
   void onDateMessage();
+  void onQuietCheck();
+  void raiseDateEvent();
 
   UnitContext context_;
   bool programmatic_ = false;
   bool eventRunning_ = false;
   uint64_t lastMessageTick_ = 0;
   bool hadMessage_ = false;
+  // A change not yet reported; the timer looks for the end of its burst.
+  bool changeUnreported_ = false;
+  QTimer* quietTimer_;
 };
 
 inline constexpr uint64_t kDateEventQuietMs = 100;
