@@ -13,6 +13,17 @@ using Items = std::vector<std::string>;
 
 class StartupTest : public AppTest {};
 
+// Before the main window is loaded its record sets do not exist yet.
+TEST_F(StartupTest, BindingARecordSetBeforeItsWindowIsLoadedAnswersFalse) {
+  createDatabase(threeStudents());
+  using rt::api::call;
+  EXPECT_FALSE(call(rt::cmd::db(rt::cmd::kSetConnection), ui::记录集学员, ui::数据库连接1).asBool());
+  EXPECT_TRUE(messages().empty()) << "no run-time error";
+  startProgram();
+  EXPECT_EQ(rowCount(ui::超级列表框1), 3);
+  EXPECT_TRUE(call(rt::cmd::db(rt::cmd::kSetConnection), ui::记录集学员, ui::数据库连接1).asBool());
+}
+
 TEST_F(StartupTest, OpensOnTheWholeRegistryWithAnEmptyFormAndTheSettingsInTheBoxes) {
   createDatabase(threeStudents());
   startProgram();
