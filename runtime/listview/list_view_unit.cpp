@@ -6,6 +6,7 @@
 
 #include "runtime/error.h"
 #include "runtime/events.h"
+#include "runtime/listview/list_accessible.h"
 #include "runtime/properties.h"
 #include "runtime/qt/fonts.h"
 
@@ -21,6 +22,7 @@ constexpr int kNarrowestColumn = 0;
 }  // namespace
 
 ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(parent), context_(context) {
+  installListAccessibility();
   static const std::vector<ListColumnTemplate> kNoColumns;
   model_ = new ListModel(context.tpl ? context.tpl->columns : kNoColumns, this);
   setModel(model_);
@@ -37,6 +39,10 @@ ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(
   header()->setSectionsMovable(false);
   header()->setSectionResizeMode(QHeaderView::Interactive);
   if (context.tpl) applyTemplate(*context.tpl);
+}
+
+ListWidget::~ListWidget() {
+  if (accessible_) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible_));
 }
 
 // Columns take their template widths, however narrow: the header's own
