@@ -61,18 +61,20 @@ class QtDesktopTest : public RuntimeTest {
     return pressed;
   }
 
-  // Runs `act` on the modal dialog of type D as soon as it is shown.
+  // Runs `act` on the modal dialog of type D as soon as it is shown. The
+  // polling timer belongs to the application and goes once it has answered.
   template <typename D>
   void answerWhenShown(std::function<void(D&)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-      if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-        act(*dialog);
-        return;
-      }
-      QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+      auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      timer->stop();
+      timer->deleteLater();
+      act(*dialog);
+    });
+    timer->start();
   }
 
   static void click(QMessageBox& box, SB which) { box.button(which)->click(); }

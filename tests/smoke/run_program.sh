@@ -9,7 +9,9 @@ folder=$(mktemp -d "${TMPDIR:-/tmp}/jx-smoke-XXXXXX") || exit 1
 trap 'rm -rf "$folder"' EXIT
 "$admin" demo "$folder" 20 > /dev/null || { echo "smoke: the admin tool failed"; exit 1; }
 cp "$program" "$folder/jiaxiao"
+here=$(cd "$(dirname "$0")" && pwd)
 QT_QPA_PLATFORM=offscreen LD_PRELOAD="$closer" ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+  LSAN_OPTIONS="${LSAN_OPTIONS:-}:suppressions=$here/lsan.supp" \
   timeout 120 "$folder/jiaxiao" > "$folder/output.txt" 2>&1
 status=$?
 cat "$folder/output.txt"
