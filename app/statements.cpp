@@ -47,6 +47,10 @@ std::string findStudents(StudentSearch column, std::string_view value) {
   return joined({"SELECT * FROM student WHERE ", columnName(column), " like '%", quoted(value), "%'"});
 }
 
+std::string findStudentById(std::string_view identityNumber) {
+  return joined({"SELECT * FROM student WHERE 身份证号码 = '"_gb, quoted(identityNumber), "'"});
+}
+
 std::string insertStudent(const StudentValues& values) {
   std::string statement =
       "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,"
@@ -69,7 +73,7 @@ std::string deleteBookingsOf(const exams::Subject& subject, std::string_view ide
 std::string selectAllBookings(const exams::Subject& subject) { return joined({"select * from ", subject.table}); }
 
 std::string findBookingsById(const exams::Subject& subject, std::string_view identityNumber) {
-  return joined({"SELECT * FROM ", subject.table, " WHERE 身份证号码 like '%"_gb, quoted(identityNumber), "%'"});
+  return joined({"SELECT * FROM ", subject.table, " WHERE 身份证号码 = '"_gb, quoted(identityNumber), "'"});
 }
 
 std::string findBookingsByDate(const exams::Subject& subject, std::string_view date) {

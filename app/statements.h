@@ -38,6 +38,8 @@ using StudentValues = std::array<std::string_view, kStudentValueCount>;
 std::string selectAllStudents();
 // The learners whose column contains `value` (a like pattern).
 std::string findStudents(StudentSearch column, std::string_view value);
+// The learner with exactly this identity number.
+std::string findStudentById(std::string_view identityNumber);
 // A new learner row with all fifteen columns.
 std::string insertStudent(const StudentValues& values);
 // Every learner row with this identity number.
@@ -47,7 +49,7 @@ std::string deleteStudent(std::string_view identityNumber);
 std::string deleteBookingsOf(const exams::Subject& subject, std::string_view identityNumber);
 // Every booking of a subject.
 std::string selectAllBookings(const exams::Subject& subject);
-// The bookings of a subject whose identity number contains `identityNumber`.
+// The bookings of a subject made for exactly this identity number.
 std::string findBookingsById(const exams::Subject& subject, std::string_view identityNumber);
 // The bookings of a subject whose exam date contains `date`.
 std::string findBookingsByDate(const exams::Subject& subject, std::string_view date);

@@ -98,8 +98,10 @@ void rollbackTrans(TypedValue* result, int32_t, TypedValue* args) {
 
 // RecordSet
 
+// A record set whose window is not loaded answers false like a missing
+// connection does, instead of ending the program.
 void setConnection(TypedValue* result, int32_t count, TypedValue* args) {
-  auto* records = unitOf<RecordSet>(args[0]);
+  auto* records = dynamic_cast<RecordSet*>(rt::findUnitObject(args[0].windowId(), args[0].unitId()));
   answer(result, records && count > kFirstArgument &&
                      records->setConnection(args[kFirstArgument].windowId(), args[kFirstArgument].unitId()));
 }

@@ -48,10 +48,10 @@ void bookExam(const Subject& subject) {
   Text examDate = fieldText(ui::编辑框4);
   executeSql(statements::insertBooking(subject, id.view(), examDate.view()));
 
-  // The count follows the identity number in the form, which selecting the
-  // row filled; the booking above is already part of it.
-  Text countedId = fieldText(ui::编辑框2);
-  recordset::open(counter, statements::findBookingsById(subject, countedId.view()));
+  // The count is the booked learner's, whatever the form shows (a right
+  // click selects a row without filling the form); the booking above is
+  // already part of it.
+  recordset::open(counter, statements::findBookingsById(subject, id.view()));
   appendExamListRow(subject, recordset::count(counter));
   recordset::close(counter);
 }

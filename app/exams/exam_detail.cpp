@@ -32,7 +32,7 @@ void appendDetailRow(const Subject& subject) {
   setLastRowCell(list, kDetailNumber, numberText(state().examDetailCounter).c_str());
 
   Text id = recordset::field(bookings, "身份证号码"_gb);
-  recordset::open(ui::记录集学员, statements::findStudents(statements::StudentSearch::kIdentityNumber, id.view()));
+  recordset::open(ui::记录集学员, statements::findStudentById(id.view()));
   recordset::moveToFirst(ui::记录集学员);
   setLastRowCell(list, kDetailId, id.c_str());
   setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb).c_str());
@@ -53,7 +53,7 @@ void bindExamRecordSets() {
 }
 
 // The bookings of the learner double-clicked in the student list, subject
-// one first. With no row selected the empty number matches every booking.
+// one first. With no row selected every booking is listed.
 void showStudentHistory() {
   state().examDetailCounter = 0;
   state().selectedStudentId = selectedCellText(ui::超级列表框1, kStudentId);
@@ -62,8 +62,10 @@ void showStudentHistory() {
 
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
-  for (const Subject& subject : allSubjects())
-    recordset::open(subject.recordSet, statements::findBookingsById(subject, id));
+  for (const Subject& subject : allSubjects()) {
+    recordset::open(subject.recordSet, id.empty() ? statements::selectAllBookings(subject)
+                                                  : statements::findBookingsById(subject, id));
+  }
 
   clearList(ui::超级列表框2);
   for (const Subject& subject : allSubjects()) appendAllBookings(subject);

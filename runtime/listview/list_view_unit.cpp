@@ -6,6 +6,7 @@
 
 #include "runtime/error.h"
 #include "runtime/events.h"
+#include "runtime/listview/list_accessible.h"
 #include "runtime/properties.h"
 #include "runtime/qt/fonts.h"
 
@@ -15,10 +16,13 @@ namespace {
 // A list built without a template gets the style every template of this program stores.
 constexpr bool kDefaultSingleSelection = true;
 constexpr int32_t kNoRow = -1;
+// A column may be as narrow as its template or the user makes it.
+constexpr int kNarrowestColumn = 0;
 
 }  // namespace
 
 ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(parent), context_(context) {
+  installListAccessibility();
   static const std::vector<ListColumnTemplate> kNoColumns;
   model_ = new ListModel(context.tpl ? context.tpl->columns : kNoColumns, this);
   setModel(model_);
@@ -37,10 +41,18 @@ ListWidget::ListWidget(const UnitContext& context, QWidget* parent) : QTreeView(
   if (context.tpl) applyTemplate(*context.tpl);
 }
 
+ListWidget::~ListWidget() {
+  if (accessible_) QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible_));
+}
+
+// Columns take their template widths, however narrow: the header's own
+// minimum (derived from the font, about 40 pixels) would widen a 35-pixel
+// column. The font comes first, since a font change recomputes sizes.
 void ListWidget::applyTemplate(const UnitTemplate& tpl) {
+  if (tpl.hasFont) setFont(fontOf(tpl.font));
+  header()->setMinimumSectionSize(kNarrowestColumn);
   for (size_t column = 0; column < tpl.columns.size(); ++column)
     header()->resizeSection(static_cast<int>(column), tpl.columns[column].width);
-  if (tpl.hasFont) setFont(fontOf(tpl.font));
   setGeometry(tpl.left, tpl.top, tpl.width, tpl.height);
 }
 

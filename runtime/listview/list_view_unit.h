@@ -5,6 +5,7 @@
 // so a handler reads the clicked row through property 35.
 #pragma once
 
+#include <QAccessible>
 #include <QPointer>
 #include <QTreeView>
 
@@ -19,7 +20,11 @@ class ListWidget : public QTreeView {
 
  public:
   ListWidget(const UnitContext& context, QWidget* parent);
+  ~ListWidget() override;
   ListModel& listModel() const { return *model_; }
+  // The accessible interface made for this list, if any. It reads the model,
+  // so the list removes it before the model goes.
+  void setAccessible(QAccessibleInterface* accessible) { accessible_ = accessible; }
 
  protected:
   // Pending rows and cells are announced before the view handles anything,
@@ -35,6 +40,7 @@ class ListWidget : public QTreeView {
 
   UnitContext context_;
   ListModel* model_ = nullptr;  // owned by this widget (Qt parent)
+  QAccessibleInterface* accessible_ = nullptr;  // owned by Qt's accessibility cache
   // The button of the click in progress; none after a double-click, whose
   // second release is not a click of its own.
   Qt::MouseButton clickButton_ = Qt::NoButton;

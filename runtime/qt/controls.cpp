@@ -63,6 +63,21 @@ QDateTime dateTimeOf(double days) {
   return QDateTime(QDate(parts.year, parts.month, parts.day), QTime(parts.hour, parts.minute, parts.second));
 }
 
+// Text the user typed into a combo box whose item was chosen: the box keeps
+// the text and no longer has a chosen item.
+void keepTextWithoutItem(QComboBox* box) {
+  if (box->currentIndex() < 0) return;
+  QLineEdit* edit = box->lineEdit();
+  QString text = edit->text();
+  int cursor = edit->cursorPosition();
+  // Removing the item empties the edit field; the typed text is put back
+  // without telling anyone, since it does not change.
+  QSignalBlocker quiet(edit);
+  box->setCurrentIndex(-1);
+  edit->setText(text);
+  edit->setCursorPosition(cursor);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- window
@@ -197,6 +212,15 @@ ComboBoxUnit::ComboBoxUnit(const UnitContext& context, QWidget* parent) : Widget
     QMetaObject::invokeMethod(
         box, [windowId, unitId] { raiseEvent(windowId, unitId, event::kComboChosen); }, Qt::QueuedConnection);
   });
+  // Text the user types is no longer the item that was chosen.
+  QObject::connect(box->lineEdit(), &QLineEdit::textEdited, box, [box] { keepTextWithoutItem(box); });
+}
+
+void ComboBoxUnit::writeText(const QString& text) {
+  QComboBox* box = control();
+  int item = text.isEmpty() ? -1 : box->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+  box->setCurrentIndex(item);
+  box->setEditText(text);
 }
 
 bool ComboBoxUnit::readProperty(int32_t number, TypedValue& out) {
@@ -211,7 +235,7 @@ bool ComboBoxUnit::writeProperty(int32_t number, const TypedValue& value) {
   QComboBox* box = control();
   switch (number) {
     case prop::kComboText:
-      box->setEditText(textOf(value));
+      writeText(textOf(value));
       return true;
     case prop::kComboSelection: {
       int32_t index = value.asInt();
@@ -245,11 +269,13 @@ void ComboBoxUnit::clearItems() {
 // ------------------------------------------------------------- DatePicker
 
 DatePickerWidget::DatePickerWidget(const UnitContext& context, QWidget* parent)
-    : QDateTimeEdit(parent), context_(context) {
+    : QDateTimeEdit(parent), context_(context), quietTimer_(new QTimer(this)) {
   setCalendarPopup(true);
   setDisplayFormat(QStringLiteral("yyyy/M/d"));
   setDateRange(kFirstPickerDate, kLastPickerDate);
   setDateTime(QDateTime::currentDateTime());
+  quietTimer_->setSingleShot(true);
+  connect(quietTimer_, &QTimer::timeout, this, [this] { onQuietCheck(); });
   connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
     if (!programmatic_) onUserChange();
   });
@@ -272,7 +298,31 @@ void DatePickerWidget::onDateMessage() {
   bool quiet = !hadMessage_ || now - lastMessageTick_ > kDateEventQuietMs;
   hadMessage_ = true;
   lastMessageTick_ = now;
-  if (!quiet || eventRunning_) return;
+  if (quiet && !eventRunning_) {
+    raiseDateEvent();
+    return;
+  }
+  changeUnreported_ = true;
+  quietTimer_->start(static_cast<int>(kDateEventQuietMs) + 1);
+}
+
+// Quiet means quiet by the runtime's clock, which is the one the messages
+// are timed with; until then the check is repeated.
+void DatePickerWidget::onQuietCheck() {
+  if (!changeUnreported_) return;
+  uint64_t quietFor = tickCount() - lastMessageTick_;
+  if (quietFor <= kDateEventQuietMs || eventRunning_) {
+    uint64_t wait = quietFor <= kDateEventQuietMs ? kDateEventQuietMs + 1 - quietFor : kDateEventQuietMs;
+    quietTimer_->start(static_cast<int>(wait));
+    return;
+  }
+  raiseDateEvent();
+}
+
+void DatePickerWidget::raiseDateEvent() {
+  // The event reports the date as it is now, the newest of any burst.
+  changeUnreported_ = false;
+  quietTimer_->stop();
   // The handler may unload the window; this widget then goes only after the
   // handler has returned (deferred deletion), so the flag can be reset.
   QPointer<DatePickerWidget> self(this);

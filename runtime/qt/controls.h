@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -127,7 +128,10 @@ class ButtonUnit : public WidgetUnit<QPushButton> {
 
 // An editable drop-down list. Event 0 reports a choice the user made from
 // the list; it is posted, so it runs after the box's own notification, and a
-// change made through a property or command raises nothing.
+// change made through a property or command raises nothing. The chosen item
+// always describes the edit text: text the user types leaves no item chosen,
+// and text the program writes chooses the item that reads exactly so (none
+// when there is no such item).
 class ComboBoxUnit : public WidgetUnit<QComboBox> {
  public:
   ComboBoxUnit(const UnitContext& context, QWidget* parent);
@@ -137,12 +141,17 @@ class ComboBoxUnit : public WidgetUnit<QComboBox> {
   // selection and the edit text stay as they were.
   int32_t addItem(const QString& text, int32_t data);
   void clearItems();
+
+ private:
+  void writeText(const QString& text);
 };
 
 // The date picker's screen object: a date field with a drop-down calendar.
 // A change made by the user posts a date message; the message raises event 0
 // only when more than 100 ms have passed since the previous one and no date
-// event is running, so a burst of changes raises one event.
+// event is running, so a burst of changes raises one event at its start.
+// A change that raised nothing is reported once the burst has been quiet for
+// 100 ms, so the handler always learns the date the picker ends with.
 class DatePickerWidget : public QDateTimeEdit {
   Q_OBJECT
 
@@ -156,12 +165,17 @@ class DatePickerWidget : public QDateTimeEdit {
  private:
   void onUserChange();
   void onDateMessage();
+  void onQuietCheck();
+  void raiseDateEvent();
 
   UnitContext context_;
   bool programmatic_ = false;
   bool eventRunning_ = false;
   uint64_t lastMessageTick_ = 0;
   bool hadMessage_ = false;
+  // A change not yet reported; the timer looks for the end of its burst.
+  bool changeUnreported_ = false;
+  QTimer* quietTimer_;
 };
 
 inline constexpr uint64_t kDateEventQuietMs = 100;

@@ -6,7 +6,10 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
+#include <QTranslator>
 #include <iterator>
 #include <vector>
 
@@ -42,6 +45,22 @@ void ensureApplication() {
   (void)application;
 }
 
+// The program speaks Chinese whatever the session's locale: Qt's own texts
+// (standard dialog buttons, the calendar) come from Qt's Chinese
+// translations, and dates and month and day names from the Chinese locale.
+void speakChinese() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  QLocale chinese(QLocale::Chinese, QLocale::China);
+  QLocale::setDefault(chinese);
+  // Like the application object it serves, never destroyed.
+  static QTranslator* const translator = new QTranslator;
+  if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(translator);
+}
+
 // The unit kinds of the core library, built by this layer.
 template <typename Unit>
 std::unique_ptr<UnitObject> makeControl(const UnitContext& context, ScreenParent* parent) {
@@ -70,6 +89,7 @@ class QtScreen final : public Screen {
  public:
   void beginStartUp() override {
     ensureApplication();
+    speakChinese();
     // A second start-up (tests) begins without windows of the first.
     WindowManager::instance().closeAll(false);
     if (!hasDesktop()) setDesktop(&qtDesktop());

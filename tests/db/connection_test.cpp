@@ -190,5 +190,19 @@ TEST_F(Connection, CommandsOnAUnitOfAnotherKindAnswerFalse) {
   EXPECT_FALSE(openRecords("SELECT 1")) << "still unbound";
 }
 
+// A record set of a window that is not loaded is no unit at all: binding it
+// answers false (it is not the fatal unit error) and changes nothing.
+TEST_F(Connection, BindingARecordSetOfAnUnloadedWindowAnswersFalse) {
+  fs::path file = folder_ / "hj.mdb";
+  makeDatabase(file, kKey, kPeople);
+  ASSERT_TRUE(openAccess(file));
+  constexpr uint32_t kUnloadedWindow = 0x52010002;
+  TypedValue unloaded = TypedValue::unitRef(kUnloadedWindow, kRecordSetUnit, rt::kind::kRecordSet);
+  EXPECT_FALSE(ask(rt::cmd::kSetConnection, {unloaded, connectionRef()}));
+  EXPECT_FALSE(openRecords("SELECT name FROM people")) << "the loaded record set is still unbound";
+  ASSERT_TRUE(bind());
+  EXPECT_TRUE(openRecords("SELECT name FROM people"));
+}
+
 }  // namespace
 }  // namespace dbtest

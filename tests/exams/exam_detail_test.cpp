@@ -58,6 +58,30 @@ TEST_F(ExamDetailTest, HistoryWithoutSelectedLearnerNamesEachBookingsOwnLearner)
                                  detailRow(3, kA, "三", "2024年1月3日")}));
 }
 
+// 3301's number is part of 33012's, and 33012 comes first in the student
+// table: every booking still names its own learner, and a learner's
+// history holds only that learner's bookings.
+TEST_F(ExamDetailTest, BookingsOfNumbersContainedInOthersNameTheirOwnLearner) {
+  StudentFields longer = student("赵一二", "33012", "13800000012", "C2", "2024年2月2日");
+  StudentFields shorter = student("钱一", "3301", "13800000001", "C1", "2024年1月1日");
+  createDatabase({longer, shorter});
+  insertBooking("one", "3301", kDay);
+  insertBooking("one", "33012", kDay, "合格");
+  insertBooking("three", "33012", "2024年6月1日");
+  startProgram();
+
+  showPage(kExamDetailPage);
+  queryByDate(0, kDay);
+  EXPECT_EQ(examDetails(), (Rows{detailRow(1, shorter, "一", kDay), detailRow(2, longer, "一", kDay, "合格")}));
+
+  showPage(kStudentPage);
+  openHistoryOf(1);
+  EXPECT_EQ(examDetails(), (Rows{detailRow(1, shorter, "一", kDay)}));
+  showPage(kStudentPage);
+  openHistoryOf(0);
+  EXPECT_EQ(examDetails(), (Rows{detailRow(1, longer, "一", kDay, "合格"), detailRow(2, longer, "三", "2024年6月1日")}));
+}
+
 TEST_F(ExamDetailTest, DateQueryNeedsSubjectAndDate) {
   bookEveryoneOnTheDay();
   startProgram();

@@ -2,6 +2,8 @@
 // bookings, the log entries, and the replacement of a row as one change.
 #include <signal.h>
 
+#include <algorithm>
+
 #include "records_test_support.h"
 
 namespace {
@@ -132,6 +134,40 @@ TEST_F(ChangeTest, ModificationEmptiesCoachTextsOnlyAfterAllCoaches) {
   EXPECT_EQ(stored[kCoach3], "");
   EXPECT_EQ(stored[kCoach3Phone], "13900000003");
   EXPECT_EQ(stored[kCoach3Plate], "京A3333学");
+}
+
+TEST_F(ChangeTest, ACoachTypedOverAllCoachesIsKept) {
+  startProgram();
+  clickRow(1);
+  chooseItem(ui::组合框5, 0);
+  typeInto(ui::组合框5, "外聘教练");
+  typeInto(ui::组合框6, "13500000000");
+  typeInto(ui::组合框7, "川A0000学");
+  click(ui::修改);
+  StudentFields expected = threeStudents()[1];
+  expected[kCoach3] = "外聘教练";
+  expected[kCoach3Phone] = "13500000000";
+  expected[kCoach3Plate] = "川A0000学";
+  ASSERT_EQ(storedStudents().size(), 3u);
+  EXPECT_EQ(storedStudents()[2], expected);
+}
+
+// "所有教练" chosen to list everyone, then a learner clicked: the coach boxes
+// show that learner's coaches, so saving the learner unchanged keeps them.
+TEST_F(ChangeTest, AnUnchangedModificationAfterListingAllCoachesKeepsTheCoaches) {
+  startProgram();
+  for (int learner = 0; learner < 2; ++learner) {
+    desktop().reset();
+    chooseItem(ui::组合框2, 0);
+    chooseItem(ui::组合框5, 0);
+    clickRow(0);  // the learner modified before has moved to the end
+    EXPECT_EQ(comboSelection(ui::组合框2), learner == 0 ? 1 : 2);  // 王教练, 李教练
+    click(ui::修改);
+    expectMessage("修改学员信息成功！", "修改学员信息成功", 0);
+  }
+  std::vector<StudentFields> expected = threeStudents();
+  std::rotate(expected.begin(), expected.begin() + 2, expected.end());
+  EXPECT_EQ(storedStudents(), expected);
 }
 
 TEST_F(ChangeTest, AFailedInsertKeepsTheOldRow) {

@@ -117,6 +117,29 @@ TEST_F(RegisterTest, CoachTextsAreEmptiedOnlyForAllCoachesOrNoCoach) {
   EXPECT_EQ(storedStudents()[3], f);
 }
 
+// Typing over "所有教练" leaves no item chosen, so the typed coach, telephone
+// and plate are the learner's.
+TEST_F(RegisterTest, ACoachTypedOverAllCoachesIsKept) {
+  startProgram();
+  StudentFields f = newcomer();
+  fillForm(f);
+  chooseItem(ui::组合框2, 0);
+  chooseItem(ui::组合框5, 0);
+  f[kCoach2] = "外聘教练";
+  f[kCoach2Phone] = "13500000000";
+  f[kCoach2Plate] = "川A0000学";
+  f[kCoach3] = "王";  // the first letter of an item is not the item
+  f[kCoach3Phone] = "13500000001";
+  f[kCoach3Plate] = "川A0001学";
+  for (size_t i : {kCoach2, kCoach2Phone, kCoach2Plate, kCoach3, kCoach3Phone, kCoach3Plate})
+    typeInto(kFormFields[i], f[i]);
+  EXPECT_EQ(comboSelection(ui::组合框2), -1);
+  EXPECT_EQ(comboSelection(ui::组合框5), -1);
+  click(ui::添加);
+  ASSERT_EQ(storedStudents().size(), 4u);
+  EXPECT_EQ(storedStudents()[3], f);
+}
+
 TEST_F(RegisterTest, AKnownIdentityNumberIsRefusedAndItsRowShown) {
   startProgram();
   StudentFields f = newcomer();

@@ -1,6 +1,9 @@
 // Start-up, settings, date pickers, tab pages and the menu items that hand
 // files to the shell, through the real main window.
+#include <QCalendarWidget>
+
 #include "records_test_support.h"
+#include "runtime/convert.h"
 #include "tests/support/test_clock.h"
 
 namespace {
@@ -9,6 +12,17 @@ using namespace recordstest;
 using Items = std::vector<std::string>;
 
 class StartupTest : public AppTest {};
+
+// Before the main window is loaded its record sets do not exist yet.
+TEST_F(StartupTest, BindingARecordSetBeforeItsWindowIsLoadedAnswersFalse) {
+  createDatabase(threeStudents());
+  using rt::api::call;
+  EXPECT_FALSE(call(rt::cmd::db(rt::cmd::kSetConnection), ui::记录集学员, ui::数据库连接1).asBool());
+  EXPECT_TRUE(messages().empty()) << "no run-time error";
+  startProgram();
+  EXPECT_EQ(rowCount(ui::超级列表框1), 3);
+  EXPECT_TRUE(call(rt::cmd::db(rt::cmd::kSetConnection), ui::记录集学员, ui::数据库连接1).asBool());
+}
 
 TEST_F(StartupTest, OpensOnTheWholeRegistryWithAnEmptyFormAndTheSettingsInTheBoxes) {
   createDatabase(threeStudents());
@@ -119,6 +133,41 @@ TEST_F(StartupTest, PickingADateReplacesTheTypedRegistrationDate) {
   QTest::keyClick(picker, Qt::Key_Up);
   settle();
   EXPECT_EQ(textOf(ui::编辑框4), dateText(pickerDate(ui::日期框1)));
+}
+
+// Keys in the calendar: five quick steps to the right, then Return. The
+// burst raises one event at its start, and the date the picker ends with
+// reaches the form once the burst has been quiet long enough.
+TEST_F(StartupTest, TheLastDateOfAQuickBurstReachesTheForm) {
+  startProgram();
+  TestClock clock;
+  auto* picker = screenWidget<rt::DatePickerWidget>(ui::日期框1);
+  ASSERT_NE(picker, nullptr);
+  rt::DateParts start{2026, 12, 8, 0, 0, 0};
+  rt::api::writeRaw(ui::日期框1, rt::prop::kPickedDate, rt::TypedValue::ofDateTime(rt::makeDateTime(start)).data());
+  clock.advance(rt::kDateEventQuietMs + 1);
+
+  // The picker is hardly wider than its drop-down button.
+  QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 4, picker->height() / 2));
+  QCalendarWidget* calendar = picker->calendarWidget();
+  ASSERT_TRUE(calendar && calendar->isVisible()) << "the calendar did not open";
+  QWidget* days = QApplication::focusWidget();
+  ASSERT_NE(days, nullptr);
+  // A quick hand: 20 ms from key to key, each key handled before the next.
+  constexpr uint64_t kKeyInterval = 20;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(days, Qt::Key_Right);
+    settle();
+    clock.advance(kKeyInterval);
+  }
+  QTest::keyClick(days, Qt::Key_Return);
+  settle();
+  EXPECT_EQ(picker->date(), QDate(2026, 12, 13));
+  EXPECT_EQ(textOf(ui::编辑框4), "2026年12月9日") << "one event at the start of the burst";
+
+  clock.advance(rt::kDateEventQuietMs + 1);
+  EXPECT_TRUE(QTest::qWaitFor([] { return textOf(ui::编辑框4) == "2026年12月13日"; }, 5000))
+      << textOf(ui::编辑框4);
 }
 
 TEST_F(StartupTest, TabPagesPrepareTheirContent) {

@@ -60,21 +60,42 @@ TEST_F(EventsTest, ComboChoiceOfTheUserIsPostedAndProgramChangesRaiseNothing) {
   EXPECT_EQ(widgetOf<QComboBox>(ui::组合框2)->itemData(1).toInt(), 7);
 }
 
-TEST_F(EventsTest, DatePickerBurstRaisesOneEvent) {
+TEST_F(EventsTest, DatePickerBurstRaisesOneEventAndThenReportsItsLastDate) {
   TestClock clock;
   auto* picker = widgetOf<rt::DatePickerWidget>(ui::日期框1);
   rt::api::writeRaw(ui::日期框1, prop::kPickedDate, rt::TypedValue::ofDateTime(40000.5).data());
   settle();
   EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 0);
+  QDate seen;
+  handlers().onCall(handler::onDatePicker1Changed, [&](const rt::EventArgs&) {
+    seen = picker->date();
+    return 0;
+  });
 
-  for (int i = 0; i < 3; ++i) QTest::keyClick(picker, Qt::Key_Up);
+  // Three changes 20 ms apart: the first is reported at once, the others
+  // fall within the quiet period.
+  QTest::keyClick(picker, Qt::Key_Up);
   settle();
+  const QDate first = picker->date();
+  for (int i = 0; i < 2; ++i) {
+    clock.advance(20);
+    QTest::keyClick(picker, Qt::Key_Up);
+    settle();
+  }
   EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 1);
+  EXPECT_EQ(seen, first);
+  EXPECT_NE(picker->date(), first);
 
+  clock.advance(rt::kDateEventQuietMs + 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return handlers().count(handler::onDatePicker1Changed) == 2; }, 5000));
+  EXPECT_EQ(seen, picker->date());
+
+  // After a quiet period a single change is reported at once.
   clock.advance(rt::kDateEventQuietMs + 1);
   QTest::keyClick(picker, Qt::Key_Down);
   settle();
-  EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 2);
+  EXPECT_EQ(handlers().count(handler::onDatePicker1Changed), 3);
+  EXPECT_EQ(seen, picker->date());
 }
 
 TEST_F(EventsTest, TabPageChangedByTheUserOnly) {

@@ -123,6 +123,26 @@ TEST_F(MainWindowTest, CaptionsItemsPagesColumnsAndFontsAreThoseOfTheTemplates) 
   EXPECT_EQ(buttonFont.weight(), QFont::Bold);
 }
 
+// However narrow: ID 35, 性别 36 and ID 30 as well as the wide ones.
+TEST_F(MainWindowTest, EveryListColumnHasItsTemplateWidth) {
+  loadMainWindow();
+  settle();
+  int columns = 0;
+  for (const rt::UnitTemplate& unit : mainTemplate().units) {
+    if (unit.kind != rt::kind::kListView) continue;
+    auto* list = dynamic_cast<QTreeView*>(
+        dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(kMainWindowId, unit.id))->widget());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->header()->count(), static_cast<int>(unit.columns.size()));
+    for (size_t column = 0; column < unit.columns.size(); ++column) {
+      EXPECT_EQ(list->header()->sectionSize(static_cast<int>(column)), unit.columns[column].width)
+          << utf8(unit.nameGb) << " " << utf8(unit.columns[column].titleGb);
+      ++columns;
+    }
+  }
+  EXPECT_EQ(columns, 16 + 7 + 11 + 16);
+}
+
 TEST_F(MainWindowTest, MenuBarShowsTwoMenusWithTheHiddenOneLeftOut) {
   loadMainWindow();
   QMenuBar* bar = loadedWindow(kMainWindowId)->windowUnit->control()->menuBar();

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMenuBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "runtime/convert.h"
@@ -55,6 +56,32 @@ TEST_F(PropertiesTest, ComboBoxEditTextAndSelection) {
   EXPECT_EQ(box->currentText(), QString());
   // An index beyond the items removes the selection too.
   writeInt(ui::组合框8, prop::kComboSelection, 9);
+  EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), -1);
+}
+
+// The chosen item always describes the edit text: typing leaves none chosen,
+// a written text chooses the item that reads exactly so, or none.
+TEST_F(PropertiesTest, ComboBoxChosenItemFollowsTheText) {
+  auto* box = widgetOf<QComboBox>(ui::组合框8);
+  QLineEdit* edit = box->lineEdit();
+  writeInt(ui::组合框8, prop::kComboSelection, 1);
+  edit->setFocus();
+  edit->end(false);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), -1);
+  EXPECT_EQ(utf8(readText(ui::组合框8, prop::kComboText)), "科目");
+  EXPECT_EQ(edit->cursorPosition(), 2) << "typing goes on where it was";
+  edit->insert(qs("三"));
+  EXPECT_EQ(utf8(readText(ui::组合框8, prop::kComboText)), "科目三");
+  EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), -1);
+
+  writeText(ui::组合框8, prop::kComboText, "科目四"_gb);
+  EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), 3);
+  writeText(ui::组合框8, prop::kComboText, "科目"_gb);
+  EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), -1);
+  EXPECT_EQ(box->currentText(), qs("科目"));
+  writeText(ui::组合框8, prop::kComboText, "科目一"_gb);
+  writeText(ui::组合框8, prop::kComboText, "");
   EXPECT_EQ(readInt(ui::组合框8, prop::kComboSelection), -1);
 }
 

@@ -2,11 +2,15 @@
 // the way a user drives them (a click, Escape, a typed file name).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -108,6 +112,38 @@ TEST_F(QtDesktopTest, MessageBoxShowsTheButtonsIconAndTextOfItsStyle) {
   // No icon bits: no icon.
   showBox(rt::mb::kOk, [](QMessageBox& b) { click(b, QMessageBox::Ok); });
   EXPECT_EQ(seen_.icon, QMessageBox::NoIcon);
+}
+
+// Whatever the session's language (the tests run with LANG=C): the dialogs'
+// buttons and the calendar speak Chinese.
+TEST_F(QtDesktopTest, ButtonsAndCalendarSpeakChinese) {
+  auto buttonTexts = [this](uint32_t style) {
+    QStringList texts;
+    showBox(style, [&](QMessageBox& box) {
+      for (SB which : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No})
+        if (QAbstractButton* button = box.button(which)) texts << button->text().remove(QRegularExpression("\\(&.\\)|&"));
+      escape(box);
+    });
+    return texts;
+  };
+  EXPECT_EQ(buttonTexts(rt::mb::kOkCancel), (QStringList{qs("确定"), qs("取消")}));
+  EXPECT_EQ(buttonTexts(rt::mb::kYesNo), (QStringList{qs("是"), qs("否")}));
+
+  loadMainWindow();
+  auto* picker = widgetOf<rt::DatePickerWidget>(ui::日期框1);
+  ASSERT_NE(picker, nullptr);
+  picker->setDate(QDate(2026, 12, 9));
+  QCalendarWidget* calendar = picker->calendarWidget();
+  ASSERT_NE(calendar, nullptr);
+  auto* month = calendar->findChild<QToolButton*>(QStringLiteral("qt_calendar_monthbutton"));
+  ASSERT_NE(month, nullptr);
+  EXPECT_EQ(month->text(), qs("十二月"));
+  auto* days = calendar->findChild<QTableView*>(QStringLiteral("qt_calendar_calendarview"));
+  ASSERT_NE(days, nullptr);
+  QStringList dayNames;
+  for (int column = 0; column < days->model()->columnCount(); ++column)
+    dayNames << days->model()->index(0, column).data().toString();
+  EXPECT_TRUE(dayNames.contains(qs("周一"))) << dayNames.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(QtDesktopTest, DefaultButtonFollowsTheStyle) {

@@ -81,7 +81,8 @@ TEST(StatementText, LearnerDeletesByIdentityNumber) {
 
 TEST(StatementText, BookingStatementsNameTheSubjectsTable) {
   const std::string date = gb("2024年5月6日");
-  expectStatement(sql::findBookingsById(subject(1), "110'"), "SELECT * FROM two WHERE 身份证号码 like '%110''%'");
+  expectStatement(sql::findBookingsById(subject(1), "110'"), "SELECT * FROM two WHERE 身份证号码 = '110'''");
+  expectStatement(sql::findStudentById("110'"), "SELECT * FROM student WHERE 身份证号码 = '110'''");
   expectStatement(sql::findBookingsByDate(subject(2), date), "SELECT * FROM three WHERE 考试时间 like '%2024年5月6日%'");
   expectStatement(sql::findBookingsByDate(subject(2), "%_"), "SELECT * FROM three WHERE 考试时间 like '%%_%'");
   expectStatement(sql::insertBooking(subject(0), "110'", date),
