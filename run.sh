@@ -11,5 +11,5 @@ if [ -x build/release/tools/jiaxiao-admin ] && [ ! -e demo/hj.mdb ]; then
   build/release/tools/jiaxiao-admin demo demo
 fi
 # The program folder is the folder of the executable.
-cp build/release/app/jiaxiao demo/jiaxiao
+install -m 700 build/release/app/jiaxiao demo/jiaxiao
 exec demo/jiaxiao
