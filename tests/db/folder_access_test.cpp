@@ -13,6 +13,7 @@
 #include "admin_tool.h"
 #include "db/records_database.h"
 #include "db_fixture.h"
+#include "runtime/program_folder.h"
 
 namespace dbtest {
 namespace {
@@ -156,6 +157,37 @@ TEST(FolderAccess, CheckFindsOpenFilesAndPlantedLibrariesAndFixTightensWithoutDe
   EXPECT_EQ(clean.status, 0) << clean.output;
   EXPECT_THAT(clean.output, HasSubstr("nothing found"));
   EXPECT_EQ(queryValue(folder / "hj.mdb", std::string(db::records::kPassword), "SELECT count(*) FROM student"), "0");
+}
+
+// A file the program makes in its folder, as a spreadsheet export or a card
+// photo is made: with the mode the usual umask leaves.
+mode_t modeOfAFileMadeIn(const fs::path& folder) {
+  ScopedUmask usual(022);
+  rt::limitNewFilesTo(folder.string());
+  fs::path file = folder / "table.xlsx";
+  std::ofstream(file) << "x";
+  mode_t mode = modeOf(file);
+  fs::remove(file);
+  return mode;
+}
+
+TEST(FolderAccess, FilesTheProgramMakesGetNoMoreAccessThanItsFolderGives) {
+  TempFolder temp;
+  fs::path folder = temp / "school";
+  ASSERT_EQ(runTool("init " + quoted(folder)).status, 0);
+  EXPECT_EQ(modeOfAFileMadeIn(folder), 0600u);
+  EXPECT_EQ(runTool("check " + quoted(folder)).status, 0);
+
+  fs::path open = temp / "open";
+  fs::create_directory(open);
+  ASSERT_EQ(chmod(open.c_str(), 0755), 0);
+  EXPECT_EQ(modeOfAFileMadeIn(open), 0644u) << "a folder open to all changes nothing";
+
+  if (auto group = secondGroup()) {
+    fs::path desks = temp / "desks";
+    ASSERT_EQ(runTool("init " + quoted(desks) + " --group " + *group).status, 0);
+    EXPECT_EQ(modeOfAFileMadeIn(desks), 0660u) << "the other desks of the group may replace it";
+  }
 }
 
 TEST(FolderAccess, ASharedFolderLikeTmpIsNeverMadePrivate) {
