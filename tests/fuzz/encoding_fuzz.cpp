@@ -6,6 +6,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>

@@ -27,8 +27,11 @@ class Input {
   }
   size_t remaining() const { return size_; }
   bool empty() const { return size_ == 0; }
-  // A number below `bound` (at least 1).
-  size_t below(size_t bound) { return bound <= 256 ? byte() % bound : static_cast<uint32_t>(int32()) % bound; }
+  // A number below `bound` (0 when the bound is 0).
+  size_t below(size_t bound) {
+    if (bound == 0) return 0;
+    return bound <= 256 ? byte() % bound : static_cast<uint32_t>(int32()) % bound;
+  }
   // The next `count` bytes (fewer at the end), any values.
   std::string bytes(size_t count) {
     if (count > size_) count = size_;
