@@ -13,5 +13,5 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_SANITIZ
 cmake --build build/asan -j "$jobs"
 (cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 # The fuzz targets for a few seconds each (tests/fuzz/run.sh runs them longer).
-tests/fuzz/run.sh 5
+tests/fuzz/run.sh --fresh 5
 if [ -x bench/run.sh ]; then bench/run.sh --smoke; fi

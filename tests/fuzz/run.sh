@@ -4,12 +4,20 @@
 # own libraries and never miss a source file, then runs each one for a
 # bounded time on its corpus (kept in the build folder between runs):
 #
-#   tests/fuzz/run.sh [seconds per target, default 60] [target...]
+#   tests/fuzz/run.sh [--fresh] [seconds per target, default 60] [target...]
 #
+# --fresh starts each target from its seeds alone, in a corpus that is thrown
+# away afterwards: the fuzzer first runs every input of its corpus whatever
+# the time given, so a short run on a grown corpus would not be short.
 # FUZZ_BUILD names the build folder (default build/fuzz). A finding stops
 # nothing else: every target runs, and the status is 1 when any found one;
 # the input that failed is kept as build/fuzz/artifacts/<target>-crash-...
 set -eu
+fresh=no
+if [ "${1:-}" = "--fresh" ]; then
+  fresh=yes
+  shift
+fi
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,6 +37,10 @@ while read -r name program max_len; do
     case " $* " in *" $name "*) ;; *) continue ;; esac
   fi
   corpus="$build/corpus/$name"
+  if [ $fresh = yes ]; then
+    corpus="$build/fresh-corpus/$name"
+    rm -rf "$corpus"
+  fi
   mkdir -p "$corpus"
   log="$build/$name.log"
   # Seeds kept in the source tree start the corpus; what the fuzzer finds
