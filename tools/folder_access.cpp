@@ -110,9 +110,10 @@ class FolderCheck {
     checkMode(path, info);
   }
 
-  // A file of another user (root aside) can be rewritten by that user.
+  // In a private folder, a file of another user (root aside) can be
+  // rewritten by that user. In a shared one the desks' users own their files.
   void checkOwner(const fs::path& path, const struct stat& info) {
-    if (info.st_uid == folderOwner_ || info.st_uid == kRoot) return;
+    if (sharing_.group || info.st_uid == folderOwner_ || info.st_uid == kRoot) return;
     findings_.push_back({Finding::Kind::kOpenToOthers, path,
                          "belongs to user " + std::to_string(info.st_uid) + ", not to the folder's owner, who may "
                          "change it (not fixed: change its owner or remove it)"});

@@ -22,6 +22,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr const char* kFolderFiles[] = {"hj.mdb", "systeminfo.ini", "log.log"};
+constexpr uid_t kSomeOtherUser = 65534;
 
 // The process umask for the life of the object; the tool inherits it.
 class ScopedUmask {
@@ -112,6 +113,12 @@ TEST(FolderAccess, AFolderSharedWithAGroupIsTheGroupsOnly) {
   EXPECT_EQ(statOf(folder / "systeminfo.ini").st_gid, gid);
   EXPECT_EQ(runTool("check " + quoted(folder) + " --group " + *group).status, 0);
   EXPECT_NE(runTool("init " + quoted(temp / "other") + " --group no-such-group-here").status, 0);
+
+  // The desks' users own what they made in a shared folder.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((folder / "log.log").c_str(), kSomeOtherUser, gid), 0);
+    EXPECT_EQ(runTool("check " + quoted(folder)).status, 0);
+  }
 }
 
 TEST(FolderAccess, CheckFindsOpenFilesAndPlantedLibrariesAndFixTightensWithoutDeleting) {
@@ -153,6 +160,16 @@ TEST(FolderAccess, CheckFindsOpenFilesAndPlantedLibrariesAndFixTightensWithoutDe
     EXPECT_TRUE(fs::exists(fs::symlink_status(folder / planted))) << planted;
 
   for (const char* planted : {"qt.conf", "sdtapi.so", "platforms", "helper.so"}) fs::remove_all(folder / planted);
+  // In a private folder a file of another user is that user's to change.
+  if (geteuid() == 0) {
+    writeText(folder / "photo.bmp", "", 0600);
+    ASSERT_EQ(chown((folder / "photo.bmp").c_str(), kSomeOtherUser, static_cast<gid_t>(-1)), 0);
+    ToolRun foreign = runTool("check " + quoted(folder) + " --fix");
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_THAT(foreign.output, HasSubstr((folder / "photo.bmp").string() + ": belongs to user " +
+                                          std::to_string(kSomeOtherUser)));
+    fs::remove(folder / "photo.bmp");
+  }
   ToolRun clean = runTool("check " + quoted(folder));
   EXPECT_EQ(clean.status, 0) << clean.output;
   EXPECT_THAT(clean.output, HasSubstr("nothing found"));
