@@ -45,14 +45,27 @@ bool Connection::open(std::string_view connectionTextGb) {
   forgetKeptTables();
   dataVersion_.reset();
   database_.reset();
+  openWhenUnlocked_ = false;
   auto source = parseConnectionText(connectionText_);
   if (!source) return false;
   auto path = nativeDatabasePath(source->path);
   if (!path) return false;
-  database_ = openDatabase(*path, toUtf8(source->password), OpenMode::kExistingOnly);
-  if (!database_) return false;
+  OpenFailure failure = OpenFailure::kNone;
+  database_ = openDatabase(*path, toUtf8(source->password), OpenMode::kExistingOnly, nullptr, &failure);
+  if (!database_) {
+    // A lock ends; a missing, empty or foreign file stays what it is.
+    openWhenUnlocked_ = failure == OpenFailure::kLocked;
+    return false;
+  }
   sqlite3_progress_handler(database_.get(), kProgressInterval, &Connection::onProgress, this);
   return true;
+}
+
+// The open waits for the lock as long as the first open did; a statement on
+// an open connection would wait even longer (the command time-out).
+bool Connection::openAgainIfLocked() {
+  if (!database_ && openWhenUnlocked_) open({});
+  return database_ != nullptr;
 }
 
 Connection::TimeLimit::TimeLimit(Connection& connection) : connection_(connection) {
@@ -94,6 +107,7 @@ bool Connection::executeSql(std::string_view statementGb, std::optional<int32_t>
   if (timeoutSeconds) commandTimeout_ = *timeoutSeconds;
   bool done = false;
   forgetKeptTables();
+  openAgainIfLocked();
   {
     TimeLimit limit(*this);
     if (StatementHandle statement = prepareSingle(toUtf8(statementGb))) {
@@ -116,7 +130,7 @@ bool Connection::runControl(const char* sqlUtf8) {
 // The engine has one level of transaction: a second begin answers false, as
 // do a commit or rollback with none open.
 bool Connection::beginTransaction() {
-  if (!database_ || !sqlite3_get_autocommit(database_.get())) return false;
+  if (!openAgainIfLocked() || !sqlite3_get_autocommit(database_.get())) return false;
   return runControl("BEGIN IMMEDIATE");
 }
 

@@ -29,7 +29,12 @@ class Connection : public rt::UnitObject {
   bool openAccess(std::string_view pathGb, std::string_view passwordGb);
   // The open step: a non-empty text becomes the remembered one; whatever was
   // open is closed first, so a failed open leaves the connection closed.
+  // When the open failed only because another connection held a lock on the
+  // file, the next action (a statement, a transaction, a record set's open)
+  // runs the open step again first.
   bool open(std::string_view connectionTextGb);
+  // Runs that pending open step; whether the connection is open.
+  bool openAgainIfLocked();
   // Runs exactly one statement. A present time-out applies to this statement
   // only; the previous one is restored afterwards, also on failure.
   bool executeSql(std::string_view statementGb, std::optional<int32_t> timeoutSeconds);
@@ -85,6 +90,7 @@ class Connection : public rt::UnitObject {
 
   DatabaseHandle database_;
   std::string connectionText_;
+  bool openWhenUnlocked_ = false;
   int32_t commandTimeout_ = kDefaultCommandTimeout;
   std::optional<std::chrono::steady_clock::time_point> deadline_;
 

@@ -45,6 +45,7 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
   if (kind == kSourceIsTable) tableName_ = source_;
   Connection* connection = boundConnection();
   if (!connection || source_.empty()) return false;
+  connection->openAgainIfLocked();
   std::string sql = toUtf8(source_);
   if (kind == kSourceIsTable) sql = "SELECT * FROM " + quotedIdentifier(sql);
   Connection::TimeLimit limit(*connection);

@@ -42,13 +42,6 @@ bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
   storage_.reserve(hint.cells);
   ends_.reserve(hint.cells);
   bytes_.reserve(hint.bytes);
-  int count = sqlite3_column_count(statement);
-  columns_.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    const char* name = sqlite3_column_name(statement, i);
-    const char* declared = sqlite3_column_decltype(statement, i);
-    columns_.push_back({name ? name : "", classifyDeclaredType(declared ? declared : "")});
-  }
   // Every engine call takes the connection's mutex; holding it for the whole
   // fetch makes each of them a re-entry.
   sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(statement));
@@ -57,8 +50,10 @@ bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
     sqlite3_mutex* mutex;
     ~Release() { sqlite3_mutex_leave(mutex); }
   } release{mutex};
+  int count = -1;
   for (;;) {
     int rc = sqlite3_step(statement);
+    if (count < 0) count = takeColumns(statement);
     if (rc == SQLITE_DONE) {
       // A hint far above what came (the table shrank) gives its room back.
       if (bytes_.capacity() > 2 * bytes_.size() + kSlackBytes) bytes_.shrink_to_fit();
@@ -75,6 +70,21 @@ bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
   }
   clear();
   return false;
+}
+
+// The columns as the statement stands after its first step. A statement is
+// compiled against the tables as this connection last knew them; when
+// another connection has changed a table since, the first step compiles it
+// again, and the columns it had before are the old table's.
+int Snapshot::takeColumns(sqlite3_stmt* statement) {
+  int count = sqlite3_column_count(statement);
+  columns_.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const char* name = sqlite3_column_name(statement, i);
+    const char* declared = sqlite3_column_decltype(statement, i);
+    columns_.push_back({name ? name : "", classifyDeclaredType(declared ? declared : "")});
+  }
+  return count;
 }
 
 // The cell is read through its value: one call takes the connection's

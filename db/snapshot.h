@@ -62,6 +62,7 @@ class Snapshot {
   static std::shared_ptr<const Snapshot> rowsOf(std::shared_ptr<const Snapshot> table, std::vector<int32_t> rows);
 
  private:
+  int takeColumns(sqlite3_stmt* statement);
   void appendCell(sqlite3_stmt* statement, int column);
   // The row of the snapshot that holds the cells: this one's own, or the
   // table's row it stands for.

@@ -1,5 +1,9 @@
 #include "db/sqlite.h"
 
+#include <algorithm>
+#include <atomic>
+#include <climits>
+
 namespace db {
 namespace {
 
@@ -16,7 +20,8 @@ constexpr const char* kCacheSettings = "PRAGMA cache_size=-65536;";
 
 // How long the first read waits for a lock that another process (the
 // administrator's sqlcipher client, say) holds for a moment.
-constexpr int kOpenLockWaitMs = 5000;
+constexpr std::chrono::milliseconds kDefaultOpenLockWait{5000};
+std::atomic<int64_t> openLockWaitMs{kDefaultOpenLockWait.count()};
 
 // The first read: fails with "file is encrypted or is not a database" when the
 // key does not fit or the file is something else.
@@ -27,15 +32,27 @@ void setError(std::string* error, sqlite3* database, std::string_view fallback) 
   *error = database ? sqlite3_errmsg(database) : std::string(fallback);
 }
 
-int64_t pageCount(sqlite3* database) {
+// Why the engine refused: a lock that another connection holds (the engine
+// answers busy or locked), or anything else.
+OpenFailure failureOf(int code) {
+  code &= 0xFF;
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED ? OpenFailure::kLocked : OpenFailure::kOther;
+}
+
+// The pages of the file; -1, with the engine's code, when it cannot tell.
+int64_t pageCount(sqlite3* database, int& code) {
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(database, "PRAGMA page_count", -1, &raw, nullptr) != SQLITE_OK) return -1;
+  if ((code = sqlite3_prepare_v2(database, "PRAGMA page_count", -1, &raw, nullptr)) != SQLITE_OK) return -1;
   StatementHandle statement(raw);
-  if (sqlite3_step(raw) != SQLITE_ROW) return -1;
+  if ((code = sqlite3_step(raw)) != SQLITE_ROW) return -1;
+  code = SQLITE_OK;
   return sqlite3_column_int64(raw, 0);
 }
 
 }  // namespace
+
+std::chrono::milliseconds openLockWait() { return std::chrono::milliseconds(openLockWaitMs.load()); }
+void setOpenLockWait(std::chrono::milliseconds wait) { openLockWaitMs = wait.count(); }
 
 bool runScript(sqlite3* database, const char* sqlUtf8, std::string* error) {
   char* message = nullptr;
@@ -45,7 +62,11 @@ bool runScript(sqlite3* database, const char* sqlUtf8, std::string* error) {
   return rc == SQLITE_OK;
 }
 
-DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8, OpenMode mode, std::string* error) {
+DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8, OpenMode mode, std::string* error,
+                            OpenFailure* failure) {
+  OpenFailure unused;
+  OpenFailure& why = failure ? *failure : unused;
+  why = OpenFailure::kOther;
   // Never SQLITE_OPEN_CREATE for the program: a missing file stays missing.
   int flags = SQLITE_OPEN_READWRITE;
   if (mode == OpenMode::kCreateNew) flags |= SQLITE_OPEN_CREATE;
@@ -61,13 +82,22 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
     setError(error, raw, "");
     return nullptr;
   }
-  sqlite3_busy_timeout(raw, kOpenLockWaitMs);
-  if (!runScript(raw, kFirstRead, error)) return nullptr;
-  if (mode == OpenMode::kExistingOnly && pageCount(raw) <= 0) {
+  sqlite3_busy_timeout(raw, static_cast<int>(std::clamp<int64_t>(openLockWaitMs.load(), 0, INT_MAX)));
+  if (!runScript(raw, kFirstRead, error)) {
+    why = failureOf(sqlite3_errcode(raw));
+    return nullptr;
+  }
+  int code = SQLITE_OK;
+  if (mode == OpenMode::kExistingOnly && pageCount(raw, code) <= 0) {
+    why = failureOf(code);
     if (error) *error = "file is encrypted or is not a database";
     return nullptr;
   }
-  if (!runScript(raw, kDurabilitySettings, error) || !runScript(raw, kCacheSettings, error)) return nullptr;
+  if (!runScript(raw, kDurabilitySettings, error) || !runScript(raw, kCacheSettings, error)) {
+    why = failureOf(sqlite3_errcode(raw));
+    return nullptr;
+  }
+  why = OpenFailure::kNone;
   return database;
 }
 

@@ -1,5 +1,6 @@
 #include "runtime/program_folder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -42,7 +43,22 @@ bool adoptExecutableFolder() {
   if (slash == std::string::npos) return false;
   std::string nativeFolder = slash == 0 ? std::string("/") : path.substr(0, slash);
   setProgramFolder(utf8ToGb(nativeFolder));
-  return chdir(nativeFolder.c_str()) == 0;
+  if (chdir(nativeFolder.c_str()) != 0) return false;
+  limitNewFilesTo(nativeFolder);
+  return true;
+}
+
+void limitNewFilesTo(const std::string& nativeFolder) {
+  struct stat info{};
+  if (stat(nativeFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
+  const mode_t notGiven = ~info.st_mode;
+  mode_t mask = umask(0);
+  mask |= notGiven & S_IRWXO;
+  if (info.st_mode & S_ISGID)
+    mask = (mask & ~S_IRWXG) | (notGiven & S_IRWXG);
+  else
+    mask |= notGiven & S_IRWXG;
+  umask(mask);
 }
 
 }  // namespace rt

@@ -1,13 +1,13 @@
 #include "tools/program_folder.h"
 
 #include <chrono>
-#include <fstream>
 #include <system_error>
 
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
 #include "tools/demo_data.h"
+#include "tools/folder_access.h"
 #include "tools/settings.h"
 
 namespace admin {
@@ -24,28 +24,37 @@ struct Failure {
   std::string message;
 };
 
-void ensureFolder(const fs::path& folder) {
+// A folder that everybody may write to and that keeps their files apart
+// (the sticky bit, as /tmp) is shared by nature: it never becomes private.
+bool isSharedByNature(const fs::path& folder) {
+  std::error_code error;
+  fs::perms perms = fs::status(folder, error).permissions();
+  return !error && (perms & fs::perms::sticky_bit) != fs::perms::none;
+}
+
+// The folder exists afterwards with the mode of the sharing, whatever the
+// umask, and an existing one is tightened the same way.
+void ensureFolder(const fs::path& folder, const Sharing& sharing) {
   std::error_code error;
   if (fs::exists(folder, error)) {
     if (!fs::is_directory(folder, error)) throw Failure{folder.string() + " exists and is not a folder"};
-    return;
-  }
-  if (!fs::create_directories(folder, error) && error)
+    if (isSharedByNature(folder))
+      throw Failure{folder.string() + " is a folder shared by all users; make the program folder inside it"};
+  } else if (!fs::create_directories(folder, error) && error) {
     throw Failure{"cannot create the folder " + folder.string() + ": " + error.message()};
+  }
+  setAccess(folder, modesFor(sharing).folder, sharing);
 }
 
-void writeFile(const fs::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  if (!out) throw Failure{"cannot write " + file.string() + " (is the folder writable?)"};
-}
-
-// Keeps a file that exists; returns whether it was made.
-bool makeIfMissing(const fs::path& file, const std::string& bytes) {
+// Keeps a file that exists (with the mode of the sharing); returns whether
+// it was made.
+bool makeIfMissing(const fs::path& file, const std::string& bytes, const Sharing& sharing) {
   std::error_code error;
-  if (fs::exists(file, error)) return false;
-  writeFile(file, bytes);
+  if (fs::exists(file, error)) {
+    setAccess(file, modesFor(sharing).file, sharing);
+    return false;
+  }
+  writePrivateFile(file, bytes, sharing);
   return true;
 }
 
@@ -98,6 +107,10 @@ void fillDemoData(sqlite3* database, const Settings& settings, const FolderReque
 }
 
 void buildDatabase(const fs::path& file, const Settings& settings, const FolderRequest& request) {
+  // The engine makes a new file with the umask's mode, and its journal with
+  // the mode of the file: an empty file made here first gives both the
+  // sharing's mode.
+  writePrivateFile(file, "", request.sharing);
   std::string error;
   db::DatabaseHandle database =
       db::openDatabase(file.string(), db::records::kPassword, db::OpenMode::kCreateNew, &error);
@@ -114,19 +127,24 @@ void removeQuietly(const fs::path& file) {
 
 std::string made(bool wasMade) { return wasMade ? "made" : "kept (it existed)"; }
 
+std::string accessText(const Sharing& sharing) {
+  if (sharing.group) return "shared with group " + groupName(*sharing.group) + " (folder 2770, files 0660)";
+  return "private to its owner (folder 0700, files 0600)";
+}
+
 }  // namespace
 
 FolderReport makeProgramFolder(const FolderRequest& request) {
   const fs::path database = request.folder / db::records::kFileName;
   const fs::path part = fs::path(database.string() + std::string(kPartSuffix));
   try {
-    ensureFolder(request.folder);
+    ensureFolder(request.folder, request.sharing);
     std::error_code error;
     if (fs::exists(database, error) && !request.replaceDatabase)
       throw Failure{database.string() + " already exists; nothing was changed (--force replaces it)"};
     const fs::path settingsFile = request.folder / kSettingsFileName;
-    bool settingsMade = makeIfMissing(settingsFile, settingsFileText(sampleSettings()));
-    bool logMade = makeIfMissing(request.folder / kLogFileName, "");
+    bool settingsMade = makeIfMissing(settingsFile, settingsFileText(sampleSettings()), request.sharing);
+    bool logMade = makeIfMissing(request.folder / kLogFileName, "", request.sharing);
     auto settings = readSettingsFile(settingsFile);
     if (!settings) throw Failure{"cannot read " + settingsFile.string()};
     removeQuietly(part);
@@ -138,7 +156,8 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
                                                       std::to_string(request.bookings) + " bookings"
                                                 : std::string()) +
                           "\n" + settingsFile.string() + ": " + made(settingsMade) + "\n" +
-                          (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n";
+                          (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n" +
+                          request.folder.string() + ": " + accessText(request.sharing) + "\n";
     return {true, message};
   } catch (const Failure& failure) {
     removeQuietly(part);

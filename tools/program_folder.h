@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tools/folder_access.h"
+
 namespace admin {
 
 struct FolderRequest {
@@ -15,6 +17,7 @@ struct FolderRequest {
   size_t learners = 0;
   size_t bookings = 0;
   uint64_t seed = 1;
+  Sharing sharing;  // private unless a group is given
 };
 
 struct FolderReport {
@@ -24,7 +27,8 @@ struct FolderReport {
 
 // The database is built under a temporary name and moved into place only
 // when complete, so a failure never leaves a half-made hj.mdb. Settings and
-// log files that exist are kept.
+// log files that exist are kept. The folder and every file of it that the
+// tool writes or keeps get the modes of the sharing (folder_access.h).
 FolderReport makeProgramFolder(const FolderRequest& request);
 
 }  // namespace admin

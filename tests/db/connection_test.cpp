@@ -5,6 +5,7 @@
 #include "db/connection_text.h"
 #include "runtime/encoding.h"
 #include "db_fixture.h"
+#include "tests/support/lock_holder.h"
 
 namespace dbtest {
 namespace {
@@ -70,6 +71,60 @@ TEST_F(Connection, NeverCreatesOrDamagesAFileThatIsNoDatabase) {
 
   EXPECT_FALSE(openAccess(folder_.path()));
   EXPECT_FALSE(openAccess(""));
+}
+
+// Another program holds the file locked while the connection opens it.
+TEST_F(Connection, ADatabaseLockedAtOpenIsOpenedAgainByTheNextAction) {
+  fs::path file = folder_ / "hj.mdb";
+  makeDatabase(file, kKey, kPeople);
+  jxtest::ShortOpenLockWait shortWait(std::chrono::milliseconds(100));
+  jxtest::LockHolder lock(file, kKey);
+  ASSERT_TRUE(lock.holding());
+  EXPECT_FALSE(openAccess(file));
+  EXPECT_FALSE(execute("INSERT INTO people VALUES ('bob', 40)")) << "still locked";
+  ASSERT_TRUE(bind());
+  EXPECT_FALSE(openRecords("SELECT name FROM people")) << "still locked";
+  EXPECT_FALSE(ask(rt::cmd::kBeginTrans, {connectionRef()})) << "still locked";
+
+  lock.release();
+  EXPECT_TRUE(execute("INSERT INTO people VALUES ('bob', 40)"));
+  EXPECT_EQ(queryValue(file, kKey, "SELECT group_concat(name) FROM people"), "ann,bob");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_.path()), fs::directory_iterator()), 1) << "no other file";
+
+  // A record set's open and a transaction are such actions as well.
+  {
+    jxtest::LockHolder again(file, kKey);
+    ASSERT_TRUE(again.holding());
+    EXPECT_FALSE(openAccess(file));
+  }
+  EXPECT_TRUE(openRecords("SELECT name FROM people"));
+  EXPECT_EQ(recordCount(), 2);
+  {
+    jxtest::LockHolder again(file, kKey);
+    EXPECT_FALSE(openAccess(file));
+  }
+  EXPECT_TRUE(ask(rt::cmd::kBeginTrans, {connectionRef()}));
+  EXPECT_TRUE(ask(rt::cmd::kRollbackTrans, {connectionRef()}));
+}
+
+// Only a lock is waited out: a file that was missing, empty or no database
+// at the open is not taken up later, even when a database stands there now.
+TEST_F(Connection, OnlyALockMakesTheNextActionOpenAgain) {
+  fs::path file = folder_ / "hj.mdb";
+  for (const char* before : {"missing", "empty", "text"}) {
+    fs::remove(file);
+    if (std::string(before) == "empty") std::ofstream{file};
+    if (std::string(before) == "text") std::ofstream(file) << "not a database";
+    EXPECT_FALSE(openAccess(file)) << before;
+    fs::remove(file);
+    makeDatabase(file, kKey, kPeople);
+    EXPECT_FALSE(execute("DELETE FROM people")) << before;
+    EXPECT_FALSE(openRecords("SELECT name FROM people")) << before;
+    EXPECT_EQ(queryValue(file, kKey, "SELECT count(*) FROM people"), "1") << before;
+  }
+  // Nor is a wrong password.
+  EXPECT_FALSE(openAccess(file, "wrong"));
+  EXPECT_FALSE(execute("DELETE FROM people"));
 }
 
 TEST_F(Connection, ReopeningClosesTheFirstDatabaseAndAFailedOpenLeavesItClosed) {

@@ -112,6 +112,27 @@ TEST_F(RecordSet, ASetIsASnapshotOfItsOpen) {
   EXPECT_EQ(read("name"), "bob");
 }
 
+// Another program changes the table between two reads: the second read has
+// the table's columns as they are now, names and kinds, not the ones the
+// connection knew when it compiled the statement.
+TEST_F(RecordSet, ATableChangedByAnotherProgramReadsWithItsNewColumns) {
+  ASSERT_TRUE(openRecords("SELECT * FROM people"));
+  EXPECT_EQ(read(2), "30");
+  {
+    db::DatabaseHandle other = db::openDatabase(file_.string(), kKey, db::OpenMode::kExistingOnly);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(db::runScript(other.get(),
+                              "DROP TABLE people; CREATE TABLE people (name TEXT, paid MONEY, since DATE, age REAL);"
+                              "INSERT INTO people VALUES ('fay', 12.5, '2024-03-01', 30);"));
+  }
+  ASSERT_TRUE(openRecords("SELECT * FROM people"));
+  EXPECT_EQ(recordCount(), 1);
+  EXPECT_EQ(read("paid"), "12.5");
+  EXPECT_EQ(read("since"), "2024-03-01 00:00:00");
+  EXPECT_EQ(read(3), "30.00000000");
+  EXPECT_FALSE(read("nick"));
+}
+
 TEST_F(RecordSet, AFailedOpenLeavesTheSetClosed) {
   ASSERT_TRUE(openRecords("SELECT name FROM people"));
   EXPECT_FALSE(openRecords("SELECT name FROM nowhere"));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "admin_tool.h"
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db_fixture.h"
@@ -17,26 +18,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsSupersetOf;
-
-struct ToolRun {
-  int status;
-  std::string output;
-};
-
-ToolRun runTool(const std::string& arguments) {
-  std::string command = std::string(JX_ADMIN_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-std::string quoted(const fs::path& path) {
-  std::string text = "'";
-  return text.append(path.string()).append("'");
-}
 
 // The check character by the identity-number standard, computed here apart
 // from the tool's own.

@@ -1,41 +1,63 @@
 #!/bin/sh
-# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan)
-# straight from the runtime sources they need, then runs each one for a
-# bounded time: ./tests/fuzz/run.sh [seconds per target, default 20]
+# Builds every fuzz target of tests/fuzz/CMakeLists.txt with clang (libFuzzer,
+# AddressSanitizer, UBSan) through CMake, so the targets link the project's
+# own libraries and never miss a source file, then runs each one for a
+# bounded time on its corpus (kept in the build folder between runs):
+#
+#   tests/fuzz/run.sh [--fresh] [seconds per target, default 60] [target...]
+#
+# --fresh starts each target from its seeds alone, in a corpus that is thrown
+# away afterwards: the fuzzer first runs every input of its corpus whatever
+# the time given, so a short run on a grown corpus would not be short.
+# FUZZ_BUILD names the build folder (default build/fuzz). A finding stops
+# nothing else: every target runs, and the status is 1 when any found one;
+# the input that failed is kept as build/fuzz/artifacts/<target>-crash-...
 set -eu
-seconds=${1:-20}
+fresh=no
+if [ "${1:-}" = "--fresh" ]; then
+  fresh=yes
+  shift
+fi
+seconds=${1:-60}
+[ $# -gt 0 ] && shift
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-out=${FUZZ_OUT:-$root/build-fuzz}
-mkdir -p "$out"
+build=${FUZZ_BUILD:-$root/build/fuzz}
 
-flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root -Wall -Wextra"
-# The runtime core these commands stand on; a fatal run-time error aborts
-# the run as a finding (fuzz_fatal.cpp) instead of showing its report.
-core="runtime/heap.cpp runtime/encoding.cpp runtime/convert.cpp tests/fuzz/fuzz_fatal.cpp"
+mkdir -p "$build"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_FUZZ=ON -DJX_BENCH=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log"; exit 1; }
+nice -n 10 cmake --build "$build" -j "$(nproc)" --target fuzz_targets
 
-build() {
-  name=$1
-  shift
-  echo "building $name"
-  (cd "$root" && clang++ $flags -o "$out/$name" "$@" $core)
-}
-build text_commands_fuzz tests/fuzz/text_commands_fuzz.cpp runtime/commands/text_commands.cpp \
-  runtime/commands/conversion_commands.cpp runtime/commands/command_line.cpp
-build ini_fuzz tests/fuzz/ini_fuzz.cpp runtime/commands/ini_reader.cpp
-
+mkdir -p "$build/artifacts"
 status=0
-for name in text_commands_fuzz ini_fuzz; do
-  corpus="$out/corpus-$name"
-  mkdir -p "$corpus"
-  echo "running $name for ${seconds}s"
-  if ! "$out/$name" -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 -print_final_stats=1 \
-       -artifact_prefix="$out/$name-" "$corpus" > "$out/$name.log" 2>&1; then
-    status=1
-    echo "$name FAILED; see $out/$name.log"
-    tail -40 "$out/$name.log"
-  else
-    grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$out/$name.log" | sed "s/^/  $name /"
+while read -r name program max_len; do
+  if [ $# -gt 0 ]; then
+    case " $* " in *" $name "*) ;; *) continue ;; esac
   fi
-done
+  corpus="$build/corpus/$name"
+  if [ $fresh = yes ]; then
+    corpus="$build/fresh-corpus/$name"
+    rm -rf "$corpus"
+  fi
+  mkdir -p "$corpus"
+  log="$build/$name.log"
+  # Seeds kept in the source tree start the corpus; what the fuzzer finds
+  # stays in the build folder.
+  seeds=""
+  [ -d "$here/seeds/$name" ] && seeds="$here/seeds/$name"
+  if "$program" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 \
+       -print_final_stats=1 -artifact_prefix="$build/artifacts/$name-" "$corpus" $seeds > "$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log")
+    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+    inputs=$(ls "$corpus" | wc -l)
+    echo "$name: ${seconds}s, $runs runs, coverage $cov, corpus $inputs inputs, peak ${rss} MB"
+  else
+    status=1
+    echo "$name FAILED; see $log"
+    tail -40 "$log"
+  fi
+done < "$build/tests/fuzz/fuzz_targets.list"
 exit $status

@@ -1,6 +1,9 @@
 // Registering a learner from the form: refusals, the stored row, the refill,
 // the selection of the new learner, the log entry.
+#include <algorithm>
+
 #include "records_test_support.h"
+#include "tests/support/lock_holder.h"
 
 namespace {
 
@@ -178,6 +181,45 @@ TEST_F(RegisterTest, AFailedInsertIsReportedAndKeepsTheForm) {
   EXPECT_EQ(formFields(), f);
   EXPECT_EQ(storedStudents(), threeStudents());
   EXPECT_EQ(readFileBytes("log.log"), "");
+}
+
+// Another program holds hj.mdb locked while the program starts: the list
+// stays empty, a registration meanwhile fails as any failed insert does, and
+// the first one after the lock is gone stores the learner.
+TEST_F(RegisterTest, ADatabaseLockedAtStartUpTakesTheFirstRegistrationAfterTheLockIsGone) {
+  ShortOpenLockWait shortWait(std::chrono::milliseconds(100));
+  std::vector<std::string> filesBefore;
+  for (const auto& entry : std::filesystem::directory_iterator(AppFolder::path()))
+    filesBefore.push_back(entry.path().filename().string());
+  LockHolder lock(AppFolder::file("hj.mdb"), std::string(db::records::kPassword));
+  ASSERT_TRUE(lock.holding());
+  startProgram();
+  EXPECT_EQ(rowCount(ui::超级列表框1), 0);
+  EXPECT_TRUE(messages().empty());
+
+  StudentFields f = newcomer();
+  fillForm(f);
+  click(ui::添加);
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].text, "错误代码Add#1！");
+  EXPECT_EQ(messages()[0].caption, "添加学员失败");
+  EXPECT_EQ(formFields(), f);
+
+  lock.release();
+  click(ui::添加);
+  ASSERT_EQ(messages().size(), 2u);
+  EXPECT_EQ(messages()[1].text, "添加记录成功！");
+  std::vector<StudentFields> expected = threeStudents();
+  expected.push_back(f);
+  EXPECT_EQ(storedStudents(), expected);
+  EXPECT_EQ(rowCount(ui::超级列表框1), 4);
+  EXPECT_EQ(selectedRow(), 3);
+  std::vector<std::string> filesAfter;
+  for (const auto& entry : std::filesystem::directory_iterator(AppFolder::path()))
+    filesAfter.push_back(entry.path().filename().string());
+  std::sort(filesBefore.begin(), filesBefore.end());
+  std::sort(filesAfter.begin(), filesAfter.end());
+  EXPECT_EQ(filesAfter, filesBefore) << "no file was made";
 }
 
 TEST_F(RegisterTest, AnyTextTheFormHoldsIsStoredAndFoundAgainExactly) {
