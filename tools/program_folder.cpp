@@ -8,6 +8,7 @@
 #include "db/schema.h"
 #include "db/sqlite.h"
 #include "tools/demo_data.h"
+#include "tools/form_template.h"
 #include "tools/settings.h"
 
 namespace admin {
@@ -127,6 +128,8 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
     const fs::path settingsFile = request.folder / kSettingsFileName;
     bool settingsMade = makeIfMissing(settingsFile, settingsFileText(sampleSettings()));
     bool logMade = makeIfMissing(request.folder / kLogFileName, "");
+    TemplateReport formTemplate = makeFormTemplateIfMissing(request.folder);
+    if (!formTemplate.ok) throw Failure{formTemplate.message};
     auto settings = readSettingsFile(settingsFile);
     if (!settings) throw Failure{"cannot read " + settingsFile.string()};
     removeQuietly(part);
@@ -138,7 +141,8 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
                                                       std::to_string(request.bookings) + " bookings"
                                                 : std::string()) +
                           "\n" + settingsFile.string() + ": " + made(settingsMade) + "\n" +
-                          (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n";
+                          (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n" +
+                          formTemplate.message + "\n";
     return {true, message};
   } catch (const Failure& failure) {
     removeQuietly(part);
