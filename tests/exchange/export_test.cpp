@@ -173,6 +173,41 @@ TEST_F(ListExport, ProgressWindowFollowsTheRowsAndClosesBeforeTheMessage) {
   expectSuccessOpening(out_ / "学员.xlsx");
 }
 
+// The user closes a window while the export runs (it handles the window
+// messages once a row): without its progress window the export goes on to
+// its file; without the main window, whose units it writes through, it ends
+// quietly and writes nothing.
+TEST_F(ListExport, ClosingAWindowMidwayIsSafe) {
+  startProgram();
+  const auto expected = studentListWithHeaders();
+  for (uint32_t closed : {ui::kProgressWindow, ui::kMainWindow}) {
+    SCOPED_TRACE(closed);
+    if (!rt::WindowManager::instance().find(ui::kMainWindow)) startProgram();
+    desktop().reset();
+    QTimer user;
+    user.setInterval(0);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+      rt::LoadedWindow* progress = rt::WindowManager::instance().find(ui::kProgressWindow);
+      if (!progress || rt::api::readInt(ui::进度条1, rt::prop::kProgressPosition) < 1) return;
+      rt::WindowManager::instance().find(closed)->frame()->close();
+      user.stop();
+    });
+    user.start();
+    const fs::path file = out_ / ("closed-" + std::to_string(closed) + ".xlsx");
+    exportTo(file);
+    user.stop();
+    EXPECT_FALSE(progressWindowLoaded());
+    if (closed == ui::kProgressWindow) {
+      expectSuccessOpening(file);
+      expectTextCells(sheettest::readBack(file), expected);
+    } else {
+      EXPECT_TRUE(messages().empty());
+      EXPECT_TRUE(desktop().shellCalls().empty());
+      EXPECT_FALSE(fs::exists(file));
+    }
+  }
+}
+
 // Before any booking the exam list exports its header row alone, and says
 // so; a booking then appears as row 2, columns a to k.
 TEST_F(ListExport, ExamListExportsItsHeaderAloneAndThenItsBookings) {
