@@ -15,11 +15,10 @@
 #include <xlsxwriter.h>
 
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <memory>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace admin {
@@ -33,7 +32,7 @@ enum class Look {
   kSection,    // a shaded heading across the form
   kLabel,      // a boxed caption beside the box it names
   kField,      // a box the program or the applicant fills
-  kShortField, // such a box for a word or two, centred
+  kShortField,  // such a box for a word or two, centred
   kTextField,  // such a box that keeps its text as typed (format "@")
   kDigitBox,   // one character of the identity number
   kStatement,  // a boxed paragraph that wraps
@@ -163,7 +162,8 @@ Form applicationForm() {
       {"T29:X29", Look::kTextField},
   };
   // The identity number, one character a box.
-  for (char column = 'E'; column <= 'V'; ++column) form.boxes.push_back({onRow(std::string(1, column), 4), Look::kDigitBox});
+  for (char column = 'E'; column <= 'V'; ++column)
+    form.boxes.push_back({onRow(std::string(1, column), 4), Look::kDigitBox});
   return form;
 }
 

@@ -108,14 +108,22 @@ constexpr std::array<FormCell, 28> kApplicationForm = {
 
 // Worksheet 2: the learner's record card.
 constexpr std::array<FormCell, 6> kRecordCard = {
-    column("B5", kName),           column("D5", kSex),       FormCell{"G5", Take::kYearAndMonth},
-    column("B6", kIdentityNumber), column("B7", kAddress),   column("B8", kTelephone),
+    column("B5", kName),
+    column("D5", kSex),
+    FormCell{"G5", Take::kYearAndMonth},
+    column("B6", kIdentityNumber),
+    column("B7", kAddress),
+    column("B8", kTelephone),
 };
 
 // Worksheets 3 to 6: the training record of one vehicle class, all alike.
 constexpr std::array<FormCell, 6> kTrainingRecord = {
-    column("B3", kName),          column("E3", kSex),       column("H3", kIdentityNumber),
-    FormCell{"K3", Take::kRegistrationYear}, column("B4", kAddress), column("I4", kTelephone),
+    column("B3", kName),
+    column("E3", kSex),
+    column("H3", kIdentityNumber),
+    FormCell{"K3", Take::kRegistrationYear},
+    column("B4", kAddress),
+    column("I4", kTelephone),
 };
 
 constexpr int32_t kApplicationSheet = 1;

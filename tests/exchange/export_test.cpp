@@ -14,10 +14,10 @@ using namespace exchangetest;
 
 constexpr int kStudentPage = 0, kExamDetailPage = 1, kExamListPage = 2, kGraduatePage = 3;
 
-const std::vector<std::string> kStudentHeaders = {"ID",       "姓名",     "性别",     "民族",         "出生日期", "住址",
-                                                  "身份证号码", "电话号码", "车型",     "报名日期",     "科二教练", "科二教练电话",
-                                                  "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
-const std::vector<std::string> kExamListHeaders = {"ID", "姓名", "性别", "民族", "身份证号码", "地址",
+const std::vector<std::string> kStudentHeaders = {
+    "ID",     "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码",
+    "车型",   "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
+const std::vector<std::string> kExamListHeaders = {"ID",   "姓名", "性别", "民族",     "身份证号码", "地址",
                                                    "电话", "车型", "科目", "教练姓名", "考试次数"};
 
 std::vector<StudentFields> threeLearners() {

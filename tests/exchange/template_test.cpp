@@ -21,12 +21,14 @@ struct FilledBox {
 };
 
 const std::vector<FilledBox> kApplicationBoxes = {
-    {"C3", "姓名", "A3"},         {"L3", "性别", "K3"},     {"Q3", "出生日期", "M3", true}, {"X3", "国籍", "W3"},
-    {"C4", "身份证明", "A4"},     {"C6", "住址", "A6"},     {"C8", "联系电话", "A8", true},  {"N8", "邮政编码", "K8", true},
-    {"E9", "申请准驾车型", "A9"}, {"T29", "报名日期", "N29", true},
+    {"C3", "姓名", "A3"},           {"L3", "性别", "K3"},
+    {"Q3", "出生日期", "M3", true}, {"X3", "国籍", "W3"},
+    {"C4", "身份证明", "A4"},       {"C6", "住址", "A6"},
+    {"C8", "联系电话", "A8", true}, {"N8", "邮政编码", "K8", true},
+    {"E9", "申请准驾车型", "A9"},   {"T29", "报名日期", "N29", true},
 };
 const std::vector<FilledBox> kCardBoxes = {
-    {"B5", "姓名", "A5"},          {"D5", "性别", "C5"}, {"G5", "出生年月", "E5", true},
+    {"B5", "姓名", "A5"},           {"D5", "性别", "C5"}, {"G5", "出生年月", "E5", true},
     {"B6", "身份证号", "A6", true}, {"B7", "住址", "A7"}, {"B8", "联系电话", "A8", true},
 };
 const std::vector<FilledBox> kRecordBoxes = {
@@ -64,8 +66,9 @@ TEST_F(FormTemplate, SixFormsWithABorderedBoxBesideALabelForEveryFilledCell) {
   sheettest::ReadBack book = sheettest::readBack(file);
 
   ASSERT_EQ(book.sheets, (std::vector<std::string>{"报名申请表", "学员登记卡", "C2", "C1", "B2", "A1"}));
-  const std::map<int, const std::vector<FilledBox>*> boxes = {{0, &kApplicationBoxes}, {1, &kCardBoxes}, {2, &kRecordBoxes},
-                                                              {3, &kRecordBoxes},      {4, &kRecordBoxes}, {5, &kRecordBoxes}};
+  const std::map<int, const std::vector<FilledBox>*> boxes = {
+      {0, &kApplicationBoxes}, {1, &kCardBoxes},   {2, &kRecordBoxes},
+      {3, &kRecordBoxes},      {4, &kRecordBoxes}, {5, &kRecordBoxes}};
   for (const auto& [sheet, filled] : boxes) {
     SCOPED_TRACE(book.sheets[static_cast<size_t>(sheet)]);
     EXPECT_EQ(book.orientation[sheet], sheet < 2 ? "portrait" : "landscape");
@@ -92,8 +95,10 @@ TEST_F(FormTemplate, SixFormsWithABorderedBoxBesideALabelForEveryFilledCell) {
   // Labels spanning several cells are merged with them.
   for (const char* merged : {"A1:X1", "A3:B3", "M3:P3", "A9:D9", "N29:S29", "C3:J3"})
     EXPECT_TRUE(contains(book.merges[0], merged)) << merged;
-  for (const char* merged : {"E5:F5", "B6:G6", "H5:H8"}) EXPECT_TRUE(contains(book.merges[1], merged)) << merged;
-  for (const char* merged : {"F3:G3", "H3:I3", "G4:H4", "I4:L4"}) EXPECT_TRUE(contains(book.merges[3], merged)) << merged;
+  for (const char* merged : {"E5:F5", "B6:G6", "H5:H8"})
+    EXPECT_TRUE(contains(book.merges[1], merged)) << merged;
+  for (const char* merged : {"F3:G3", "H3:I3", "G4:H4", "I4:L4"})
+    EXPECT_TRUE(contains(book.merges[3], merged)) << merged;
 
   // Each form fits one A4 page (paper 9).
   EXPECT_EQ(pageFits(file), std::vector<std::string>(6, "9 True 1 1"));
