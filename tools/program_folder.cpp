@@ -8,6 +8,7 @@
 #include "db/sqlite.h"
 #include "tools/demo_data.h"
 #include "tools/folder_access.h"
+#include "tools/form_template.h"
 #include "tools/settings.h"
 
 namespace admin {
@@ -145,6 +146,9 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
     const fs::path settingsFile = request.folder / kSettingsFileName;
     bool settingsMade = makeIfMissing(settingsFile, settingsFileText(sampleSettings()), request.sharing);
     bool logMade = makeIfMissing(request.folder / kLogFileName, "", request.sharing);
+    TemplateReport formTemplate = makeFormTemplateIfMissing(request.folder);
+    if (!formTemplate.ok) throw Failure{formTemplate.message};
+    setAccess(request.folder / kFormTemplateFileName, modesFor(request.sharing).file, request.sharing);
     auto settings = readSettingsFile(settingsFile);
     if (!settings) throw Failure{"cannot read " + settingsFile.string()};
     removeQuietly(part);
@@ -157,6 +161,7 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
                                                 : std::string()) +
                           "\n" + settingsFile.string() + ": " + made(settingsMade) + "\n" +
                           (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n" +
+                          formTemplate.message + "\n" +
                           request.folder.string() + ": " + accessText(request.sharing) + "\n";
     return {true, message};
   } catch (const Failure& failure) {

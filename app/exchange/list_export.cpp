@@ -1,0 +1,169 @@
+// Export of the list on the current tab page into a new workbook saved under
+// a name the user picks, with the progress window over the main window; and
+// that window's creation.
+//
+// Every cell is written on its own (text format "@", then its text), and the
+// window messages are handled once per row so that the bar moves and the
+// program answers. The user hears of success only when the file was written:
+// the workbook side tells which file its save wrote.
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <span>
+
+#include "app/exchange/spreadsheet.h"
+#include "app/handler_table.h"
+#include "app/ids.h"
+#include "app/support.h"
+#include "runtime/command_ids.h"
+#include "runtime/properties.h"
+
+namespace app::exchange {
+namespace {
+
+using namespace rt::api;
+namespace cmd = rt::cmd;
+
+// Tab pages of 选择夹1 that hold an exportable list.
+constexpr int32_t kStudentPage = 0;
+constexpr int32_t kExamListPage = 2;
+
+constexpr int32_t kSaveFileDialog = 1;
+constexpr int32_t kShellVerbOpen = 4;
+constexpr int32_t kFirstSheet = 1;
+constexpr int32_t kHeaderRow = 1;
+// A column is as wide as its header's bytes and this many more characters.
+constexpr int32_t kHeaderWidthAllowance = 3;
+
+constexpr SpreadsheetPair kExportPair{ui::Excel程序, ui::Excel工作簿};
+
+std::span<const char* const> studentListHeaders() {
+  static const std::array<const char*, 16> headers = {
+      "ID"_gb,       "姓名"_gb,     "性别"_gb,     "民族"_gb,         "出生日期"_gb, "住址"_gb,
+      "身份证号码"_gb, "电话号码"_gb, "车型"_gb,     "报名日期"_gb,     "科二教练"_gb, "科二教练电话"_gb,
+      "科二车牌"_gb,   "科三教练"_gb, "科三教练电话"_gb, "科三车牌"_gb};
+  return headers;
+}
+
+std::span<const char* const> examListHeaders() {
+  static const std::array<const char*, 11> headers = {
+      "ID"_gb,   "姓名"_gb, "性别"_gb, "民族"_gb,     "身份证号码"_gb, "地址"_gb,
+      "电话"_gb, "车型"_gb, "科目"_gb, "教练姓名"_gb, "考试次数"_gb};
+  return headers;
+}
+
+// The address of a cell of one sheet row: the column's lower-case letter
+// ('a' is column 1) and the row number, built once per row.
+class RowAddresses {
+ public:
+  explicit RowAddresses(int32_t row) {
+    auto [end, error] = std::to_chars(text_ + 1, text_ + sizeof text_ - 1, row);
+    (void)error;  // an int32 always fits
+    *end = '\0';
+  }
+  const char* of(int32_t column) {
+    text_[0] = static_cast<char>('a' - 1 + column);
+    return text_;
+  }
+
+ private:
+  char text_[16] = {};
+};
+
+bool isLoaded(const ui::Unit& unit) { return callBool(cmd::core(cmd::kIsLoaded), unit); }
+
+void closeProgressWindow() {
+  if (isLoaded(ui::进度窗口)) call(cmd::core(cmd::kUnloadWindow), ui::进度窗口);
+}
+
+void writeTextCell(const char* address, const char* text, const char* textFormat) {
+  writeText(ui::Excel工作簿, rt::prop::kStartCell, address);
+  writeText(ui::Excel工作簿, rt::prop::kEndCell, address);
+  writeText(ui::Excel工作簿, rt::prop::kNumberFormat, textFormat);
+  writeText(ui::Excel工作簿, rt::prop::kCellValue, text);
+}
+
+void writeHeaderRow(std::span<const char* const> headers, const char* textFormat) {
+  RowAddresses addresses(kHeaderRow);
+  for (int32_t column = 1; column <= static_cast<int32_t>(headers.size()); ++column) {
+    const char* header = headers[static_cast<size_t>(column - 1)];
+    writeTextCell(addresses.of(column), header, textFormat);
+    writeInt(ui::Excel工作簿, rt::prop::kColumnWidth, TextLength(header) + kHeaderWidthAllowance);
+  }
+}
+
+void advanceProgressBar() {
+  // The user may have closed the progress window; the export goes on.
+  if (!isLoaded(ui::进度条1)) return;
+  writeInt(ui::进度条1, rt::prop::kProgressPosition, readInt(ui::进度条1, rt::prop::kProgressPosition) + 1);
+}
+
+// Writes list row r into sheet row r + 1, handling the window messages before
+// each row. False when the main window was closed meanwhile: its units, the
+// workbook side among them, are gone, and the export ends with them.
+bool writeListRows(const ui::Unit& list, int32_t rows, int32_t columns, const char* textFormat) {
+  for (int32_t row = 1; row <= rows; ++row) {
+    call(cmd::core(cmd::kProcessEvents));
+    if (!isLoaded(ui::主窗口)) return false;
+    RowAddresses addresses(row + kHeaderRow);
+    for (int32_t column = 1; column <= columns; ++column) {
+      Text cell = callText(cmd::list(cmd::kListGetCellText), list, row - 1, column - 1);
+      writeTextCell(addresses.of(column), cell.c_str(), textFormat);
+    }
+    advanceProgressBar();
+  }
+  return true;
+}
+
+void exportList(const ui::Unit& list, std::span<const char* const> headers) {
+  writeInt(ui::通用对话框_公用, rt::prop::kDialogType, kSaveFileDialog);
+  if (!callBool(cmd::core(cmd::kOpenDialog), ui::通用对话框_公用)) return;
+  call(cmd::core(cmd::kLoadWindow), ui::进度窗口, ui::主窗口, false);
+
+  startWithNewWorkbook(kExportPair);
+  writeInt(ui::Excel工作簿, rt::prop::kSheetIndex, kFirstSheet);
+  const char* textFormat = "@"_gb;
+  writeHeaderRow(headers, textFormat);
+  int32_t rows = callInt(cmd::list(cmd::kListRowCount), list);
+  writeInt(ui::进度条1, rt::prop::kProgressMaximum, rows);
+  if (!writeListRows(list, rows, static_cast<int32_t>(headers.size()), textFormat)) return;
+  closeProgressWindow();
+
+  Text chosenPath = readText(ui::通用对话框_公用, rt::prop::kDialogFileName);
+  Text savedFile = saveWorkbookAs(ui::Excel工作簿, chosenPath.c_str());
+  shutDown(kExportPair);
+  if (savedFile.empty()) {
+    showMessage("导出失败!"_gb, kMessageErrorIcon);
+  } else {
+    showMessage("导出成功!"_gb, kMessageInformationIcon);
+    call(cmd::shell(cmd::kShellOpen), kShellVerbOpen, savedFile);
+  }
+  closeProgressWindow();
+}
+
+}  // namespace
+}  // namespace app::exchange
+
+namespace app::handlers {
+
+int32_t onMenuExportData(const rt::EventArgs&) {
+  switch (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage)) {
+    case exchange::kStudentPage:
+      if (rt::api::callInt(rt::cmd::list(rt::cmd::kListRowCount), ui::超级列表框1) == 0) {
+        showMessage("学员数据为空，请检查！"_gb, kMessageErrorIcon, "导出学员信息错误"_gb);
+        return 0;
+      }
+      exchange::exportList(ui::超级列表框1, exchange::studentListHeaders());
+      break;
+    case exchange::kExamListPage: exchange::exportList(ui::超级列表框3, exchange::examListHeaders()); break;
+    default: break;  // the exam details and the graduates are not exported
+  }
+  return 0;
+}
+
+int32_t onProgressWindowCreated(const rt::EventArgs&) {
+  rt::api::writeText(ui::进度窗口, rt::prop::kWindowTitle, "正在导出数据,请稍后"_gb);
+  return 0;
+}
+
+}  // namespace app::handlers
