@@ -163,31 +163,40 @@ void deleteBookings(fuzz::Input& in, const app::exams::Subject& subject, bool of
                         {db::toUtf8(id)});
 }
 
-// A search finds what "column LIKE '%' || value || '%'" finds, in order.
-void requireSearchFinds(const std::string& statementGb, const std::string& table, const std::string& column,
-                        const std::string& valueGb) {
+// A search finds what the same condition with the value bound finds, in order.
+void requireSearchFinds(const std::string& statementGb, const std::string& table, const std::string& boundCondition,
+                        const std::string& parameter) {
   require(execute(statementGb), "the search runs");
-  std::string pattern = "%" + db::toUtf8(valueGb) + "%";
   auto found = fuzz::rowsOf(oracle(), db::toUtf8(statementGb));
   require(found.has_value(), "the search reads");
-  require(*found == rows("SELECT * FROM " + table + " WHERE \"" + column + "\" LIKE ?", {pattern}),
-          "the search finds what the bound pattern finds");
+  require(*found == rows("SELECT * FROM " + table + " WHERE " + boundCondition, {parameter}),
+          "the search finds what the bound statement finds");
+}
+
+// Searches find the value anywhere in the column ("%" and "_" stay wildcards).
+void requireContainsSearchFinds(const std::string& statementGb, const std::string& table, const std::string& column,
+                                const std::string& valueGb) {
+  requireSearchFinds(statementGb, table, "\"" + column + "\" LIKE ?", "%" + db::toUtf8(valueGb) + "%");
 }
 
 void findStudents(fuzz::Input& in) {
   size_t which = in.below(kSearchColumns.size());
   std::string value = in.runtimeText(kLongestValue), other = in.runtimeText(kLongestValue);
   seedAround("student", kSearchColumns[which], "住址", db::toUtf8(value), db::toUtf8(other), "");
-  requireSearchFinds(sql::findStudents(static_cast<sql::StudentSearch>(which), value), "student",
-                     kSearchColumns[which], value);
+  requireContainsSearchFinds(sql::findStudents(static_cast<sql::StudentSearch>(which), value), "student",
+                             kSearchColumns[which], value);
 }
 
 void findBookings(fuzz::Input& in, const app::exams::Subject& subject, bool byDate) {
   std::string value = in.runtimeText(kLongestValue), other = in.runtimeText(kLongestValue);
   const char* column = byDate ? kDateColumn : kIdentityColumn;
   seedAround(subject.table, column, kResultColumn, db::toUtf8(value), db::toUtf8(other), "");
-  requireSearchFinds(byDate ? sql::findBookingsByDate(subject, value) : sql::findBookingsById(subject, value),
-                     subject.table, column, value);
+  // A learner's bookings are those of exactly that number.
+  if (byDate)
+    requireContainsSearchFinds(sql::findBookingsByDate(subject, value), subject.table, column, value);
+  else
+    requireSearchFinds(sql::findBookingsById(subject, value), subject.table, "\"" + std::string(column) + "\" = ?",
+                       db::toUtf8(value));
 }
 
 }  // namespace
