@@ -6,7 +6,6 @@
 // of its own (jx_export_memory_probe). The progress bar's paints during the
 // export are counted: the window repaints while it runs.
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QEvent>
@@ -17,6 +16,7 @@
 #include <string>
 
 #include "bench/support/list_export.h"
+#include "bench/support/peak_memory.h"
 #include "bench/support/suite.h"
 #include "tests/support/temp_folder.h"
 
@@ -27,7 +27,6 @@ namespace fs = std::filesystem;
 
 constexpr double kTimeRatioTarget = 3;
 constexpr double kPeakMemoryTargetMb = 400;
-constexpr double kKbPerMb = 1024.0;
 
 // Counts the paints of progress bars and the positions they showed.
 class BarPaints : public QObject {
@@ -85,25 +84,15 @@ void exportDirect(benchmark::State& state, int32_t learners) {
   state.counters["file_mb"] = static_cast<double>(fs::file_size(file)) / (kKbPerMb * kKbPerMb);
 }
 
-// The probe's peak resident memory in megabytes.
-double probePeakMb(const char* mode, int32_t learners) {
-  jxtest::TempFolder scratch("jx-export-bench");
-  fs::path probe = fs::read_symlink("/proc/self/exe").parent_path() / "jx_export_memory_probe";
-  std::string command = "'" + probe.string() + "' " + mode + " '" + registryFolder(learners).string() + "' '" +
-                        (scratch / "probe.xlsx").string() + "' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) fail("cannot start " + command);
-  long kb = -1;
-  if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
-  int status = pclose(pipe);
-  if (kb <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) fail("the memory probe failed: " + command);
-  return static_cast<double>(kb) / kKbPerMb;
-}
-
 void peakMemory(benchmark::State& state, int32_t learners, const char* mode) {
   registryFolder(learners);  // made before the probe starts
   double mb = 0;
-  for (auto _ : state) state.SetIterationTime(secondsOf([&] { mb = probePeakMb(mode, learners); }));
+  for (auto _ : state) {
+    jxtest::TempFolder scratch("jx-export-bench");
+    const std::string file = (scratch / "probe.xlsx").string();
+    state.SetIterationTime(
+        secondsOf([&] { mb = probePeakMb("jx_export_memory_probe", {mode, registryFolder(learners).string(), file}); }));
+  }
   state.counters["value_mb"] = mb;
   if (std::string(mode) == "program") setTarget(state, learners, "mb", kPeakMemoryTargetMb);
 }

@@ -3,12 +3,12 @@
 // the same cells directly in the same run; and the peak memory of that export
 // in a process of its own (jx_sheet_memory_probe).
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "bench/support/peak_memory.h"
 #include "bench/support/sheet_export.h"
 #include "bench/support/suite.h"
 
@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr double kTimeRatioTarget = 1.5;
 constexpr double kPeakMemoryTargetMb = 300;
-constexpr double kKbPerMb = 1024.0;
 
 class Scratch {
  public:
@@ -68,24 +67,14 @@ void exportDirect(benchmark::State& state, int32_t rows) {
   state.counters["file_mb"] = static_cast<double>(fs::file_size(file)) / (kKbPerMb * kKbPerMb);
 }
 
-// The probe's peak resident memory in megabytes.
-double probePeakMb(const char* mode, int32_t rows) {
-  Scratch scratch;
-  fs::path probe = fs::read_symlink("/proc/self/exe").parent_path() / "jx_sheet_memory_probe";
-  std::string command = "'" + probe.string() + "' " + mode + " " + std::to_string(rows) + " '" +
-                        scratch.file("probe.xlsx").string() + "' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) fail("cannot start " + command);
-  long kb = -1;
-  if (std::fscanf(pipe, "%ld", &kb) != 1) kb = -1;
-  int status = pclose(pipe);
-  if (kb <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) fail("the memory probe failed: " + command);
-  return static_cast<double>(kb) / kKbPerMb;
-}
-
 void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
   double mb = 0;
-  for (auto _ : state) state.SetIterationTime(secondsOf([&] { mb = probePeakMb(mode, rows); }));
+  for (auto _ : state) {
+    Scratch scratch;
+    const std::string file = scratch.file("probe.xlsx").string();
+    state.SetIterationTime(
+        secondsOf([&] { mb = probePeakMb("jx_sheet_memory_probe", {mode, std::to_string(rows), file}); }));
+  }
   state.counters["value_mb"] = mb;
   if (std::string(mode) == "layer") setTarget(state, rows, "mb", kPeakMemoryTargetMb);
 }

@@ -8,22 +8,10 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "bench/support/list_export.h"
-
-namespace {
-
-long peakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
-
-}  // namespace
+#include "bench/support/peak_memory.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -46,7 +34,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
     return 2;
   }
-  std::printf("%ld\n", peakResidentKb());
-  std::fflush(stdout);
-  std::_Exit(0);
+  bench::reportPeakAndExit();
 }

@@ -7,22 +7,14 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench/support/program.h"
 #include "bench/support/registry.h"
+#include "bench/support/peak_memory.h"
 
 namespace {
-
-long peakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  return -1;
-}
 
 size_t keepRows(const std::filesystem::path& folder, std::vector<std::string>& cells) {
   bench::DirectDatabase database(folder);
@@ -62,8 +54,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
     return 2;
   }
-  std::printf("%ld\n", peakResidentKb());
-  std::fflush(stdout);
-  // The peak is taken; tearing the program down would only add time.
-  std::_Exit(0);
+  bench::reportPeakAndExit();
 }
