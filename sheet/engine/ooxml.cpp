@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sheet/engine/utf.h"
+
 namespace sheet::ooxml {
 namespace {
 
@@ -20,19 +22,6 @@ bool isEscapeAt(std::string_view text, size_t at) {
 }
 
 bool forbiddenInXml(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
-
-void appendUtf8(uint32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -123,7 +112,7 @@ std::string decodeEscapes(std::string_view text) {
     if (isEscapeAt(text, i)) {
       uint32_t code = 0;
       std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
-      appendUtf8(code, out);
+      appendUtf8(static_cast<char32_t>(code), out);
       i += kEscapeLength;
     } else {
       out += text[i++];

@@ -36,6 +36,8 @@ char32_t next(std::string_view text, size_t& at) {
   return c;
 }
 
+}  // namespace
+
 void appendUtf8(char32_t c, std::string& out) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -53,8 +55,6 @@ void appendUtf8(char32_t c, std::string& out) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-}  // namespace
 
 std::u16string utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
