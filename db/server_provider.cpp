@@ -24,6 +24,7 @@ constexpr const char* kOrderedTablesQuery =
 
 constexpr std::string_view kLostCaption = "数据库连接";
 constexpr std::string_view kLostText = "数据库连接已断开：";
+constexpr std::string_view kUnreachableText = "无法连接数据库服务器：";
 constexpr std::string_view kLostNextStep = "\n下一次操作时将重新连接数据库服务器。";
 
 std::string trimmedMessage(const char* message) {
@@ -61,7 +62,10 @@ void ServerProvider::connect() {
   orderedTables_.clear();
   timeoutSet_ = -1;
   connection_ = connectToServer(conninfo_, &lastError_);
-  if (!connection_) return;
+  if (!connection_) {
+    report(kUnreachableText);
+    return;
+  }
   ServerResult tables(PQexec(connection_.get(), kOrderedTablesQuery));
   if (PQresultStatus(tables.get()) != PGRES_TUPLES_OK) {
     noteFailure(tables.get());
@@ -96,9 +100,13 @@ void ServerProvider::noteFailure(const PGresult* result) {
   transactionLost_ = transactionOpen_;
   transactionOpen_ = false;
   connection_.reset();
+  report(kLostText);
+}
+
+void ServerProvider::report(std::string_view what) {
   if (dropReported_ || !rt::hasDesktop()) return;
   dropReported_ = true;
-  std::string text = std::string(kLostText) + lastError_ + std::string(kLostNextStep);
+  std::string text = std::string(what) + lastError_ + std::string(kLostNextStep);
   rt::desktop().messageBox(rt::utf8ToGb(text), rt::utf8ToGb(kLostCaption), rt::mb::kIconStop | rt::mb::kTaskModal,
                            nullptr);
 }

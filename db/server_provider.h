@@ -6,8 +6,8 @@
 // transaction, texts travel as UTF-8. Nothing is kept between reads: every
 // read sees what the other desks have committed.
 //
-// A connection that drops says so once, in Chinese with the server's reason,
-// and answers false. The next action connects again, except inside a
+// A connection that drops, or a server that cannot be reached, says so once,
+// in Chinese with the server's reason, and answers false. The next action connects again, except inside a
 // transaction that the drop ended: that transaction answers false until it
 // is rolled back, so no statement of it runs outside it. A statement is
 // never sent a second time.
@@ -66,6 +66,10 @@ class ServerProvider : public Provider {
   // After a failure: remembers the reason and, when the connection is gone,
   // says so once.
   void noteFailure(const PGresult* result);
+  // Shows what happened with the server's reason, once until the next
+  // successful connect: a desk that cannot reach the server is told at
+  // start-up, and not again for every action that tries.
+  void report(std::string_view what);
   bool hasRowOrder(std::string_view table) const { return orderedTables_.contains(std::string(table)); }
 
   std::string conninfo_;

@@ -65,6 +65,40 @@ class RecordingDesktop : public rt::Desktop {
   std::vector<std::string> messages;
 };
 
+// A desk whose server does not answer (nothing listens on the port).
+class UnreachableServer : public DatabaseUnits {
+ protected:
+  void SetUp() override {
+    DatabaseUnits::SetUp();
+    if (!rt::hasDesktop()) {
+      rt::setDesktop(&desktop_);
+      installed_ = true;
+    }
+  }
+  void TearDown() override {
+    if (installed_) rt::setDesktop(nullptr);
+    DatabaseUnits::TearDown();
+  }
+  RecordingDesktop desktop_;
+  bool installed_ = false;
+};
+
+TEST_F(UnreachableServer, IsReportedOnceAndEveryActionAnswersFalse) {
+  ASSERT_TRUE(installed_);
+  std::ofstream(folder_ / "database.ini", std::ios::binary)
+      << "[\xCA\xFD\xBE\xDD\xBF\xE2]\r\n\xC1\xAC\xBD\xD3=host=127.0.0.1 port=1 dbname=none connect_timeout=2\r\n";
+  EXPECT_FALSE(openAccess(folder_ / "hj.mdb"));
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  EXPECT_TRUE(desktop_.messages[0].starts_with("无法连接数据库服务器：")) << desktop_.messages[0];
+  EXPECT_GT(desktop_.messages[0].size(), std::string("无法连接数据库服务器：").size()) << "with the reason";
+  EXPECT_FALSE(execute("delete from student"));
+  EXPECT_FALSE(ask(rt::cmd::kBeginTrans, {connectionRef()}));
+  ASSERT_TRUE(bind());
+  EXPECT_FALSE(openRecords("select * from student"));
+  EXPECT_EQ(desktop_.messages.size(), 1u) << "not again for every action";
+  EXPECT_FALSE(fs::exists(folder_ / "hj.mdb")) << "no file made in its place";
+}
+
 class OnServer : public DatabaseUnits {
  protected:
   void SetUp() override {
