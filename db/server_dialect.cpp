@@ -1,5 +1,6 @@
 #include "db/server_dialect.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -121,6 +122,10 @@ std::optional<std::string> plainSelectTable(const std::vector<Token>& all) {
   return nameOf(*meaningful[3]);
 }
 
+bool hasAsciiLetter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
 std::string withBackslashesDoubled(std::string_view literal) {
   std::string out;
   for (char c : literal) {
@@ -138,11 +143,16 @@ std::string serverStatement(std::string_view sqlUtf8, const std::function<bool(s
   out.reserve(sqlUtf8.size() + 32);
   bool afterLike = false;
   size_t statementEnd = 0;  // after the last token that is no blank, comment or ';'
+  size_t likeAt = std::string::npos;  // where the last LIKE keyword stands in `out`
   for (const Token& token : all) {
     if (isWord(token, "like")) {
-      out += "ILIKE";
+      likeAt = out.size();
+      out += token.text;
       afterLike = true;
     } else if (afterLike && token.kind == TokenKind::kString) {
+      // Only a pattern with ASCII letters needs ILIKE; LIKE is exact for
+      // every other character, as in the file's engine, and far cheaper.
+      if (hasAsciiLetter(token.text)) out.replace(likeAt, 4, "ILIKE");
       out += withBackslashesDoubled(token.text);
       afterLike = false;
     } else {

@@ -2,8 +2,10 @@
 // server's dialect differs in a few places, and the server provider adapts
 // the text instead of the handlers writing two dialects:
 //  - LIKE matches ASCII letters without case in the file's engine and knows
-//    no escape character; on the server it becomes ILIKE, with the
-//    backslashes of its pattern doubled so that none of them escapes.
+//    no escape character. On the server the backslashes of its pattern are
+//    doubled so that none of them escapes, and a pattern holding ASCII
+//    letters is matched with ILIKE (which also folds other letters, such as
+//    Ä and ä, by the server's locale: the one difference left).
 //  - A plain "select * from T [where ...]" of a table with a row-order
 //    column returns rows in the order they were inserted, as the file's
 //    engine does; the server promises no order, so the text asks for it.

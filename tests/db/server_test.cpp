@@ -35,6 +35,9 @@ TEST(ServerDialect, AdaptsLikeAndAsksForTheInsertionOrder) {
   EXPECT_EQ(db::serverStatement("select * from student", ordered), "select * from student ORDER BY \"jx_row\"");
   EXPECT_EQ(db::serverStatement("SELECT * FROM Student WHERE 姓名 like '%a\\b%' ;", ordered),
             "SELECT * FROM Student WHERE 姓名 ILIKE '%a\\\\b%' ORDER BY \"jx_row\" ;");
+  EXPECT_EQ(db::serverStatement("select * from student where 姓名 LIKE '%王\\五%'", ordered),
+            "select * from student where 姓名 LIKE '%王\\\\五%' ORDER BY \"jx_row\"")
+      << "without ASCII letters the cheaper LIKE is exact";
   EXPECT_EQ(db::serverStatement("select * from student -- all\n", ordered),
             "select * from student ORDER BY \"jx_row\" -- all\n");
   EXPECT_EQ(db::serverStatement("select * from one", ordered), "select * from one") << "no row-order column";
