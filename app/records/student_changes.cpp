@@ -131,6 +131,8 @@ void registerStudent() {
     // database's unique number refused the insert.
     passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
     if (found) {
+      // The list does not show that row yet.
+      fillStudentList();
       showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, caption);
       selectAndShow(passed - 1);
       return;
