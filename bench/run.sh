@@ -63,7 +63,13 @@ for program in "$build"/bench/*_bench; do
     # The machine may be shared: each figure is the median of three runs.
     set -- "$@" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
   fi
-  quietly "$program" "$@"
+  # The server benchmarks get a throw-away database server of their own
+  # (without one installed they skip themselves).
+  if [ "$name" = server_bench ] && command -v pg_virtualenv >/dev/null 2>&1; then
+    quietly "$root/tests/support/with_server.sh" "$program" "$@"
+  else
+    quietly "$program" "$@"
+  fi
 done
 [ "$found" = 1 ] || { echo "no benchmark programs in $build/bench" >&2; exit 1; }
 

@@ -45,28 +45,16 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
   if (kind == kSourceIsTable) tableName_ = source_;
   Connection* connection = boundConnection();
   if (!connection || source_.empty()) return false;
-  connection->openAgainIfLocked();
   std::string sql = toUtf8(source_);
   if (kind == kSourceIsTable) sql = "SELECT * FROM " + quotedIdentifier(sql);
-  Connection::TimeLimit limit(*connection);
-  if (auto kept = connection->keptRows(sql)) {
-    // A kept table read again in large part (a refill, a search that finds
-    // many rows): its texts are converted once for all such reads. A lookup
-    // of a few rows converts only what it reads.
-    if (static_cast<int64_t>(kept->rowCount()) * kReadsOfMuchOfATable >= kept->tableRowCount()) kept->keepGbTexts();
-    rows_ = std::move(kept);
-  } else {
-    std::optional<DataStamp> before = connection->readStamp();
-    StatementHandle statement = connection->prepareSingle(sql);
-    // Only a reading statement with a result is a source of records: an insert
-    // or a setting opened as a record set fails without being run.
-    if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
-      return false;
-    auto fetched = std::make_shared<Snapshot>();
-    if (!fetched->fetch(statement.get(), connection->sizeHint(sql))) return false;
-    rows_ = std::move(fetched);
-    if (before) connection->keepRows(sql, *before, rows_);
-  }
+  ReadRows read = connection->readRows(sql);
+  if (!read.rows) return false;
+  // A kept table read again in large part (a refill, a search that finds
+  // many rows): its texts are converted once for all such reads. A lookup
+  // of a few rows converts only what it reads.
+  if (read.kept && static_cast<int64_t>(read.rows->rowCount()) * kReadsOfMuchOfATable >= read.rows->tableRowCount())
+    read.rows->keepGbTexts();
+  rows_ = std::move(read.rows);
   open_ = true;
   position_ = 0;
   return true;

@@ -56,6 +56,12 @@ std::string createIndexes() {
   return sql;
 }
 
+std::string createServerTable(const Table& table) {
+  std::string sql = createTable(table);
+  sql.resize(sql.size() - 3);  // before ");\n"
+  return sql + ", \"jx_row\" bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY);\n";
+}
+
 }  // namespace
 
 std::span<const Table> tables() { return kTables; }
@@ -66,6 +72,17 @@ std::string schemaScript() {
   std::string sql;
   for (const Table& table : kTables) sql += createTable(table);
   return sql + createIndexes();
+}
+
+std::string serverSchemaScript() {
+  std::string sql;
+  for (const Table& table : kTables) sql += createServerTable(table);
+  for (const Table& table : examTables())
+    sql += "CREATE INDEX " + std::string(table.name) + "_by_identity ON " + quoted(table.name) + " (" +
+           quoted(kIdentityColumn) + ");\n";
+  sql += "CREATE UNIQUE INDEX " + std::string(kUniqueIdentityIndex) + " ON student (" + quoted(kIdentityColumn) +
+         ") WHERE " + quoted(kIdentityColumn) + " <> '';\n";
+  return sql;
 }
 
 bool createSchema(sqlite3* database, std::string* error) {

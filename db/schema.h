@@ -31,4 +31,13 @@ std::string schemaScript();
 // Creates the schema in an empty database.
 bool createSchema(sqlite3* database, std::string* error = nullptr);
 
+// The same tables on a database server shared by several desks (UTF-8).
+// Each table also has the row-order column (server_dialect.h), which keeps
+// the insertion order the file's engine gives for free; the learner's
+// identity number is unique (when not empty) so that two desks registering
+// the same learner at once cannot both succeed.
+std::string serverSchemaScript();
+// The name of that unique index: its violation means "already registered".
+inline constexpr std::string_view kUniqueIdentityIndex = "student_identity_unique";
+
 }  // namespace db::records

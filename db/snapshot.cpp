@@ -1,5 +1,6 @@
 #include "db/snapshot.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -115,6 +116,29 @@ void Snapshot::appendCell(sqlite3_stmt* statement, int column) {
   }
   storage_.push_back(storage);
   ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+}
+
+void Snapshot::reserve(size_t cells, size_t bytes) {
+  storage_.reserve(cells);
+  ends_.reserve(cells);
+  bytes_.reserve(bytes);
+}
+
+void Snapshot::appendText(std::string_view utf8) {
+  bytes_.append(utf8);
+  storage_.push_back(Storage::kText);
+  ends_.push_back(static_cast<uint32_t>(std::min(bytes_.size(), kMaxBytes)));
+}
+
+void Snapshot::appendNull() {
+  storage_.push_back(Storage::kNull);
+  ends_.push_back(static_cast<uint32_t>(std::min(bytes_.size(), kMaxBytes)));
+}
+
+bool Snapshot::endRow() {
+  if (bytes_.size() > kMaxBytes || rowCount_ == kMaxRows) return false;
+  ++rowCount_;
+  return true;
 }
 
 int32_t Snapshot::findColumn(std::string_view nameUtf8) const {

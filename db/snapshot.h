@@ -37,6 +37,15 @@ class Snapshot {
   SnapshotSize size() const { return {storage_.size(), bytes_.size()}; }
   void clear();
 
+  // Filling a snapshot from rows another engine delivered: the columns
+  // first, then each row's cells in column order, each row ended by endRow
+  // (false when the snapshot cannot hold more).
+  void addColumn(std::string nameUtf8, ColumnKind kind) { columns_.push_back({std::move(nameUtf8), kind}); }
+  void reserve(size_t cells, size_t bytes);
+  void appendText(std::string_view utf8);
+  void appendNull();
+  bool endRow();
+
   int32_t rowCount() const { return rowCount_; }
   // The rows of the table whose cells this snapshot reads (its own for a
   // fetched one, the table's for rows picked from a table).

@@ -11,6 +11,7 @@
 #include "db/records_database.h"
 #include "tools/folder_access.h"
 #include "tools/program_folder.h"
+#include "tools/server_records.h"
 
 namespace {
 
@@ -74,7 +75,8 @@ admin::Sharing groupOption(const std::vector<std::string>& args, size_t& i) {
   return {group};
 }
 
-admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bool demo) {
+admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bool demo,
+                                       std::optional<std::string>& server) {
   admin::FolderRequest request;
   request.withDemoData = demo;
   std::optional<uint64_t> learners, bookings;
@@ -86,6 +88,10 @@ admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bo
     else if (demo && arg == "--bookings") bookings = countOption(args, i);
     else if (demo && arg == "--seed") request.seed = countOption(args, i);
     else if (arg == "--group") request.sharing = groupOption(args, i);
+    else if (demo && arg == "--server") {
+      if (i + 1 >= args.size()) throw UsageError{"--server needs a connection string"};
+      server = args[++i];
+    }
     else if (arg.starts_with("--")) throw UsageError{"unknown option " + arg};
     else positional.push_back(arg);
   }
@@ -102,14 +108,26 @@ admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bo
   return request;
 }
 
-int makeFolder(const std::vector<std::string>& args, bool demo) {
-  admin::FolderReport report = admin::makeProgramFolder(parseFolderRequest(args, demo));
+int reportServer(const admin::ServerReport& report) {
   if (!report.ok) {
     std::fprintf(stderr, "jiaxiao-admin: %s\n", report.message.c_str());
     return kExitFailure;
   }
   std::fputs(report.message.c_str(), stdout);
   return kExitOk;
+}
+
+int makeFolder(const std::vector<std::string>& args, bool demo) {
+  std::optional<std::string> server;
+  admin::FolderRequest request = parseFolderRequest(args, demo, server);
+  admin::FolderReport report = admin::makeProgramFolder(request);
+  if (!report.ok) {
+    std::fprintf(stderr, "jiaxiao-admin: %s\n", report.message.c_str());
+    return kExitFailure;
+  }
+  std::fputs(report.message.c_str(), stdout);
+  if (!server) return kExitOk;
+  return reportServer(admin::moveToServer(request.folder, *server));
 }
 
 int checkFolder(const std::vector<std::string>& args) {
@@ -181,6 +199,14 @@ int run(const std::vector<std::string>& args) {
   if (command == "demo") return makeFolder(args, true);
   if (command == "sql") return printSqlHelp(args);
   if (command == "check") return checkFolder(args);
+  if (command == "server-init") {
+    if (args.size() != 2) throw UsageError{"server-init takes one connection string"};
+    return reportServer(admin::initServer(args[1]));
+  }
+  if (command == "move") {
+    if (args.size() != 3) throw UsageError{"move takes a folder and a connection string"};
+    return reportServer(admin::moveToServer(args[1], args[2]));
+  }
   throw UsageError{"unknown command " + command};
 }
 

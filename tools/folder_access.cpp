@@ -189,7 +189,7 @@ std::string groupName(gid_t group) {
 const std::vector<std::string_view>& programFolderFiles() {
   static const std::vector<std::string_view> files = {
       "hj.mdb",     "hj.mdb-journal", "systeminfo.ini", "log.log", "table.xlsx",
-      "photo.bmp",  "sdtapi.ini",     "libsdtapi.so",   kProgramExecutable,
+      "photo.bmp",  "sdtapi.ini",     "libsdtapi.so",   kProgramExecutable, "database.ini",
   };
   return files;
 }

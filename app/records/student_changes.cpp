@@ -127,6 +127,16 @@ void registerStudent() {
     return;
   }
   if (!executeSql(insert)) {
+    // Another desk may have registered the number since the scan: the
+    // database's unique number refused the insert.
+    passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
+    if (found) {
+      // The list does not show that row yet.
+      fillStudentList();
+      showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, caption);
+      selectAndShow(passed - 1);
+      return;
+    }
     showMessage("错误代码Add#1！"_gb, kMessageNoIcon, caption);
     return;
   }
@@ -170,7 +180,13 @@ void modifyStudent() {
   normaliseCoachesForModification();
   if (!executeSql(insertStudentFromForm()) || !transaction.commit()) {
     transaction.rollback();
-    showMessage("错误代码Add#2！"_gb, kMessageNoIcon, caption);
+    bool taken = false;
+    scanForIdentityNumber(newNumber.c_str(), taken);
+    recordset::close(ui::记录集学员);
+    // Another desk took the new number meanwhile.
+    bool takenElsewhere = taken && TextCompare(newNumber.c_str(), oldNumber.c_str()) != 0;
+    showMessage(takenElsewhere ? "已有此身份证号码！"_gb : "错误代码Add#2！"_gb,
+                takenElsewhere ? kMessageErrorIcon : kMessageNoIcon, caption);
     return;
   }
   Text newValues = newValuesText();

@@ -1,6 +1,7 @@
 // Reads answered from kept tables must be exactly the engine's answers, and
 // must stop being answered from memory as soon as the database may differ.
 #include "db_fixture.h"
+#include "db/sqlcipher_provider.h"
 #include "db/table_cache.h"
 
 namespace dbtest {
@@ -86,7 +87,7 @@ TEST_F(KeptTables, LikeSearchesFromAKeptTableGiveTheEnginesRowsInItsOrder) {
   for (const char* column : {"姓名", "身份证号码", "备注"}) {
     for (const char* pattern : kPatterns) {
       std::string sql = likeSql(column, pattern);
-      auto kept = connection().keptRows(sql);
+      auto kept = connection().sqlcipher()->keptRows(sql);
       ASSERT_TRUE(kept) << "answered from memory: " << sql;
       EXPECT_EQ(rowsOf(*kept), engineRows(sql)) << sql;
     }
@@ -110,7 +111,7 @@ TEST_F(KeptTables, FieldsReadFromAKeptTableAreTheFieldsOfTheFetchedRows) {
   auto fetched = allFields("select * from student");
   ASSERT_EQ(fetched.size(), 27u);
   EXPECT_EQ(allFields("select * from student"), fetched) << "the whole kept table";
-  auto kept = connection().keptRows("select * from student");
+  auto kept = connection().sqlcipher()->keptRows("select * from student");
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->gbText(0, 0), std::optional<std::string_view>(rt::utf8ToGb("张三"))) << "read from the copy";
   EXPECT_FALSE(kept->gbText(3, 1)) << "NULL has no text copy";
@@ -127,7 +128,7 @@ TEST_F(KeptTables, PatternsWithWildcardsAndOtherStatementsAreLeftToTheEngine) {
                           "SELECT * FROM student WHERE 备注 like '%50\\%%'", "SELECT 姓名 FROM student",
                           "SELECT * FROM student WHERE 备注 = 'ab'", "SELECT * FROM student ORDER BY 姓名",
                           "SELECT * FROM student WHERE 备注 like '%a%' OR 1"}) {
-    EXPECT_FALSE(connection().keptRows(sql)) << sql;
+    EXPECT_FALSE(connection().sqlcipher()->keptRows(sql)) << sql;
   }
   EXPECT_EQ(openedNames("SELECT * FROM student WHERE 备注 like '%f_%'"), std::vector<std::string>{"𠀀张"})
       << "the engine's own answer";
@@ -136,22 +137,22 @@ TEST_F(KeptTables, PatternsWithWildcardsAndOtherStatementsAreLeftToTheEngine) {
 TEST_F(KeptTables, AnyStatementOrOtherWriterEndsTheAnswersFromMemory) {
   const std::string search = likeSql("姓名", "赵");
   ASSERT_TRUE(openRecords("select * from student"));
-  ASSERT_TRUE(connection().keptRows(search));
+  ASSERT_TRUE(connection().sqlcipher()->keptRows(search));
 
   // A statement of this connection, even one that changes nothing.
   ASSERT_TRUE(executeUtf8("UPDATE student SET 备注 = 备注 WHERE 0"));
-  EXPECT_FALSE(connection().keptRows(search));
+  EXPECT_FALSE(connection().sqlcipher()->keptRows(search));
   ASSERT_TRUE(executeUtf8("INSERT INTO student VALUES ('赵六', '9', '')"));
   EXPECT_EQ(openedNames(search), std::vector<std::string>{"赵六"});
 
   // A commit by another connection, after the table was kept again.
   ASSERT_TRUE(openRecords("select * from student"));
-  ASSERT_TRUE(connection().keptRows(search));
+  ASSERT_TRUE(connection().sqlcipher()->keptRows(search));
   {
     db::DatabaseHandle other = db::openDatabase(file_.string(), kKey, db::OpenMode::kExistingOnly);
     ASSERT_TRUE(db::runScript(other.get(), "INSERT INTO student VALUES ('赵七', '10', '')"));
   }
-  EXPECT_FALSE(connection().keptRows(search));
+  EXPECT_FALSE(connection().sqlcipher()->keptRows(search));
   EXPECT_EQ(openedNames(search), (std::vector<std::string>{"赵六", "赵七"}));
 }
 
@@ -160,7 +161,7 @@ TEST_F(KeptTables, NothingIsKeptInsideATransactionSoARollbackLeavesNoTrace) {
   ASSERT_TRUE(executeUtf8("INSERT INTO student VALUES ('赵六', '9', '')"));
   ASSERT_TRUE(openRecords("select * from student"));
   EXPECT_EQ(recordCount(), 9) << "the transaction's own row is read";
-  EXPECT_FALSE(connection().keptRows(likeSql("姓名", "赵")));
+  EXPECT_FALSE(connection().sqlcipher()->keptRows(likeSql("姓名", "赵")));
   ASSERT_TRUE(ask(rt::cmd::kRollbackTrans, {connectionRef()}));
   ASSERT_TRUE(openRecords("select * from student"));
   EXPECT_EQ(recordCount(), 8);
@@ -170,21 +171,21 @@ TEST_F(KeptTables, NothingIsKeptInsideATransactionSoARollbackLeavesNoTrace) {
 TEST_F(KeptTables, RepeatedSearchesKeepTheTableAndCellsThatAreNotTextStayWithTheEngine) {
   const std::string search = likeSql("身份证号码", "3");
   // The first searches go to the engine; after them the table is fetched and kept.
-  for (int i = 0; i < 2; ++i) EXPECT_FALSE(connection().keptRows(search));
-  EXPECT_TRUE(connection().keptRows(search));
+  for (int i = 0; i < 2; ++i) EXPECT_FALSE(connection().sqlcipher()->keptRows(search));
+  EXPECT_TRUE(connection().sqlcipher()->keptRows(search));
 
   // Bytes stored in the column: the engine's conversion decides.
   ASSERT_TRUE(executeUtf8("INSERT INTO student VALUES ('数', X'3320', '')"));
   ASSERT_TRUE(openRecords("select * from student"));
-  EXPECT_FALSE(connection().keptRows(search));
-  EXPECT_TRUE(connection().keptRows(likeSql("备注", "a"))) << "other columns are still plain text";
+  EXPECT_FALSE(connection().sqlcipher()->keptRows(search));
+  EXPECT_TRUE(connection().sqlcipher()->keptRows(likeSql("备注", "a"))) << "other columns are still plain text";
   EXPECT_EQ(openedNames(search), (std::vector<std::string>{"张三", "李四", "王五", "𠀀张", "O'Brien", "ÄÖ", "数"}));
 }
 
 TEST_F(KeptTables, ALikeThatIsNotTheDefaultIsLeftToTheEngine) {
   ASSERT_TRUE(executeUtf8("PRAGMA case_sensitive_like = ON"));
   ASSERT_TRUE(openRecords("select * from student"));
-  EXPECT_FALSE(connection().keptRows(likeSql("备注", "ab")));
+  EXPECT_FALSE(connection().sqlcipher()->keptRows(likeSql("备注", "ab")));
   EXPECT_EQ(openedNames(likeSql("备注", "ab")), std::vector<std::string>{""});
 }
 

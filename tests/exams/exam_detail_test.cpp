@@ -203,8 +203,7 @@ TEST_F(ResultChangeTest, ChangeWorksOnTheRowsOwnSubjectWhateverTheChooserShows) 
 }
 
 TEST_F(ResultChangeTest, FailedInsertKeepsTheOldBookingAndStops) {
-  runSql("CREATE TRIGGER refuse_results BEFORE INSERT ON three WHEN NEW.是否通过 IS NOT NULL "
-         "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  refuseChanges("INSERT", "three", "NEW.是否通过 IS NOT NULL");
   changeResult(2, 1, kPassed);
 
   expectOneMessage("错误代码Add#2！", "修改成绩失败", 0);
@@ -214,7 +213,7 @@ TEST_F(ResultChangeTest, FailedInsertKeepsTheOldBookingAndStops) {
   EXPECT_EQ(examDetails(), (Rows{detailRow(2, kA, "三", kDay), detailRow(3, kB, "三", kDay, "不合格")}));
 
   // The connection is usable afterwards: no transaction was left open.
-  runSql("DROP TRIGGER refuse_results");
+  allowChanges("three");
   desktop().reset();
   changeResult(2, 1, kPassed);
   expectOneMessage("修改学员信息成功！", "修改成绩成功", 0);
@@ -222,7 +221,7 @@ TEST_F(ResultChangeTest, FailedInsertKeepsTheOldBookingAndStops) {
 }
 
 TEST_F(ResultChangeTest, FailedDeleteChangesNothingAndStops) {
-  runSql("CREATE TRIGGER keep_bookings BEFORE DELETE ON four BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  refuseChanges("DELETE", "four");
   changeResult(3, 0, kFailed);
 
   expectOneMessage("错误代码Del#3！", "修改成绩失败", rt::mb::kIconStop);

@@ -171,8 +171,7 @@ TEST_F(ChangeTest, AnUnchangedModificationAfterListingAllCoachesKeepsTheCoaches)
 }
 
 TEST_F(ChangeTest, AFailedInsertKeepsTheOldRow) {
-  runSql("CREATE TRIGGER refuse BEFORE INSERT ON student WHEN NEW.姓名 = '坏名字' "
-         "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+  refuseChanges("INSERT", "student", "NEW.姓名 = '坏名字'");
   startProgram();
   clickRow(1);
   typeInto(ui::编辑框1, "坏名字");
@@ -184,7 +183,7 @@ TEST_F(ChangeTest, AFailedInsertKeepsTheOldRow) {
 }
 
 TEST_F(ChangeTest, AFailedDeleteStopsBeforeTheInsert) {
-  runSql("CREATE TRIGGER keep BEFORE DELETE ON student BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+  refuseChanges("DELETE", "student");
   startProgram();
   clickRow(1);
   typeInto(ui::编辑框1, "另一个");
@@ -263,7 +262,7 @@ TEST_F(ChangeTest, AFailedDeleteKeepsTheLearnersBookingsToo) {
   const std::string id = threeStudents()[0][kIdentity];
   insertBooking("one", id, "2024年5月1日");
   insertBooking("three", id, "2024年8月1日");
-  runSql("CREATE TRIGGER keep BEFORE DELETE ON student BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+  refuseChanges("DELETE", "student");
   startProgram();
   clickRow(0);
   chooseMenu("学员管理", "删除学员");

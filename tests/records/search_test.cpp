@@ -52,6 +52,21 @@ TEST_F(SearchTest, EachFieldFindsItsSubstringAndRenumbersFromOne) {
   EXPECT_TRUE(messages().empty());
 }
 
+// Another desk (a connection of the test's own) registers and deletes
+// learners while the program runs: its next searches show exactly that,
+// whatever the program read or kept before.
+TEST_F(SearchTest, TheNextSearchShowsWhatAnotherDeskChanged) {
+  for (int i = 0; i < 3; ++i) searchBy(ui::编辑框1, "张");  // read again and again: kept where the engine keeps
+  EXPECT_EQ(listedNames(), (Items{"张三", "张小三"}));
+  insertStudents({student("张另台", "110101200202026789")});
+  searchBy(ui::编辑框1, "张");
+  EXPECT_EQ(listedNames(), (Items{"张三", "张小三", "张另台"}));
+  runSql("DELETE FROM student WHERE 姓名 = '张三'");
+  searchBy(ui::编辑框2, "0101");
+  EXPECT_EQ(listedNames(), (Items{"李四", "张小三", "张另台"}));
+  EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(SearchTest, AllStudentsValuesListEveryone) {
   const Items everyone = {"张三", "李四", "王五", "张小三"};
   searchBy(ui::编辑框1, "李四");

@@ -40,6 +40,8 @@
 #include "app/state.h"
 #include "db/records_database.h"
 #include "db/schema.h"
+#include "db/server_provider.h"
+#include "db/server_settings.h"
 #include "db/sqlite.h"
 #include "runtime/api.h"
 #include "runtime/encoding.h"
@@ -107,6 +109,46 @@ inline StudentFields student(const std::string& name, const std::string& identit
   return f;
 }
 
+// The records may live on a database server instead of hj.mdb: when
+// JX_TEST_SERVER names one (a libpq connection string to a throw-away
+// database), every helper below works there and the program folder gets a
+// database.ini naming it, so the program uses the server too.
+inline const char* testServer() { return std::getenv("JX_TEST_SERVER"); }
+
+// For the few tests that change the file's engine itself (triggers, locks).
+#define JX_SKIP_ON_SERVER(why) \
+  if (::jxtest::testServer()) GTEST_SKIP() << "not on a server: " << why
+
+inline db::ServerConnectionHandle testServerConnection() {
+  std::string error;
+  db::ServerConnectionHandle connection = db::connectToServer(testServer(), &error);
+  EXPECT_TRUE(connection) << error;
+  return connection;
+}
+
+// A statement of the tests as the server takes it: the row order is the
+// row-order column's, ifnull is coalesce.
+inline std::string serverTestSql(std::string sql) {
+  auto replace = [&](std::string_view from, std::string_view to) {
+    for (size_t at = 0; (at = sql.find(from, at)) != std::string::npos; at += to.size()) sql.replace(at, from.size(), to);
+  };
+  replace("ORDER BY rowid", "ORDER BY jx_row");
+  replace("ifnull(", "coalesce(");
+  return sql;
+}
+
+inline db::ServerResult onTestServer(const std::string& sql, const char* const* values = nullptr, int count = 0) {
+  db::ServerConnectionHandle connection = testServerConnection();
+  if (!connection) return nullptr;
+  std::string text = serverTestSql(sql);
+  db::ServerResult result(count == 0 ? PQexec(connection.get(), text.c_str())
+                                     : PQexecParams(connection.get(), text.c_str(), count, nullptr, values, nullptr,
+                                                    nullptr, 0));
+  ExecStatusType status = PQresultStatus(result.get());
+  EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) << PQresultErrorMessage(result.get()) << sql;
+  return result;
+}
+
 inline db::DatabaseHandle openTestDatabase(db::OpenMode mode = db::OpenMode::kExistingOnly) {
   std::string error;
   db::DatabaseHandle handle = db::openDatabase(AppFolder::file(std::string(db::records::kFileName)).string(),
@@ -117,15 +159,52 @@ inline db::DatabaseHandle openTestDatabase(db::OpenMode mode = db::OpenMode::kEx
 
 // Runs statements (UTF-8) on hj.mdb through a connection of the test's own.
 inline void runSql(const std::string& sql) {
+  if (testServer()) {
+    onTestServer(sql);
+    return;
+  }
   db::DatabaseHandle database = openTestDatabase();
   if (!database) return;
   std::string error;
   EXPECT_TRUE(db::runScript(database.get(), sql.c_str(), &error)) << error << "\n" << sql;
 }
 
+// Makes the database refuse every insert or delete ("INSERT", "DELETE") on a
+// table, or only rows meeting a condition on NEW's columns, on either
+// engine; allowChanges takes the refusal back.
+inline void refuseChanges(const std::string& event, const std::string& table, const std::string& condition = "") {
+  const std::string name = "refuse_" + table;
+  if (!testServer()) {
+    runSql("CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table +
+           (condition.empty() ? "" : " WHEN " + condition) + " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    return;
+  }
+  std::string refusal = "RAISE EXCEPTION 'refused';";
+  if (!condition.empty()) refusal = "IF " + condition + " THEN " + refusal + " END IF;";
+  runSql("CREATE FUNCTION " + name + "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " + refusal + " RETURN " +
+         (event == "DELETE" ? "OLD" : "NEW") + "; END $$");
+  runSql("CREATE TRIGGER " + name + " BEFORE " + event + " ON " + table + " FOR EACH ROW EXECUTE FUNCTION " + name +
+         "()");
+}
+inline void allowChanges(const std::string& table) {
+  runSql("DROP TRIGGER refuse_" + table + (testServer() ? " ON " + table : std::string()));
+}
+
 // Every row of a query, every column as text (NULL as "<null>").
 inline std::vector<std::vector<std::string>> queryRows(const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
+  if (testServer()) {
+    db::ServerResult result = onTestServer(sql);
+    for (int r = 0; result && r < PQntuples(result.get()); ++r) {
+      std::vector<std::string> row;
+      for (int c = 0; c < PQnfields(result.get()); ++c) {
+        if (std::string_view(PQfname(result.get(), c)) == "jx_row") continue;
+        row.emplace_back(PQgetisnull(result.get(), r, c) ? "<null>" : PQgetvalue(result.get(), r, c));
+      }
+      rows.push_back(std::move(row));
+    }
+    return rows;
+  }
   db::DatabaseHandle database = openTestDatabase();
   if (!database) return rows;
   sqlite3_stmt* raw = nullptr;
@@ -153,6 +232,18 @@ inline std::vector<StudentFields> storedStudents() {
 }
 
 inline void insertStudents(const std::vector<StudentFields>& students) {
+  if (testServer()) {
+    std::string columns;
+    for (size_t i = 0; i < db::records::studentTable().columns.size(); ++i)
+      columns += (i ? ",\"" : "\"") + std::string(db::records::studentTable().columns[i]) + "\"";
+    for (const StudentFields& f : students) {
+      std::array<const char*, 15> values;
+      for (size_t i = 0; i < f.size(); ++i) values[i] = f[i].c_str();
+      onTestServer("INSERT INTO student (" + columns + ") VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,$12,$13,$14,$15)",
+                   values.data(), static_cast<int>(values.size()));
+    }
+    return;
+  }
   db::DatabaseHandle database = openTestDatabase();
   if (!database) return;
   sqlite3_stmt* raw = nullptr;
@@ -179,6 +270,16 @@ inline void insertBooking(const std::string& table, const std::string& identity,
 // A new hj.mdb with the program's schema and these learners, in this order.
 inline void createDatabase(const std::vector<StudentFields>& students = {}) {
   removeFile(std::string(db::records::kFileName));
+  if (testServer()) {
+    onTestServer("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
+    db::ServerConnectionHandle connection = testServerConnection();
+    db::ServerResult made(PQexec(connection.get(), db::records::serverSchemaScript().c_str()));
+    ASSERT_EQ(PQresultStatus(made.get()), PGRES_COMMAND_OK) << PQresultErrorMessage(made.get());
+    writeFileBytes(std::string(db::kServerSettingsFile),
+                   rt::utf8ToGb("[数据库]\r\n连接=" + std::string(testServer()) + "\r\n"));
+    insertStudents(students);
+    return;
+  }
   {
     db::DatabaseHandle database = openTestDatabase(db::OpenMode::kCreateNew);
     std::string error;

@@ -1,0 +1,47 @@
+// The engine behind a database connection. A program folder's records live
+// either in its encrypted file (SqlCipherProvider) or on a database server
+// that several desks share (ServerProvider); the connection and its record
+// sets see the same semantics from both. Texts are UTF-8 here; the
+// connection converts from and to the runtime's GB18030.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "db/snapshot.h"
+
+namespace db {
+
+// What a read gives: the rows, and whether they were kept from an earlier
+// read (rows read again and again are worth converting once).
+struct ReadRows {
+  std::shared_ptr<const Snapshot> rows;
+  bool kept = false;
+};
+
+class Provider {
+ public:
+  virtual ~Provider() = default;
+
+  // Whether statements can run now. A provider that lost its engine for a
+  // reason that may pass (a lock on the file, a dropped server connection)
+  // tries to get it back first.
+  virtual bool ready() = 0;
+  virtual bool isOpen() const = 0;
+
+  // Runs exactly one statement within the time-out (seconds, 0: no limit).
+  virtual bool executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) = 0;
+  // One level of transaction: a second begin answers false, as do a commit
+  // or a rollback with none open.
+  virtual bool beginTransaction(int32_t timeoutSeconds) = 0;
+  virtual bool commitTransaction(int32_t timeoutSeconds) = 0;
+  virtual bool rollbackTransaction(int32_t timeoutSeconds) = 0;
+
+  // The rows of one reading statement as a static snapshot; null when the
+  // text is not exactly one statement that reads and returns rows, or the
+  // engine fails. A statement that would change data is never run.
+  virtual ReadRows readRows(std::string_view sqlUtf8, int32_t timeoutSeconds) = 0;
+};
+
+}  // namespace db

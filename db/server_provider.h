@@ -1,0 +1,88 @@
+// The records on a database server that several desks share (libpq).
+//
+// Each desk's statements run as the file's engine runs them: one statement
+// per call, a failed statement inside a transaction undoes only itself
+// (a savepoint around it), record sets are snapshots read in a read-only
+// transaction, texts travel as UTF-8. Nothing is kept between reads: every
+// read sees what the other desks have committed.
+//
+// A connection that drops, or a server that cannot be reached, says so once,
+// in Chinese with the server's reason, and answers false. The next action connects again, except inside a
+// transaction that the drop ended: that transaction answers false until it
+// is rolled back, so no statement of it runs outside it. A statement is
+// never sent a second time.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "db/provider.h"
+
+namespace db {
+
+struct ServerConnectionCloser {
+  void operator()(PGconn* connection) const { PQfinish(connection); }
+};
+struct ServerResultClearer {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using ServerConnectionHandle = std::unique_ptr<PGconn, ServerConnectionCloser>;
+using ServerResult = std::unique_ptr<PGresult, ServerResultClearer>;
+
+// Connects with a libpq connection string or URI (UTF-8), texts in UTF-8,
+// giving up after a few seconds when the server does not answer. Null, with
+// the reason (UTF-8) in `error` when given, on failure.
+ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, std::string* error = nullptr);
+
+class ServerProvider : public Provider {
+ public:
+  explicit ServerProvider(std::string conninfoUtf8);
+
+  bool ready() override;
+  bool isOpen() const override;
+  bool executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) override;
+  bool beginTransaction(int32_t timeoutSeconds) override;
+  bool commitTransaction(int32_t timeoutSeconds) override;
+  bool rollbackTransaction(int32_t timeoutSeconds) override;
+  ReadRows readRows(std::string_view sqlUtf8, int32_t timeoutSeconds) override;
+
+  // The server's text of the last failure (UTF-8); empty after a success.
+  const std::string& lastError() const { return lastError_; }
+
+ private:
+  void connect();
+  bool inTransaction() const;
+  // Runs control statements (no rows); false on failure.
+  bool control(const char* sqlUtf8);
+  bool applyTimeout(int32_t seconds);
+  // The one statement of the text, prepared; runs it and gives its result,
+  // or null when it is not exactly one statement or the server refused it.
+  ServerResult runSingle(const std::string& sqlUtf8, bool wantRows);
+  // After a failure: remembers the reason and, when the connection is gone,
+  // says so once.
+  void noteFailure(const PGresult* result);
+  // Shows what happened with the server's reason, once until the next
+  // successful connect: a desk that cannot reach the server is told at
+  // start-up, and not again for every action that tries.
+  void report(std::string_view what);
+  bool hasRowOrder(std::string_view table) const { return orderedTables_.contains(std::string(table)); }
+
+  std::string conninfo_;
+  ServerConnectionHandle connection_;
+  // Which tables have the row-order column (server_dialect.h), read at connect.
+  std::set<std::string> orderedTables_;
+  int32_t timeoutSet_ = -1;  // seconds; -1 when not known
+  // A transaction was open when the connection dropped: nothing runs until
+  // it is ended by a rollback or commit (which answer false).
+  bool transactionOpen_ = false;
+  bool transactionLost_ = false;
+  bool dropReported_ = false;
+  std::string lastError_;
+};
+
+}  // namespace db

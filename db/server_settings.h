@@ -1,0 +1,33 @@
+// database.ini: a program folder whose records live on a database server
+// holds this file beside (or instead of) hj.mdb:
+//
+//   [数据库]
+//   连接=host=192.168.1.10 dbname=jiaxiao user=desk1
+//
+// The value is a libpq connection string or URI. The password is never
+// written here: libpq reads it from ~/.pgpass or the file PGPASSFILE names.
+// The file is read as GB18030, like systeminfo.ini; a file that starts with
+// the UTF-8 byte order mark is read as UTF-8 (a GB18030 text never starts
+// with those three bytes, so either reading is unambiguous).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace db {
+
+inline constexpr std::string_view kServerSettingsFile = "database.ini";
+inline constexpr std::string_view kServerSection = "数据库";  // UTF-8
+inline constexpr std::string_view kServerKey = "连接";
+
+// The connection string (UTF-8) of the file's text; nothing when the text
+// names no server (no such section or key, or an empty value).
+std::optional<std::string> serverSettingOf(std::string_view fileBytes);
+
+// The connection string of the database.ini in the folder of the records
+// file at this native path; nothing when there is no such file or it names
+// no server.
+std::optional<std::string> serverNamedBeside(const std::string& databasePathNative);
+
+}  // namespace db

@@ -1,0 +1,302 @@
+// What only a shared server brings: several desks at once, a connection that
+// drops, the unique identity number, the settings file that names the
+// server, the dialect adaptations, and the admin tool's server commands.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "admin_tool.h"
+#include "db_fixture.h"
+#include "server_fixture.h"
+
+#include "db/records_database.h"
+#include "db/server_dialect.h"
+#include "runtime/desktop.h"
+
+namespace dbtest {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// ------------------------------------------------------- without a server
+
+TEST(ServerSettings, NameTheServerOnlyInTheirSectionAndKey) {
+  const std::string gb = rt::utf8ToGb("[其他]\r\n连接=wrong\r\n[数据库]\r\n; 注释\r\n 连接 = host=a dbname=b \r\n");
+  EXPECT_EQ(db::serverSettingOf(gb), "host=a dbname=b");
+  EXPECT_EQ(db::serverSettingOf("\xEF\xBB\xBF[数据库]\n连接=dbname=u\n"), "dbname=u") << "UTF-8 with its mark";
+  EXPECT_FALSE(db::serverSettingOf(rt::utf8ToGb("[数据库]\r\n连接=\r\n"))) << "an empty value names nothing";
+  EXPECT_FALSE(db::serverSettingOf(rt::utf8ToGb("[其他]\r\n连接=x\r\n")));
+  EXPECT_FALSE(db::serverSettingOf(""));
+}
+
+TEST(ServerDialect, AdaptsLikeAndAsksForTheInsertionOrder) {
+  auto ordered = [](std::string_view table) { return table == "student"; };
+  EXPECT_EQ(db::serverStatement("select * from student", ordered), "select * from student ORDER BY \"jx_row\"");
+  EXPECT_EQ(db::serverStatement("SELECT * FROM Student WHERE 姓名 like '%a\\b%' ;", ordered),
+            "SELECT * FROM Student WHERE 姓名 ILIKE '%a\\\\b%' ORDER BY \"jx_row\" ;");
+  EXPECT_EQ(db::serverStatement("select * from student where 姓名 LIKE '%王\\五%'", ordered),
+            "select * from student where 姓名 LIKE '%王\\\\五%' ORDER BY \"jx_row\"")
+      << "without ASCII letters the cheaper LIKE is exact";
+  EXPECT_EQ(db::serverStatement("select * from student -- all\n", ordered),
+            "select * from student ORDER BY \"jx_row\" -- all\n");
+  EXPECT_EQ(db::serverStatement("select * from one", ordered), "select * from one") << "no row-order column";
+  EXPECT_EQ(db::serverStatement("select count(*) from student", ordered), "select count(*) from student");
+  EXPECT_EQ(db::serverStatement("select * from student order by 姓名", ordered), "select * from student order by 姓名");
+  EXPECT_EQ(db::serverStatement("select * from student, one", ordered), "select * from student, one");
+  EXPECT_EQ(db::serverStatement("insert into student(姓名) values ('like \\ this')", ordered),
+            "insert into student(姓名) values ('like \\ this')")
+      << "nothing inside a literal changes";
+  EXPECT_EQ(db::serverStatement("select * from student where \"like\" = 'x'", ordered),
+            "select * from student where \"like\" = 'x' ORDER BY \"jx_row\"");
+}
+
+// ------------------------------------------------------------ on a server
+
+// Message boxes the library shows, recorded.
+class RecordingDesktop : public rt::Desktop {
+ public:
+  rt::PressedButton messageBox(const std::string& textGb, const std::string&, uint32_t, void*) override {
+    messages.push_back(rt::gbToUtf8(textGb));
+    return rt::PressedButton::Ok;
+  }
+  bool fileDialog(const rt::FileDialogRequest&, std::string&) override { return false; }
+  int32_t popupMenu(const std::vector<rt::PopupEntry>&, int32_t, int32_t) override { return 0; }
+  void cursorPosition(int32_t& x, int32_t& y) override { x = y = 0; }
+  void shellExecute(const std::string&, const std::string&, const std::string&, const std::string&, int32_t) override {}
+  void beep(uint32_t, uint32_t) override {}
+  std::vector<std::string> messages;
+};
+
+// A desk whose server does not answer (nothing listens on the port).
+class UnreachableServer : public DatabaseUnits {
+ protected:
+  void SetUp() override {
+    DatabaseUnits::SetUp();
+    if (!rt::hasDesktop()) {
+      rt::setDesktop(&desktop_);
+      installed_ = true;
+    }
+  }
+  void TearDown() override {
+    if (installed_) rt::setDesktop(nullptr);
+    DatabaseUnits::TearDown();
+  }
+  RecordingDesktop desktop_;
+  bool installed_ = false;
+};
+
+TEST_F(UnreachableServer, IsReportedOnceAndEveryActionAnswersFalse) {
+  ASSERT_TRUE(installed_);
+  std::ofstream(folder_ / "database.ini", std::ios::binary)
+      << "[\xCA\xFD\xBE\xDD\xBF\xE2]\r\n\xC1\xAC\xBD\xD3=host=127.0.0.1 port=1 dbname=none connect_timeout=2\r\n";
+  EXPECT_FALSE(openAccess(folder_ / "hj.mdb"));
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  EXPECT_TRUE(desktop_.messages[0].starts_with("无法连接数据库服务器：")) << desktop_.messages[0];
+  EXPECT_GT(desktop_.messages[0].size(), std::string("无法连接数据库服务器：").size()) << "with the reason";
+  EXPECT_FALSE(execute("delete from student"));
+  EXPECT_FALSE(ask(rt::cmd::kBeginTrans, {connectionRef()}));
+  ASSERT_TRUE(bind());
+  EXPECT_FALSE(openRecords("select * from student"));
+  EXPECT_EQ(desktop_.messages.size(), 1u) << "not again for every action";
+  EXPECT_FALSE(fs::exists(folder_ / "hj.mdb")) << "no file made in its place";
+}
+
+class OnServer : public DatabaseUnits {
+ protected:
+  void SetUp() override {
+    DatabaseUnits::SetUp();
+    JX_REQUIRE_TEST_SERVER();
+    makeServerRecords();
+    nameServerIn(folder_.path());
+    ASSERT_TRUE(openAccess(folder_ / "hj.mdb")) << "a desk needs no hj.mdb of its own";
+    ASSERT_TRUE(bind());
+    if (!rt::hasDesktop()) {
+      rt::setDesktop(&desktop_);
+      installed_ = true;
+    }
+  }
+  void TearDown() override {
+    if (installed_) rt::setDesktop(nullptr);
+    DatabaseUnits::TearDown();
+  }
+  bool insert(const std::string& name, const std::string& identity) {
+    return execute(rt::utf8ToGb("insert into student(姓名,身份证号码) values ('" + name + "','" + identity + "')"));
+  }
+  // Ends every server connection of the library under test (they name
+  // themselves so), as a server restart or a network failure would.
+  static void dropLibraryConnections() {
+    onServer("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'jiaxiao' AND pid <> pg_backend_pid()");
+  }
+  RecordingDesktop desktop_;
+  bool installed_ = false;
+};
+
+TEST_F(OnServer, TheIdentityNumberIsUniqueButMayStayEmpty) {
+  EXPECT_TRUE(insert("甲", "110101199001011234"));
+  EXPECT_FALSE(insert("乙", "110101199001011234"));
+  EXPECT_TRUE(insert("丙", ""));
+  EXPECT_TRUE(insert("丁", ""));
+  EXPECT_EQ(onServer("SELECT string_agg(姓名, ',' ORDER BY jx_row) FROM student"), "甲,丙,丁");
+}
+
+TEST_F(OnServer, ADroppedConnectionIsReportedOnceAndTheNextActionConnectsAgain) {
+  ASSERT_TRUE(insert("甲", "1"));
+  dropLibraryConnections();
+  EXPECT_FALSE(insert("乙", "2"));
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  EXPECT_TRUE(desktop_.messages[0].starts_with("数据库连接已断开：")) << desktop_.messages[0];
+  EXPECT_NE(desktop_.messages[0].find("terminat"), std::string::npos) << "the server's reason: " << desktop_.messages[0];
+  EXPECT_TRUE(insert("丙", "3")) << "the next action connects again";
+  EXPECT_EQ(onServer("SELECT string_agg(姓名, ',' ORDER BY jx_row) FROM student"), "甲,丙")
+      << "the statement that failed was not sent again";
+  ASSERT_TRUE(openRecords("select * from student"));
+  EXPECT_EQ(recordCount(), 2);
+}
+
+// A transaction that the drop ended stays ended: its later statements do
+// not run on their own on a new connection.
+TEST_F(OnServer, AStatementOfATransactionTheDropEndedNeverRunsOutsideIt) {
+  ASSERT_TRUE(insert("甲", "1"));
+  ASSERT_TRUE(ask(rt::cmd::kBeginTrans, {connectionRef()}));
+  ASSERT_TRUE(execute("delete from student where 身份证号码 = '1'"_gb));
+  dropLibraryConnections();
+  EXPECT_FALSE(insert("甲改", "1"));
+  EXPECT_FALSE(insert("甲改", "1")) << "still inside the ended transaction";
+  EXPECT_FALSE(ask(rt::cmd::kCommitTrans, {connectionRef()}));
+  EXPECT_EQ(onServer("SELECT string_agg(姓名, ',') FROM student"), "甲") << "neither half applied";
+  EXPECT_TRUE(insert("乙", "2")) << "after the transaction's end the next action connects again";
+  EXPECT_EQ(desktop_.messages.size(), 1u);
+}
+
+TEST_F(OnServer, ADeskSeesWhatAnotherDeskCommittedAtItsNextRead) {
+  ASSERT_TRUE(insert("甲", "1"));
+  ASSERT_TRUE(openRecords("select * from student"));
+  EXPECT_EQ(recordCount(), 1);
+  onServer("insert into student(姓名,身份证号码) values ('乙','2')");
+  EXPECT_EQ(recordCount(), 1) << "an open record set is a snapshot";
+  ASSERT_TRUE(openRecords("select * from student"));
+  EXPECT_EQ(recordCount(), 2);
+  ASSERT_TRUE(openRecords("SELECT * FROM student WHERE 姓名 like '%乙%'"));
+  EXPECT_EQ(recordCount(), 1);
+}
+
+// Two desks (two processes, each with its own connection) register the same
+// numbers, replace the same learners and delete some at once. Every number
+// ends with at most one row, each registration is won by exactly one desk,
+// and every replacement leaves one whole row of one desk.
+TEST_F(OnServer, TwoDesksAtOnceLoseAndDuplicateNothing) {
+  constexpr int kNumbers = 120;
+  constexpr int kDesks = 2;
+  auto desk = [&](int deskNumber) -> int {
+    db::Connection connection;
+    if (!connection.openAccess(rt::utf8ToGb((folder_ / "hj.mdb").string()), kKey)) return 2;
+    int won = 0;
+    for (int i = 0; i < kNumbers; ++i) {
+      std::string sql = "insert into student(姓名,身份证号码) values ('d" + std::to_string(deskNumber) + "','" +
+                        std::to_string(i) + "')";
+      if (connection.executeSql(rt::utf8ToGb(sql), std::nullopt)) ++won;
+    }
+    // The replacement as the modification does it: delete and insert in
+    // one transaction, which a failed insert rolls back.
+    for (int i = 0; i < kNumbers; ++i) {
+      std::string number = std::to_string(i);
+      if (!connection.beginTransaction()) return 3;
+      bool ok = connection.executeSql(rt::utf8ToGb("delete from student where 身份证号码= '" + number + "'"), {}) &&
+                connection.executeSql(rt::utf8ToGb("insert into student(姓名,身份证号码,电话号码) values ('m" +
+                                                   std::to_string(deskNumber) + "','" + number + "','" +
+                                                   std::to_string(deskNumber) + "')"),
+                                      {});
+      if (!ok || !connection.commitTransaction()) connection.rollbackTransaction();
+      if (i % 3 == 0) connection.executeSql(rt::utf8ToGb("delete from student where 身份证号码= '" + number + "'"), {});
+    }
+    return won >= 0 && won <= kNumbers ? 100 + won % 100 : 4;
+  };
+  std::vector<pid_t> children;
+  for (int d = 0; d < kDesks; ++d) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(desk(d));
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) >= 100) << "the desk failed: " << status;
+  }
+  EXPECT_EQ(onServer("SELECT count(*) FROM (SELECT 身份证号码 FROM student GROUP BY 1 HAVING count(*) > 1) d"), "0");
+  int expected = 0;
+  for (int i = 0; i < kNumbers; ++i) expected += i % 3 != 0;
+  EXPECT_EQ(onServer("SELECT count(*) FROM student"), std::to_string(expected))
+      << "every number deleted by neither desk is still there";
+  EXPECT_EQ(onServer("SELECT count(*) FROM student WHERE CAST(身份证号码 AS int) % 3 = 0"), "0");
+  EXPECT_EQ(onServer("SELECT count(*) FROM student WHERE 姓名 NOT IN ('m0', 'm1', 'd0', 'd1') OR "
+                     "(姓名 = 'm0' AND 电话号码 <> '0') OR (姓名 = 'm1' AND 电话号码 <> '1')"),
+            "0")
+      << "every row is one desk's whole row";
+}
+
+// ---------------------------------------------------------- the admin tool
+
+TEST(AdminOnServer, ServerInitRefusesADatabaseThatHoldsTheTables) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  std::string server = std::string("'") + testServer() + "'";
+  ToolRun first = runTool("server-init " + server);
+  EXPECT_EQ(first.status, 0) << first.output;
+  onServer("insert into student(姓名) values ('kept')");
+  ToolRun second = runTool("server-init " + server);
+  EXPECT_EQ(second.status, 1) << second.output;
+  EXPECT_NE(second.output.find("already holds"), std::string::npos) << second.output;
+  EXPECT_EQ(onServer("SELECT 姓名 FROM student"), "kept");
+}
+
+TEST(AdminOnServer, MoveBringsEveryRowOfAFolderAndTheFolderThenUsesTheServer) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  TempFolder folder;
+  std::string server = std::string("'") + testServer() + "'";
+  ASSERT_EQ(runTool("server-init " + server).status, 0);
+  ToolRun demo = runTool("demo " + quoted(folder.path() / "f") + " 300 --bookings 700");
+  ASSERT_EQ(demo.status, 0) << demo.output;
+  fs::path file = folder.path() / "f" / "hj.mdb";
+  std::map<std::string, std::string> fileCounts;
+  for (const db::records::Table& table : db::records::tables())
+    fileCounts[std::string(table.name)] = queryValue(file, kKey, "SELECT count(*) FROM " + std::string(table.name));
+  ToolRun moved = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  ASSERT_EQ(moved.status, 0) << moved.output;
+  for (const auto& [table, count] : fileCounts) EXPECT_EQ(onServer("SELECT count(*) FROM " + table), count) << table;
+  EXPECT_EQ(fileCounts["student"], "300");
+  // The same rows in the same order.
+  EXPECT_EQ(onServer("SELECT string_agg(身份证号码, ',' ORDER BY jx_row) FROM student"),
+            queryValue(file, kKey, "SELECT group_concat(身份证号码, ',') FROM (SELECT 身份证号码 FROM student ORDER BY rowid)"));
+  EXPECT_TRUE(db::serverNamedBeside((folder.path() / "f" / "hj.mdb").string())) << "database.ini names the server";
+
+  ToolRun again = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  EXPECT_EQ(again.status, 1) << "the server's tables are no longer empty";
+  EXPECT_EQ(onServer("SELECT count(*) FROM student"), "300");
+}
+
+TEST(AdminOnServer, AMoveThatFailsLeavesTheServerEmpty) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  TempFolder folder;
+  std::string server = std::string("'") + testServer() + "'";
+  ASSERT_EQ(runTool("server-init " + server).status, 0);
+  ASSERT_EQ(runTool("demo " + quoted(folder.path() / "f") + " 50").status, 0);
+  fs::path file = folder.path() / "f" / "hj.mdb";
+  // A file that holds one learner twice (the file's engine never refused it).
+  db::DatabaseHandle database = db::openDatabase(file.string(), kKey, db::OpenMode::kExistingOnly);
+  ASSERT_TRUE(database);
+  ASSERT_TRUE(db::runScript(database.get(), "INSERT INTO student SELECT * FROM student LIMIT 1"));
+  database.reset();
+  ToolRun moved = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  EXPECT_EQ(moved.status, 1) << moved.output;
+  EXPECT_NE(moved.output.find("student"), std::string::npos) << moved.output;
+  EXPECT_EQ(onServer("SELECT count(*) FROM student"), "0");
+  EXPECT_EQ(onServer("SELECT count(*) FROM one"), "0");
+  EXPECT_FALSE(fs::exists(folder.path() / "f" / "database.ini"));
+}
+
+}  // namespace
+}  // namespace dbtest

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Runs a test program once more with JX_TEST_SERVER naming a throw-away
+# PostgreSQL cluster that pg_virtualenv starts for it (as root too) and
+# removes afterwards. Without the server's programs the run is skipped
+# (exit 77), saying so.
+if ! command -v pg_virtualenv >/dev/null 2>&1 || ! ls /usr/lib/postgresql/*/bin/postgres >/dev/null 2>&1; then
+  echo "SKIPPED: the PostgreSQL server is not installed (postgresql, postgresql-common)"
+  exit 77
+fi
+exec pg_virtualenv sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
