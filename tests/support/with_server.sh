@@ -7,4 +7,6 @@ if ! command -v pg_virtualenv >/dev/null 2>&1 || ! ls /usr/lib/postgresql/*/bin/
   echo "SKIPPED: the PostgreSQL server is not installed (postgresql, postgresql-common)"
   exit 77
 fi
-exec pg_virtualenv sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
+# The cluster speaks UTF-8 whatever the session's locale, as a school's
+# server does.
+exec pg_virtualenv -i "--encoding=UTF8 --locale=C.UTF-8" sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
