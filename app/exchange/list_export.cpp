@@ -76,19 +76,12 @@ void closeProgressWindow() {
   if (isLoaded(ui::进度窗口)) call(cmd::core(cmd::kUnloadWindow), ui::进度窗口);
 }
 
-void writeTextCell(const char* address, const char* text, const char* textFormat) {
-  writeText(ui::Excel工作簿, rt::prop::kStartCell, address);
-  writeText(ui::Excel工作簿, rt::prop::kEndCell, address);
-  writeText(ui::Excel工作簿, rt::prop::kNumberFormat, textFormat);
-  writeText(ui::Excel工作簿, rt::prop::kCellValue, text);
-}
-
 void writeHeaderRow(std::span<const char* const> headers, const char* textFormat) {
   RowAddresses addresses(kHeaderRow);
   for (int32_t column = 1; column <= static_cast<int32_t>(headers.size()); ++column) {
     const char* header = headers[static_cast<size_t>(column - 1)];
-    writeTextCell(addresses.of(column), header, textFormat);
-    writeInt(ui::Excel工作簿, rt::prop::kColumnWidth, TextLength(header) + kHeaderWidthAllowance);
+    writeCell(kExportPair.workbooks, addresses.of(column), header, textFormat);
+    writeInt(kExportPair.workbooks, rt::prop::kColumnWidth, TextLength(header) + kHeaderWidthAllowance);
   }
 }
 
@@ -108,7 +101,7 @@ bool writeListRows(const ui::Unit& list, int32_t rows, int32_t columns, const ch
     RowAddresses addresses(row + kHeaderRow);
     for (int32_t column = 1; column <= columns; ++column) {
       Text cell = callText(cmd::list(cmd::kListGetCellText), list, row - 1, column - 1);
-      writeTextCell(addresses.of(column), cell.c_str(), textFormat);
+      writeCell(kExportPair.workbooks, addresses.of(column), cell.c_str(), textFormat);
     }
     advanceProgressBar();
   }
@@ -121,7 +114,7 @@ void exportList(const ui::Unit& list, std::span<const char* const> headers) {
   call(cmd::core(cmd::kLoadWindow), ui::进度窗口, ui::主窗口, false);
 
   startWithNewWorkbook(kExportPair);
-  writeInt(ui::Excel工作簿, rt::prop::kSheetIndex, kFirstSheet);
+  writeInt(kExportPair.workbooks, rt::prop::kSheetIndex, kFirstSheet);
   const char* textFormat = "@"_gb;
   writeHeaderRow(headers, textFormat);
   int32_t rows = callInt(cmd::list(cmd::kListRowCount), list);
@@ -130,7 +123,7 @@ void exportList(const ui::Unit& list, std::span<const char* const> headers) {
   closeProgressWindow();
 
   Text chosenPath = readText(ui::通用对话框_公用, rt::prop::kDialogFileName);
-  Text savedFile = saveWorkbookAs(ui::Excel工作簿, chosenPath.c_str());
+  Text savedFile = saveWorkbookAs(kExportPair.workbooks, chosenPath.c_str());
   shutDown(kExportPair);
   if (savedFile.empty()) {
     showMessage("导出失败!"_gb, kMessageErrorIcon);

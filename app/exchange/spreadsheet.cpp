@@ -14,9 +14,10 @@ void startWithNewWorkbook(const SpreadsheetPair& pair) {
   call(cmd::spreadsheet(cmd::kActivateWorkbook), pair.workbooks);
 }
 
-void writeCell(const ui::Unit& workbooks, const char* address, const char* text) {
+void writeCell(const ui::Unit& workbooks, const char* address, const char* text, const char* numberFormat) {
   writeText(workbooks, rt::prop::kStartCell, address);
   writeText(workbooks, rt::prop::kEndCell, address);
+  if (numberFormat) writeText(workbooks, rt::prop::kNumberFormat, numberFormat);
   writeText(workbooks, rt::prop::kCellValue, text);
 }
 

@@ -17,8 +17,8 @@ struct SpreadsheetPair {
 void startWithNewWorkbook(const SpreadsheetPair& pair);
 
 // One cell of the current sheet: start cell and end cell set to the address,
-// then its value.
-void writeCell(const ui::Unit& workbooks, const char* address, const char* text);
+// then its number format when one is given, then its value.
+void writeCell(const ui::Unit& workbooks, const char* address, const char* text, const char* numberFormat = nullptr);
 
 // Saves the workbook under the name and answers the file written (the name
 // with any extension the save added); empty when nothing was written.
