@@ -27,9 +27,9 @@ static_assert(std::size(kDllCommands) == dll::kCommandCount &&
 
 const rt::ProgramHeader& programHeader() {
   // The libraries in number order.
-  static const rt::Library* const libraries[] = {&rt::coreLibrary(),        &rt::listViewLibrary(),
-                                                 &rt::databaseLibrary(),    &rt::spreadsheetLibrary(),
-                                                 &rt::shellLibrary(),       &rt::timingLibrary()};
+  static const rt::Library* const libraries[] = {&rt::coreLibrary(),     &rt::listViewLibrary(),
+                                                 &rt::databaseLibrary(), &rt::spreadsheetLibrary(),
+                                                 &rt::shellLibrary(),    &rt::timingLibrary()};
   static const rt::ProgramHeader header{
       rt::kBuildRelease,
       0,

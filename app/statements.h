@@ -18,13 +18,13 @@ namespace app::statements {
 
 // The columns the student searches look in.
 enum class StudentSearch {
-  kName,              // 姓名
-  kIdentityNumber,    // 身份证号码
-  kTelephone,         // 电话号码
-  kVehicleClass,      // 车型
-  kRegistrationDate,  // 报名日期
-  kSubjectTwoCoach,   // 科二教练
-  kSubjectThreeCoach, // 科三教练
+  kName,               // 姓名
+  kIdentityNumber,     // 身份证号码
+  kTelephone,          // 电话号码
+  kVehicleClass,       // 车型
+  kRegistrationDate,   // 报名日期
+  kSubjectTwoCoach,    // 科二教练
+  kSubjectThreeCoach,  // 科三教练
 };
 
 // A learner's fifteen values in the student table's column order: name, sex,

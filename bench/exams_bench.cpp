@@ -50,7 +50,8 @@ void bookingBaseline(State& state, int32_t learners) {
   readRows(database.get(), count);  // warm
   for (auto _ : state) {
     state.SetIterationTime(secondsOf([&] {
-      execute(database.get(), "insert into two(身份证号码,考试时间) values (" + sqlLiteral(identity) + ",'2025年1月1日')");
+      execute(database.get(),
+              "insert into two(身份证号码,考试时间) values (" + sqlLiteral(identity) + ",'2025年1月1日')");
       benchmark::DoNotOptimize(readRows(database.get(), count));
     }));
     execute(database.get(), "DELETE FROM two WHERE rowid = (SELECT max(rowid) FROM two)");

@@ -90,8 +90,9 @@ void peakMemory(benchmark::State& state, int32_t learners, const char* mode) {
   for (auto _ : state) {
     jxtest::TempFolder scratch("jx-export-bench");
     const std::string file = (scratch / "probe.xlsx").string();
-    state.SetIterationTime(
-        secondsOf([&] { mb = probePeakMb("jx_export_memory_probe", {mode, registryFolder(learners).string(), file}); }));
+    state.SetIterationTime(secondsOf([&] {
+      mb = probePeakMb("jx_export_memory_probe", {mode, registryFolder(learners).string(), file});
+    }));
   }
   state.counters["value_mb"] = mb;
   if (std::string(mode) == "program") setTarget(state, learners, "mb", kPeakMemoryTargetMb);
@@ -101,12 +102,12 @@ void peakMemory(benchmark::State& state, int32_t learners, const char* mode) {
   for (int32_t learners : kSizes) {
     addBenchmark("list_export", learners, exportThroughWindow);
     addBenchmark("list_export_baseline", learners, exportDirect);
-    addBenchmark("list_export_memory", learners,
-                 [](benchmark::State& s, int32_t n) { peakMemory(s, n, "program"); })
-        ->Iterations(1);
-    addBenchmark("list_export_memory_baseline", learners,
-                 [](benchmark::State& s, int32_t n) { peakMemory(s, n, "direct"); })
-        ->Iterations(1);
+    addBenchmark("list_export_memory", learners, [](benchmark::State& s, int32_t n) {
+      peakMemory(s, n, "program");
+    })->Iterations(1);
+    addBenchmark("list_export_memory_baseline", learners, [](benchmark::State& s, int32_t n) {
+      peakMemory(s, n, "direct");
+    })->Iterations(1);
   }
   return true;
 }();

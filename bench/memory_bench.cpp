@@ -32,9 +32,11 @@ void peakMemory(benchmark::State& state, int32_t learners, const char* mode) {
       if (std::string(mode) == "baseline") name += "_baseline";
       name += '/';
       name += std::to_string(learners);
-      benchmark::RegisterBenchmark(name.c_str(), [learners, mode](benchmark::State& state) {
-        peakMemory(state, learners, mode);
-      })->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+      benchmark::RegisterBenchmark(name.c_str(),
+                                   [learners, mode](benchmark::State& state) { peakMemory(state, learners, mode); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1);
     }
   }
   return true;

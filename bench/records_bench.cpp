@@ -82,7 +82,8 @@ void studentFillBaseline(State& state, int32_t learners) {
   DirectDatabase database(registryFolder(learners));
   readRows(database.get(), "select * from student");  // warm
   for (auto _ : state)
-    state.SetIterationTime(secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), "select * from student")); }));
+    state.SetIterationTime(
+        secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), "select * from student")); }));
 }
 
 // -------------------------------------------------------------- searches
@@ -144,7 +145,8 @@ void runSearchBaseline(State& state, const Search& search, bool selective, int32
   std::string sql = likeStatement("student", search.column, searchPattern(search, selective, learners));
   DirectDatabase database(registryFolder(learners));
   readRows(database.get(), sql);  // warm
-  for (auto _ : state) state.SetIterationTime(secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), sql)); }));
+  for (auto _ : state)
+    state.SetIterationTime(secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), sql)); }));
 }
 
 // ------------------------------------------- registration, modification, deletion
@@ -161,8 +163,9 @@ void showRegistry() {
 LearnerFields newLearner(int64_t serial) {
   std::string number = std::to_string(serial);
   std::string identity = "990101" + std::string(12 - number.size(), '0') + number;
-  return {"测试学员", "男", "汉", "1990年01月01日", "河北省石家庄市长安区建设北大街1号", identity, "13900000000",
-          "C1", "2025年1月1日", "王建国", "13901234567", "京B1023学", "李秀英", "13812345678", "京B1187学"};
+  return {"测试学员",    "男",          "汉",     "1990年01月01日", "河北省石家庄市长安区建设北大街1号",
+          identity,      "13900000000", "C1",     "2025年1月1日",   "王建国",
+          "13901234567", "京B1023学",   "李秀英", "13812345678",    "京B1187学"};
 }
 
 const rt::api::Unit kFormFields[] = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
@@ -338,9 +341,10 @@ void deletionBaseline(State& state, int32_t learners) {
     for (const Search& search : searches()) {
       for (bool selective : {true, false}) {
         std::string name = std::string(search.name) + (selective ? "_few" : "_many");
-        addBenchmark(name, learners, [&search, selective](State& state, int32_t n) { runSearch(state, search, selective, n); });
+        addBenchmark(name, learners,
+                     [&search, selective](State& state, int32_t n) { runSearch(state, search, selective, n); });
         addBenchmark(name + "_baseline", learners,
-            [&search, selective](State& state, int32_t n) { runSearchBaseline(state, search, selective, n); });
+                     [&search, selective](State& state, int32_t n) { runSearchBaseline(state, search, selective, n); });
       }
     }
     addBenchmark("register", learners, registration);

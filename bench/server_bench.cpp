@@ -94,9 +94,9 @@ struct Search {
 void search(State& state, const Search& search, bool onServer, int32_t learners) {
   const fs::path* folder = folderFor(state, onServer, learners);
   if (!folder) return;
-  std::string pattern = search.selective ? learnerAt(DirectDatabase(registryFolder(learners)).get(),
-                                                     middle(learners))[search.field]
-                                         : std::string("王");
+  std::string pattern = search.selective
+                            ? learnerAt(DirectDatabase(registryFolder(learners)).get(), middle(learners))[search.field]
+                            : std::string("王");
   ensureProgram(*folder);
   typeInto(search.control, pattern);
   doubleClick(search.control);  // warm

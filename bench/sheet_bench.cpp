@@ -72,8 +72,9 @@ void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
   for (auto _ : state) {
     Scratch scratch;
     const std::string file = scratch.file("probe.xlsx").string();
-    state.SetIterationTime(
-        secondsOf([&] { mb = probePeakMb("jx_sheet_memory_probe", {mode, std::to_string(rows), file}); }));
+    state.SetIterationTime(secondsOf([&] {
+      mb = probePeakMb("jx_sheet_memory_probe", {mode, std::to_string(rows), file});
+    }));
   }
   state.counters["value_mb"] = mb;
   if (std::string(mode) == "layer") setTarget(state, rows, "mb", kPeakMemoryTargetMb);
@@ -83,11 +84,12 @@ void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
   for (int32_t rows : kSizes) {
     addBenchmark("sheet_export", rows, exportThroughLayer);
     addBenchmark("sheet_export_baseline", rows, exportDirect);
-    addBenchmark("sheet_export_memory", rows, [](benchmark::State& s, int32_t n) { peakMemory(s, n, "layer"); })
-        ->Iterations(1);
-    addBenchmark("sheet_export_memory_baseline", rows,
-                 [](benchmark::State& s, int32_t n) { peakMemory(s, n, "direct"); })
-        ->Iterations(1);
+    addBenchmark("sheet_export_memory", rows, [](benchmark::State& s, int32_t n) {
+      peakMemory(s, n, "layer");
+    })->Iterations(1);
+    addBenchmark("sheet_export_memory_baseline", rows, [](benchmark::State& s, int32_t n) {
+      peakMemory(s, n, "direct");
+    })->Iterations(1);
   }
   return true;
 }();

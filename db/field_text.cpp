@@ -19,7 +19,7 @@ constexpr std::string_view kBlobText = "[BLOB]";
 constexpr int64_t kSecondsPerDay = 86400;
 constexpr double kJulianDayOfUnixEpoch = 2440587.5;
 constexpr int64_t kCurrencyScale = 10000;  // currency keeps four decimals
-constexpr int kFirstYear = 100;  // the range of the platform's date values
+constexpr int kFirstYear = 100;            // the range of the platform's date values
 constexpr int kLastYear = 9999;
 
 bool contains(const std::string& upper, std::string_view part) { return upper.find(part) != std::string::npos; }
@@ -108,8 +108,7 @@ std::optional<DateTime> parseDateText(std::string_view text) {
     if (!readSeparator(text, at, " T") || !readNumber(text, at, 2, t.hour) || !readSeparator(text, at, ":") ||
         !readNumber(text, at, 2, t.minute))
       return std::nullopt;
-    if (at < text.size() && (!readSeparator(text, at, ":") || !readNumber(text, at, 2, t.second)))
-      return std::nullopt;
+    if (at < text.size() && (!readSeparator(text, at, ":") || !readNumber(text, at, 2, t.second))) return std::nullopt;
     if (at < text.size() && text[at] == '.') {
       ++at;
       while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;  // fractions are not shown
@@ -132,7 +131,8 @@ std::optional<std::string> currencyText(long double value) {
   if (!(std::fabs(scaled) < 9.2e18L)) return std::nullopt;
   auto units = static_cast<int64_t>(scaled);
   uint64_t magnitude = units < 0 ? static_cast<uint64_t>(-(units + 1)) + 1 : static_cast<uint64_t>(units);
-  std::string text = format("%s%llu", units < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / kCurrencyScale));
+  std::string text =
+      format("%s%llu", units < 0 ? "-" : "", static_cast<unsigned long long>(magnitude / kCurrencyScale));
   auto fraction = static_cast<unsigned>(magnitude % kCurrencyScale);
   if (fraction != 0) {
     std::string digits = format("%04u", fraction);

@@ -66,7 +66,9 @@ std::string createServerTable(const Table& table) {
 
 std::span<const Table> tables() { return kTables; }
 const Table& studentTable() { return kTables[0]; }
-std::span<const Table> examTables() { return std::span<const Table>(kTables).subspan(kFirstExamTable, kExamTableCount); }
+std::span<const Table> examTables() {
+  return std::span<const Table>(kTables).subspan(kFirstExamTable, kExamTableCount);
+}
 
 std::string schemaScript() {
   std::string sql;

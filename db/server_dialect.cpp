@@ -142,7 +142,7 @@ std::string serverStatement(std::string_view sqlUtf8, const std::function<bool(s
   std::string out;
   out.reserve(sqlUtf8.size() + 32);
   bool afterLike = false;
-  size_t statementEnd = 0;  // after the last token that is no blank, comment or ';'
+  size_t statementEnd = 0;            // after the last token that is no blank, comment or ';'
   size_t likeAt = std::string::npos;  // where the last LIKE keyword stands in `out`
   for (const Token& token : all) {
     if (isWord(token, "like")) {

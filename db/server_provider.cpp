@@ -171,7 +171,8 @@ bool ServerProvider::commitTransaction(int32_t timeoutSeconds) {
   if (!applyTimeout(timeoutSeconds)) return false;
   ServerResult result(PQexec(connection_.get(), "COMMIT"));
   // A transaction that failed answers its commit with a rollback.
-  bool committed = PQresultStatus(result.get()) == PGRES_COMMAND_OK && std::string_view(PQcmdStatus(result.get())) == "COMMIT";
+  bool committed =
+      PQresultStatus(result.get()) == PGRES_COMMAND_OK && std::string_view(PQcmdStatus(result.get())) == "COMMIT";
   if (!committed) {
     // A failed commit rolled back, settings made inside the transaction too.
     timeoutSet_ = -1;

@@ -22,8 +22,8 @@ std::string_view trimmed(std::string_view text) {
 }  // namespace
 
 std::optional<std::string> serverSettingOf(std::string_view fileBytes) {
-  std::string text = fileBytes.starts_with(kUtf8Mark) ? std::string(fileBytes.substr(kUtf8Mark.size()))
-                                                       : rt::gbToUtf8(fileBytes);
+  std::string text =
+      fileBytes.starts_with(kUtf8Mark) ? std::string(fileBytes.substr(kUtf8Mark.size())) : rt::gbToUtf8(fileBytes);
   bool inSection = false;
   std::string_view rest = text;
   while (!rest.empty()) {

@@ -76,9 +76,7 @@ class Snapshot {
   // The row of the snapshot that holds the cells: this one's own, or the
   // table's row it stands for.
   const Snapshot& holder() const { return table_ ? *table_ : *this; }
-  size_t heldRow(int32_t row) const {
-    return static_cast<size_t>(table_ ? picked_[static_cast<size_t>(row)] : row);
-  }
+  size_t heldRow(int32_t row) const { return static_cast<size_t>(table_ ? picked_[static_cast<size_t>(row)] : row); }
 
   std::vector<Column> columns_;
   std::vector<Storage> storage_;  // row-major, one per cell

@@ -91,8 +91,7 @@ bool SqlCipherProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeco
   StatementHandle statement = prepareSingle(sqlUtf8);
   if (!statement) return false;
   int rc;
-  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-  }
+  while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {}
   return rc == SQLITE_DONE;
 }
 
@@ -125,8 +124,7 @@ ReadRows SqlCipherProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSe
   StatementHandle statement = prepareSingle(sqlUtf8);
   // Only a reading statement with a result is a source of records: an insert
   // or a setting opened as a record set fails without being run.
-  if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get()))
-    return {};
+  if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get())) return {};
   auto fetched = std::make_shared<Snapshot>();
   if (!fetched->fetch(statement.get(), sizeHint(sqlUtf8))) return {};
   std::shared_ptr<const Snapshot> rows = std::move(fetched);
@@ -225,7 +223,8 @@ SnapshotSize SqlCipherProvider::sizeHint(std::string_view sqlUtf8) {
   return query && !query->like ? keptTables_.lastSize(query->table) : SnapshotSize{};
 }
 
-void SqlCipherProvider::keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows) {
+void SqlCipherProvider::keepRows(std::string_view sqlUtf8, const DataStamp& before,
+                                 std::shared_ptr<const Snapshot> rows) {
   auto query = parseTableQuery(sqlUtf8);
   if (!query || query->like) return;
   auto stamp = readStamp();

@@ -16,23 +16,26 @@ constexpr char16_t kEnd = 0;
 
 // GB/T 2261.1: sex codes.
 constexpr std::pair<std::string_view, std::string_view> kSexNames[] = {
-    {"0", "未知"}, {"1", "男"}, {"2", "女"}, {"9", "未说明"},
+    {"0", "未知"},
+    {"1", "男"},
+    {"2", "女"},
+    {"9", "未说明"},
 };
 
 // GB/T 3304: the 56 nationalities, then the codes for others and for
 // citizens of foreign descent (shortened so that it fits the program's
 // ten-byte field).
 constexpr std::pair<std::string_view, std::string_view> kNationNames[] = {
-    {"01", "汉"},     {"02", "蒙古"},   {"03", "回"},     {"04", "藏"},       {"05", "维吾尔"}, {"06", "苗"},
-    {"07", "彝"},     {"08", "壮"},     {"09", "布依"},   {"10", "朝鲜"},     {"11", "满"},     {"12", "侗"},
-    {"13", "瑶"},     {"14", "白"},     {"15", "土家"},   {"16", "哈尼"},     {"17", "哈萨克"}, {"18", "傣"},
-    {"19", "黎"},     {"20", "傈僳"},   {"21", "佤"},     {"22", "畲"},       {"23", "高山"},   {"24", "拉祜"},
-    {"25", "水"},     {"26", "东乡"},   {"27", "纳西"},   {"28", "景颇"},     {"29", "柯尔克孜"}, {"30", "土"},
-    {"31", "达斡尔"}, {"32", "仫佬"},   {"33", "羌"},     {"34", "布朗"},     {"35", "撒拉"},   {"36", "毛南"},
-    {"37", "仡佬"},   {"38", "锡伯"},   {"39", "阿昌"},   {"40", "普米"},     {"41", "塔吉克"}, {"42", "怒"},
-    {"43", "乌孜别克"}, {"44", "俄罗斯"}, {"45", "鄂温克"}, {"46", "德昂"},   {"47", "保安"},   {"48", "裕固"},
-    {"49", "京"},     {"50", "塔塔尔"}, {"51", "独龙"},   {"52", "鄂伦春"},   {"53", "赫哲"},   {"54", "门巴"},
-    {"55", "珞巴"},   {"56", "基诺"},   {"97", "其他"},   {"98", "外国血统"},
+    {"01", "汉"},       {"02", "蒙古"},   {"03", "回"},     {"04", "藏"},       {"05", "维吾尔"},   {"06", "苗"},
+    {"07", "彝"},       {"08", "壮"},     {"09", "布依"},   {"10", "朝鲜"},     {"11", "满"},       {"12", "侗"},
+    {"13", "瑶"},       {"14", "白"},     {"15", "土家"},   {"16", "哈尼"},     {"17", "哈萨克"},   {"18", "傣"},
+    {"19", "黎"},       {"20", "傈僳"},   {"21", "佤"},     {"22", "畲"},       {"23", "高山"},     {"24", "拉祜"},
+    {"25", "水"},       {"26", "东乡"},   {"27", "纳西"},   {"28", "景颇"},     {"29", "柯尔克孜"}, {"30", "土"},
+    {"31", "达斡尔"},   {"32", "仫佬"},   {"33", "羌"},     {"34", "布朗"},     {"35", "撒拉"},     {"36", "毛南"},
+    {"37", "仡佬"},     {"38", "锡伯"},   {"39", "阿昌"},   {"40", "普米"},     {"41", "塔吉克"},   {"42", "怒"},
+    {"43", "乌孜别克"}, {"44", "俄罗斯"}, {"45", "鄂温克"}, {"46", "德昂"},     {"47", "保安"},     {"48", "裕固"},
+    {"49", "京"},       {"50", "塔塔尔"}, {"51", "独龙"},   {"52", "鄂伦春"},   {"53", "赫哲"},     {"54", "门巴"},
+    {"55", "珞巴"},     {"56", "基诺"},   {"97", "其他"},   {"98", "外国血统"},
 };
 
 template <size_t N>
@@ -88,7 +91,8 @@ std::string nationName(std::string_view code) { return nameOf(kNationNames, code
 
 std::optional<BaseInfo> baseInfoOf(std::span<const uint8_t> data) {
   if (data.size() != kBaseInfoBytes) return std::nullopt;
-  if (bigEndian16(data.subspan(0)) != kTextLengthValue || bigEndian16(data.subspan(kSectionLengthBytes)) != kPhotoLengthValue)
+  if (bigEndian16(data.subspan(0)) != kTextLengthValue ||
+      bigEndian16(data.subspan(kSectionLengthBytes)) != kPhotoLengthValue)
     return std::nullopt;
   std::span<const uint8_t> text = data.subspan(2 * kSectionLengthBytes, kTextBytes);
   auto field = [&](CardField f) { return fieldText(text.subspan(placeOf(f).offset, placeOf(f).bytes)); };

@@ -35,7 +35,16 @@ struct FieldPlace {
   size_t bytes;
 };
 inline constexpr std::array<FieldPlace, kCardFieldCount> kFieldPlaces = {{
-    {0, 30}, {30, 2}, {32, 4}, {36, 16}, {52, 70}, {122, 36}, {158, 30}, {188, 16}, {204, 16}, {220, 36},
+    {0, 30},
+    {30, 2},
+    {32, 4},
+    {36, 16},
+    {52, 70},
+    {122, 36},
+    {158, 30},
+    {188, 16},
+    {204, 16},
+    {220, 36},
 }};
 constexpr FieldPlace placeOf(CardField field) { return kFieldPlaces[static_cast<size_t>(field)]; }
 static_assert(kFieldPlaces.back().offset + kFieldPlaces.back().bytes == kTextBytes);

@@ -67,7 +67,8 @@ FrameReader::Status FrameReader::next(Bytes& payload) {
     if (buffer_.size() < kHeader + length) return Status::kIncomplete;
     auto lengthAndPayload = std::span<const uint8_t>(buffer_).subspan(kPreamble.size(), kLengthBytes + length - 1);
     bool checked = checkByte(lengthAndPayload) == buffer_[kHeader + length - 1];
-    if (checked) payload.assign(buffer_.begin() + kHeader, buffer_.begin() + static_cast<ptrdiff_t>(kHeader + length - 1));
+    if (checked)
+      payload.assign(buffer_.begin() + kHeader, buffer_.begin() + static_cast<ptrdiff_t>(kHeader + length - 1));
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(kHeader + length));
     return checked ? Status::kFrame : Status::kBadCheck;
   }

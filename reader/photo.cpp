@@ -52,8 +52,8 @@ bool writePhotoFile(const PhotoDecoderSetting& decoder, const std::array<uint8_t
   auto decode = reinterpret_cast<sdtapi_photo_decoder>(dlsym(library.get(), decoder.function.c_str()));
   if (!decode) return false;
   std::vector<uint8_t> picture(SDTAPI_PICTURE_CAPACITY);
-  int32_t length = decode(photo.data(), static_cast<int32_t>(photo.size()), picture.data(),
-                          static_cast<int32_t>(picture.size()));
+  int32_t length =
+      decode(photo.data(), static_cast<int32_t>(photo.size()), picture.data(), static_cast<int32_t>(picture.size()));
   if (length <= 0 || length > static_cast<int32_t>(picture.size())) return false;
   picture.resize(static_cast<size_t>(length));
   return replaceFile(kPhotoFileName, picture);

@@ -86,9 +86,7 @@ template <typename Body>
 int32_t guarded(Body body) {
   try {
     return body();
-  } catch (...) {
-    return SDTAPI_ERROR_IO;
-  }
+  } catch (...) { return SDTAPI_ERROR_IO; }
 }
 
 }  // namespace
@@ -126,10 +124,14 @@ __attribute__((visibility("default"))) int32_t ReadBaseInfos(char* name, char* s
     if (outcome != Outcome::kDone) return resultOf(outcome);
     const CardTexts& t = info.texts;
     const OutputField fields[] = {
-        {name, SDTAPI_NAME_BYTES, t.name},           {sex, SDTAPI_SEX_BYTES, t.sex},
-        {nation, SDTAPI_NATION_BYTES, t.nation},     {birth, SDTAPI_BIRTH_BYTES, t.birth},
-        {number, SDTAPI_NUMBER_BYTES, t.number},     {address, SDTAPI_ADDRESS_BYTES, t.address},
-        {issuer, SDTAPI_ISSUER_BYTES, t.issuer},     {valid_from, SDTAPI_VALID_FROM_BYTES, t.validFrom},
+        {name, SDTAPI_NAME_BYTES, t.name},
+        {sex, SDTAPI_SEX_BYTES, t.sex},
+        {nation, SDTAPI_NATION_BYTES, t.nation},
+        {birth, SDTAPI_BIRTH_BYTES, t.birth},
+        {number, SDTAPI_NUMBER_BYTES, t.number},
+        {address, SDTAPI_ADDRESS_BYTES, t.address},
+        {issuer, SDTAPI_ISSUER_BYTES, t.issuer},
+        {valid_from, SDTAPI_VALID_FROM_BYTES, t.validFrom},
         {valid_to, SDTAPI_VALID_TO_BYTES, t.validTo},
     };
     for (const OutputField& field : fields)

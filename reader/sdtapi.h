@@ -26,11 +26,11 @@ extern "C" {
 
 /* Results. Every value but SDTAPI_SUCCESS is a failure. */
 #define SDTAPI_SUCCESS 1
-#define SDTAPI_ERROR_PORT (-1)     /* no such port, cannot open it, or it is not open */
-#define SDTAPI_ERROR_TIMEOUT (-2)  /* no whole answer within the bound */
-#define SDTAPI_ERROR_FRAME (-3)    /* an answer with a wrong check byte, length or layout */
-#define SDTAPI_ERROR_REFUSED (-4)  /* the reader answered with a failure status (no card, ...) */
-#define SDTAPI_ERROR_IO (-5)       /* the device failed or went away */
+#define SDTAPI_ERROR_PORT (-1)    /* no such port, cannot open it, or it is not open */
+#define SDTAPI_ERROR_TIMEOUT (-2) /* no whole answer within the bound */
+#define SDTAPI_ERROR_FRAME (-3)   /* an answer with a wrong check byte, length or layout */
+#define SDTAPI_ERROR_REFUSED (-4) /* the reader answered with a failure status (no card, ...) */
+#define SDTAPI_ERROR_IO (-5)      /* the device failed or went away */
 
 #define SDTAPI_CALL_BOUND_MS 1800
 

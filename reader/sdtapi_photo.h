@@ -35,8 +35,7 @@ extern "C" {
  * written (1 to capacity), or 0 or less when the photo cannot be decoded.
  * The function must not write past `capacity`, keep either pointer after it
  * returns, or call back into the reader library. */
-typedef int32_t (*sdtapi_photo_decoder)(const uint8_t* photo, int32_t photo_bytes, uint8_t* picture,
-                                        int32_t capacity);
+typedef int32_t (*sdtapi_photo_decoder)(const uint8_t* photo, int32_t photo_bytes, uint8_t* picture, int32_t capacity);
 
 #ifdef __cplusplus
 }

@@ -105,10 +105,8 @@ Outcome SerialPort::receive(Clock::time_point deadline, Answer& answer) {
         answer = std::move(*parsed);
         return Outcome::kDone;
       }
-      case FrameReader::Status::kBadCheck:
-        return Outcome::kBadFrame;
-      case FrameReader::Status::kIncomplete:
-        break;
+      case FrameReader::Status::kBadCheck: return Outcome::kBadFrame;
+      case FrameReader::Status::kIncomplete: break;
     }
     if (Clock::now() >= deadline) return Outcome::kTimeout;
     pollfd wait{fd_, POLLIN, 0};

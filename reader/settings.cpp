@@ -39,7 +39,8 @@ ReaderSettings parseSettings(std::string_view text, const std::filesystem::path&
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
-      section = std::string(trimmed(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+      section =
+          std::string(trimmed(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       continue;
     }
     size_t equals = line.find('=');

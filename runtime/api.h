@@ -203,7 +203,9 @@ auto callDll(int32_t index, Args... args) {
 
 // --- properties ---
 
-inline uint64_t readRaw(const Unit& u, int32_t property) { return entries().ReadProperty(u.window, u.id, property, -1); }
+inline uint64_t readRaw(const Unit& u, int32_t property) {
+  return entries().ReadProperty(u.window, u.id, property, -1);
+}
 inline Text readText(const Unit& u, int32_t property) {
   return Text(reinterpret_cast<char*>(static_cast<uintptr_t>(readRaw(u, property))));
 }

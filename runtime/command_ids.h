@@ -64,7 +64,14 @@ enum Core : int32_t {
 };
 
 // List view (library 2).
-enum ListView : int32_t { kListClear, kListRowCount, kListInsertRow, kListSetCellText, kListGetCellText, kListViewCount };
+enum ListView : int32_t {
+  kListClear,
+  kListRowCount,
+  kListInsertRow,
+  kListSetCellText,
+  kListGetCellText,
+  kListViewCount
+};
 
 // Database (library 3).
 enum Database : int32_t {

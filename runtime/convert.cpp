@@ -55,7 +55,8 @@ std::string floatText(float f) {
 
 std::string dateTimeText(double days) {
   DateParts p = splitDateTime(days);
-  std::string out = std::to_string(p.year) + "年"_gb + std::to_string(p.month) + "月"_gb + std::to_string(p.day) + "日"_gb;
+  std::string out =
+      std::to_string(p.year) + "年"_gb + std::to_string(p.month) + "月"_gb + std::to_string(p.day) + "日"_gb;
   if (p.second != 0)
     out += std::to_string(p.hour) + "时"_gb + std::to_string(p.minute) + "分"_gb + std::to_string(p.second) + "秒"_gb;
   else if (p.minute != 0)
@@ -96,8 +97,8 @@ double makeDateTime(const DateParts& parts) {
   int64_t year = monthIndex >= 0 ? monthIndex / 12 : (monthIndex - 11) / 12;
   int64_t month = monthIndex - year * 12 + 1;
   double day = static_cast<double>(daysFromCivil(year, month, parts.day) - kDateTimeEpoch);
-  double time =
-      (static_cast<double>(parts.hour) * 3600 + parts.minute * 60.0 + parts.second) / static_cast<double>(kSecondsPerDay);
+  double time = (static_cast<double>(parts.hour) * 3600 + parts.minute * 60.0 + parts.second) /
+                static_cast<double>(kSecondsPerDay);
   return day >= 0 ? day + time : day - time;
 }
 

@@ -31,7 +31,8 @@ bool toVariant(const TypedValue& value, Variant& out) {
     }
     case tag::kByte: out = Variant::ofU1(static_cast<uint8_t>(value.low)); return true;
     case tag::kShort: out = Variant::ofI2(static_cast<int16_t>(value.low)); return true;
-    case tag::kInt: case tag::kInt64: out = Variant::ofI4(static_cast<int32_t>(value.low)); return true;
+    case tag::kInt:
+    case tag::kInt64: out = Variant::ofI4(static_cast<int32_t>(value.low)); return true;
     case tag::kFloat: out = Variant::ofR4(value.asFloat()); return true;
     case tag::kDouble: out = Variant::ofR8(value.asDouble()); return true;
     case kind::kComObject: {
@@ -44,16 +45,15 @@ bool toVariant(const TypedValue& value, Variant& out) {
 }
 
 bool isInvocationStatus(int32_t status) {
-  return status == automation::kOk ||
-         (status <= automation::kBadParameterCount && status >= automation::kOtherFailure);
+  return status == automation::kOk || (status <= automation::kBadParameterCount && status >= automation::kOtherFailure);
 }
 
 // Binds the name for the kinds of the access in order. Only "not bound" lets
 // the next kind be tried; a lookup the object cannot do ends the search.
 int32_t bind(DispatchObject& object, std::u16string_view name, Access access, MemberBinding& binding,
              InvokeKind& kind) {
-  std::span<const InvokeKind> kinds = access == Access::kRead ? std::span<const InvokeKind>(kReadKinds)
-                                                              : std::span<const InvokeKind>(kWriteKinds);
+  std::span<const InvokeKind> kinds =
+      access == Access::kRead ? std::span<const InvokeKind>(kReadKinds) : std::span<const InvokeKind>(kWriteKinds);
   for (InvokeKind k : kinds) {
     int32_t status = object.findMember(name, k, binding);
     if (status == automation::kOk) {
@@ -70,8 +70,7 @@ int32_t call(DispatchObject& object, std::string_view nameGb, Access access, std
   if (!object.available()) return automation::kNoDispatchInterface;
   MemberBinding binding;
   InvokeKind kind = InvokeKind::kMethod;
-  if (int32_t status = bind(object, gbToUtf16(nameGb), access, binding, kind); status != automation::kOk)
-    return status;
+  if (int32_t status = bind(object, gbToUtf16(nameGb), access, binding, kind); status != automation::kOk) return status;
 
   size_t used = arguments.size();
   while (used > 0 && arguments[used - 1].omitted()) --used;
@@ -92,7 +91,8 @@ int32_t call(DispatchObject& object, std::string_view nameGb, Access access, std
 void DispatchObject::takeBackAuxiliary(void* block) { Free(block); }
 
 int32_t callByName(const ObjectHolder* holder, std::string_view nameGb, Access access,
-                   std::span<const TypedValue> arguments, Variant& result, std::optional<Variant::Type> expectedResult) {
+                   std::span<const TypedValue> arguments, Variant& result,
+                   std::optional<Variant::Type> expectedResult) {
   result.clear();
   DispatchObject* object = holder ? holder->object : nullptr;
   if (!object) return record(automation::kNoInterface);

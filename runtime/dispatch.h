@@ -128,8 +128,8 @@ class Variant {
   }
 
   // Alternatives in the order of Type.
-  std::variant<std::monostate, bool, int8_t, uint8_t, int16_t, int32_t, float, double, AutomationDate,
-               std::u16string, DispatchRef>
+  std::variant<std::monostate, bool, int8_t, uint8_t, int16_t, int32_t, float, double, AutomationDate, std::u16string,
+               DispatchRef>
       value_;
 };
 
@@ -150,8 +150,7 @@ class DispatchObject {
   // Invokes a bound member. For a property put the value written is the last
   // argument. Returns kOk or one of the invocation statuses kBadParameterCount
   // .. kOtherFailure; `result` receives the member's value (empty for none).
-  virtual int32_t invoke(int32_t dispatchId, InvokeKind kind, std::span<const Variant> arguments,
-                         Variant& result) = 0;
+  virtual int32_t invoke(int32_t dispatchId, InvokeKind kind, std::span<const Variant> arguments, Variant& result) = 0;
 
   // An object holder's auxiliary heap block comes back here when the holder
   // releases the object; by default it is freed.

@@ -23,8 +23,7 @@ uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int3
   return readUnitProperty(windowId, unitId, property, element);
 }
 
-void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
-                   uint32_t high) {
+void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low, uint32_t high) {
   writeUnitProperty(windowId, unitId, property, element, (static_cast<uint64_t>(high) << 32) | low);
 }
 
@@ -33,19 +32,14 @@ void loadStartWindow(uint32_t windowId) { rt::loadStartWindow(windowId); }
 
 intptr_t service(int32_t number, intptr_t argument) {
   switch (number) {
-    case kServiceStartUp:
-      startUpRuntime(*reinterpret_cast<const ProgramHeader*>(argument));
-      return 0;
-    case kServiceRegisterExitRoutine:
-      registerExitRoutine(reinterpret_cast<ExitRoutine>(argument));
-      return 0;
+    case kServiceStartUp: startUpRuntime(*reinterpret_cast<const ProgramHeader*>(argument)); return 0;
+    case kServiceRegisterExitRoutine: registerExitRoutine(reinterpret_cast<ExitRoutine>(argument)); return 0;
     case kServiceFindCommand: {
       auto libraryNumber = static_cast<int32_t>(argument >> 16);
       auto commandNumber = static_cast<int32_t>(argument & 0xFFFF);
       return reinterpret_cast<intptr_t>(findCommand(libraryNumber, commandNumber));
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

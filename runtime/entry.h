@@ -95,18 +95,25 @@ inline TypedValue callLibraryCommand(int32_t, CommandFn command, int32_t count, 
   return callCommand(command, count, args);
 }
 uint64_t readProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element);
-void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low,
-                   uint32_t high);
+void writeProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint32_t low, uint32_t high);
 void runMessageLoop();
 void loadStartWindow(uint32_t windowId);
 intptr_t service(int32_t number, intptr_t argument);
 }  // namespace entry_operations
 
 inline constexpr EntryTable kEntryTable{
-    &entry_operations::reportError,   &entry_operations::callDllCommand,  &entry_operations::callLibraryCommand,
-    &entry_operations::callCommand,   &entry_operations::readProperty,    &entry_operations::writeProperty,
-    &Allocate,                        &Reallocate,                        &Free,
-    &ExitProgram,                     &entry_operations::runMessageLoop,  &entry_operations::loadStartWindow,
+    &entry_operations::reportError,
+    &entry_operations::callDllCommand,
+    &entry_operations::callLibraryCommand,
+    &entry_operations::callCommand,
+    &entry_operations::readProperty,
+    &entry_operations::writeProperty,
+    &Allocate,
+    &Reallocate,
+    &Free,
+    &ExitProgram,
+    &entry_operations::runMessageLoop,
+    &entry_operations::loadStartWindow,
     &entry_operations::service,
 };
 inline const EntryTable& entries() { return kEntryTable; }

@@ -55,7 +55,8 @@ std::string errorMessageOf(int32_t code) {
 
 std::string locationText(uint32_t positionA, uint32_t positionB) {
   char numbers[48];
-  std::snprintf(numbers, sizeof numbers, "\r\n%d, %d", static_cast<int32_t>(positionA), static_cast<int32_t>(positionB));
+  std::snprintf(numbers, sizeof numbers, "\r\n%d, %d", static_cast<int32_t>(positionA),
+                static_cast<int32_t>(positionB));
   std::string out = numbers;
   // The names the templates give the window and the unit.
   if (const WindowTemplate* window = findWindowTemplate(positionA)) {

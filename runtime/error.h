@@ -38,5 +38,4 @@ void registerExitRoutine(void (*routine)(int32_t index));
 [[noreturn]] void ExitProgram(int32_t code);
 bool exitStarted();
 
-
 }  // namespace rt

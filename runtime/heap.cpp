@@ -34,7 +34,6 @@ ConstantPool& pool() {
   return p;
 }
 
-
 const char* internLocked(ConstantPool& p, std::string_view gb) {
   std::string key(gb);
   if (auto it = p.byGb.find(key); it != p.byGb.end()) return it->second;

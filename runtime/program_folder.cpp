@@ -49,7 +49,7 @@ bool adoptExecutableFolder() {
 }
 
 void limitNewFilesTo(const std::string& nativeFolder) {
-  struct stat info{};
+  struct stat info {};
   if (stat(nativeFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
   const mode_t notGiven = ~info.st_mode;
   mode_t mask = umask(0);

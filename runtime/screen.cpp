@@ -62,11 +62,9 @@ void enterProgramFolder() {
 
 void loadTemplates(const ProgramHeader& header) {
   try {
-    installTemplates(parseTemplateBlock(header.templateBlock, static_cast<size_t>(std::max(header.templateBlockSize, 0)),
-                                        header.codeBase));
-  } catch (const TemplateError&) {
-    fatalUtf8("载入窗口模板数据段出错!");
-  }
+    installTemplates(parseTemplateBlock(header.templateBlock,
+                                        static_cast<size_t>(std::max(header.templateBlockSize, 0)), header.codeBase));
+  } catch (const TemplateError&) { fatalUtf8("载入窗口模板数据段出错!"); }
 }
 
 }  // namespace

@@ -68,8 +68,7 @@ void startUpRuntime(const ProgramHeader& header);
 inline uint64_t readUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element) {
   return screen().readUnitProperty(windowId, unitId, property, element);
 }
-inline void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element,
-                              uint64_t data) {
+inline void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int32_t element, uint64_t data) {
   screen().writeUnitProperty(windowId, unitId, property, element, data);
 }
 // Failure is the fatal "载入启动窗口失败".

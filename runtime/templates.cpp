@@ -165,9 +165,11 @@ class HandlerTable {
   EventHandler resolve(int32_t offset, const Reader& at) const {
     if (offset == kNoHandler) return nullptr;
     constexpr auto entry = static_cast<int32_t>(sizeof(EventHandler));
-    if (offset < 0 || offset % entry != 0) at.fail("handler offset " + std::to_string(offset) + " is not a table entry");
+    if (offset < 0 || offset % entry != 0)
+      at.fail("handler offset " + std::to_string(offset) + " is not a table entry");
     auto index = static_cast<size_t>(offset / entry);
-    if (base_ == nullptr || index >= count_) at.fail("handler offset " + std::to_string(offset) + " is outside the table");
+    if (base_ == nullptr || index >= count_)
+      at.fail("handler offset " + std::to_string(offset) + " is outside the table");
     return base_[index];
   }
 
@@ -237,9 +239,7 @@ void readKindData(Reader r, UnitTemplate& u) {
   u.kindData = raw.bytes(raw.remaining(), "kind data");
   bool known = true;
   switch (u.kind) {
-    case kind::kWindow:
-      u.captionGb = r.text("window title");
-      break;
+    case kind::kWindow: u.captionGb = r.text("window title"); break;
     case kind::kEditBox:
       u.hasFont = true;
       u.font = readFont(r);
@@ -265,11 +265,8 @@ void readKindData(Reader r, UnitTemplate& u) {
       u.progressMaximum = r.i32("progress maximum");
       u.progressPosition = r.i32("progress position");
       break;
-    case kind::kDatePicker:
-      break;
-    case kind::kCommonDlg:
-      readCommonDialog(r, u);
-      break;
+    case kind::kDatePicker: break;
+    case kind::kCommonDlg: readCommonDialog(r, u); break;
     case kind::kListView:
       u.hasFont = true;
       u.font = readFont(r);
@@ -277,8 +274,7 @@ void readKindData(Reader r, UnitTemplate& u) {
       u.singleSelection = r.i32("single-selection flag") != 0;
       u.selectedRow = r.i32("selected row");
       break;
-    default:
-      known = false;
+    default: known = false;
   }
   if (known && !r.atEnd()) r.fail("unexpected bytes after the kind data");
 }

@@ -63,8 +63,8 @@ struct UnitTemplate {
 
   // Every other unit.
   int32_t left = 0, top = 0, width = 0, height = 0;
-  uint32_t container = 0;              // 0: the window itself
-  std::vector<uint32_t> contained;     // for a Tab: pages separated by 0
+  uint32_t container = 0;           // 0: the window itself
+  std::vector<uint32_t> contained;  // for a Tab: pages separated by 0
   std::string tagTextGb;
   int32_t flags = 0;
   int32_t order = 0;
@@ -73,10 +73,10 @@ struct UnitTemplate {
   // Kind-specific data.
   bool hasFont = false;
   FontTemplate font;
-  std::vector<std::string> itemsGb;      // combo items, tab page titles
+  std::vector<std::string> itemsGb;  // combo items, tab page titles
   std::vector<ListColumnTemplate> columns;
-  std::string filterGb;                  // common dialog filter
-  std::vector<unsigned char> kindData;   // the raw kind-specific bytes
+  std::string filterGb;                 // common dialog filter
+  std::vector<unsigned char> kindData;  // the raw kind-specific bytes
 
   // Common dialogs.
   int32_t dialogType = 0;  // 0 open file, 1 save file, 2 font, 3 help
@@ -91,8 +91,8 @@ struct UnitTemplate {
   int32_t selectedRow = -1;
 
   // Picture boxes.
-  int32_t borderStyle = 0;  // 0-5, 0: none
-  int32_t displayMode = 0;  // kPictureTopLeft, kPictureStretch, kPictureCentered
+  int32_t borderStyle = 0;                  // 0-5, 0: none
+  int32_t displayMode = 0;                  // kPictureTopLeft, kPictureStretch, kPictureCentered
   std::vector<unsigned char> pictureBytes;  // an image file's bytes; empty: no picture
 
   // Progress bars.

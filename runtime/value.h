@@ -31,8 +31,10 @@ inline constexpr int numericSize(uint32_t t) {
   switch (t) {
     case kByte: return 1;
     case kShort: return 2;
-    case kInt: case kFloat: return 4;
-    case kInt64: case kDouble: return 8;
+    case kInt:
+    case kFloat: return 4;
+    case kInt64:
+    case kDouble: return 8;
     default: return 0;
   }
 }
@@ -115,9 +117,7 @@ struct TypedValue {
   static TypedValue ofInt(int32_t v) { return {static_cast<uint32_t>(v), 0, tag::kInt}; }
   static TypedValue ofBool(bool v) { return {v ? 1u : 0u, 0, tag::kBool}; }
   static TypedValue ofByte(uint8_t v) { return {v, 0, tag::kByte}; }
-  static TypedValue ofShort(int16_t v) {
-    return {static_cast<uint32_t>(static_cast<int32_t>(v)), 0, tag::kShort};
-  }
+  static TypedValue ofShort(int16_t v) { return {static_cast<uint32_t>(static_cast<int32_t>(v)), 0, tag::kShort}; }
   static TypedValue ofInt64(int64_t v) {
     TypedValue t;
     t.setData(static_cast<uint64_t>(v));
@@ -164,9 +164,7 @@ inline int32_t arrayCount(const void* block) {
   std::memcpy(&h, block, sizeof h);
   return h.count;
 }
-inline unsigned char* arrayElements(void* block) {
-  return static_cast<unsigned char*>(block) + kArrayHeaderBytes;
-}
+inline unsigned char* arrayElements(void* block) { return static_cast<unsigned char*>(block) + kArrayHeaderBytes; }
 inline const unsigned char* arrayElements(const void* block) {
   return static_cast<const unsigned char*>(block) + kArrayHeaderBytes;
 }

@@ -23,7 +23,17 @@ using rt::TypedValue;
 // Argument positions after the unit itself.
 constexpr int32_t kFirstArgument = 1;
 // PrintSheets: From, To, Copies, Preview, ActivePrinter, PrintToFile, Collate, PrToFileName.
-enum PrintArgument : int32_t { kFrom = 1, kTo, kCopies, kPreview, kPrinter, kPrintToFile, kCollate, kFileName, kPrintArguments };
+enum PrintArgument : int32_t {
+  kFrom = 1,
+  kTo,
+  kCopies,
+  kPreview,
+  kPrinter,
+  kPrintToFile,
+  kCollate,
+  kFileName,
+  kPrintArguments
+};
 
 // Cells are written one at a time: the exact type is checked first, which
 // costs far less than a cast through the hierarchy.
@@ -87,7 +97,8 @@ void newWorkbook(TypedValue* result, int32_t count, TypedValue* args) {
   if (!workbooks) return answer(result, false);
   ExcelAppUnit* app = nullptr;
   if (count > kFirstArgument && rt::kind::isUnitKind(args[kFirstArgument].tag))
-    app = dynamic_cast<ExcelAppUnit*>(rt::findUnitObject(args[kFirstArgument].windowId(), args[kFirstArgument].unitId()));
+    app =
+        dynamic_cast<ExcelAppUnit*>(rt::findUnitObject(args[kFirstArgument].windowId(), args[kFirstArgument].unitId()));
   answer(result, workbooks->newWorkbook(app));
 }
 

@@ -76,24 +76,30 @@ admin::Sharing groupOption(const std::vector<std::string>& args, size_t& i) {
 }
 
 admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bool demo,
-                                       std::optional<std::string>& server) {
+                                        std::optional<std::string>& server) {
   admin::FolderRequest request;
   request.withDemoData = demo;
   std::optional<uint64_t> learners, bookings;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--force") request.replaceDatabase = true;
-    else if (demo && arg == "--learners") learners = countOption(args, i);
-    else if (demo && arg == "--bookings") bookings = countOption(args, i);
-    else if (demo && arg == "--seed") request.seed = countOption(args, i);
-    else if (arg == "--group") request.sharing = groupOption(args, i);
+    if (arg == "--force")
+      request.replaceDatabase = true;
+    else if (demo && arg == "--learners")
+      learners = countOption(args, i);
+    else if (demo && arg == "--bookings")
+      bookings = countOption(args, i);
+    else if (demo && arg == "--seed")
+      request.seed = countOption(args, i);
+    else if (arg == "--group")
+      request.sharing = groupOption(args, i);
     else if (demo && arg == "--server") {
       if (i + 1 >= args.size()) throw UsageError{"--server needs a connection string"};
       server = args[++i];
-    }
-    else if (arg.starts_with("--")) throw UsageError{"unknown option " + arg};
-    else positional.push_back(arg);
+    } else if (arg.starts_with("--"))
+      throw UsageError{"unknown option " + arg};
+    else
+      positional.push_back(arg);
   }
   if (positional.empty()) throw UsageError{"which folder?"};
   if (positional.size() > (demo ? 2u : 1u)) throw UsageError{"too many arguments"};
@@ -134,10 +140,14 @@ int checkFolder(const std::vector<std::string>& args) {
   admin::CheckRequest request;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--fix") request.fix = true;
-    else if (args[i] == "--group") request.sharing = groupOption(args, i);
-    else if (args[i].starts_with("--")) throw UsageError{"unknown option " + args[i]};
-    else positional.push_back(args[i]);
+    if (args[i] == "--fix")
+      request.fix = true;
+    else if (args[i] == "--group")
+      request.sharing = groupOption(args, i);
+    else if (args[i].starts_with("--"))
+      throw UsageError{"unknown option " + args[i]};
+    else
+      positional.push_back(args[i]);
   }
   if (positional.size() != 1) throw UsageError{"check takes one folder"};
   request.folder = positional[0];
@@ -153,8 +163,10 @@ int checkFolder(const std::vector<std::string>& args) {
     std::printf("%s: %s\n", finding.path.string().c_str(), finding.what.c_str());
     if (!finding.fixed) ++left;
   }
-  if (findings.empty()) std::printf("%s: nothing found\n", request.folder.string().c_str());
-  else std::printf("%zu found, %zu fixed, %zu left\n", findings.size(), findings.size() - left, left);
+  if (findings.empty())
+    std::printf("%s: nothing found\n", request.folder.string().c_str());
+  else
+    std::printf("%zu found, %zu fixed, %zu left\n", findings.size(), findings.size() - left, left);
   return left == 0 ? kExitOk : kExitFailure;
 }
 
@@ -183,8 +195,7 @@ int printSqlHelp(const std::vector<std::string>& args) {
       "  sqlite> .tables\n\n"
       "or in one line:\n\n"
       "  sqlcipher -cmd \"%s\" %s\n",
-      shellQuoted(database.string()).c_str(), key.c_str(), key.c_str(),
-      shellQuoted(database.string()).c_str());
+      shellQuoted(database.string()).c_str(), key.c_str(), key.c_str(), shellQuoted(database.string()).c_str());
   return kExitOk;
 }
 

@@ -88,13 +88,13 @@ class FolderCheck {
       : request_(request), sharing_(sharing), modes_(modesFor(sharing)) {}
 
   std::vector<Finding> run() {
-    struct stat top{};
+    struct stat top {};
     if (lstat(request_.folder.c_str(), &top) != 0) fail("cannot read", request_.folder);
     if (!S_ISDIR(top.st_mode)) throw fs::filesystem_error("not a folder", request_.folder, std::error_code());
     folderOwner_ = top.st_uid;
     inspect(request_.folder, fs::path(), top);
     for (auto it = fs::recursive_directory_iterator(request_.folder); it != fs::recursive_directory_iterator(); ++it) {
-      struct stat info{};
+      struct stat info {};
       if (lstat(it->path().c_str(), &info) != 0) continue;  // gone meanwhile
       inspect(it->path(), it->path().lexically_relative(request_.folder), info);
     }
@@ -103,7 +103,8 @@ class FolderCheck {
 
  private:
   void inspect(const fs::path& path, const fs::path& relative, const struct stat& info) {
-    if (!relative.empty() && isPlanted(relative)) findings_.push_back({Finding::Kind::kPlanted, path, plantedText(relative)});
+    if (!relative.empty() && isPlanted(relative))
+      findings_.push_back({Finding::Kind::kPlanted, path, plantedText(relative)});
     if (S_ISLNK(info.st_mode)) return;  // its own mode means nothing; never followed
     checkOwner(path, info);
     checkGroup(path, info);
@@ -115,8 +116,9 @@ class FolderCheck {
   void checkOwner(const fs::path& path, const struct stat& info) {
     if (sharing_.group || info.st_uid == folderOwner_ || info.st_uid == kRoot) return;
     findings_.push_back({Finding::Kind::kOpenToOthers, path,
-                         "belongs to user " + std::to_string(info.st_uid) + ", not to the folder's owner, who may "
-                         "change it (not fixed: change its owner or remove it)"});
+                         "belongs to user " + std::to_string(info.st_uid) +
+                             ", not to the folder's owner, who may "
+                             "change it (not fixed: change its owner or remove it)"});
   }
 
   // In a shared folder, the group bits of a file of another group let that
@@ -169,7 +171,7 @@ AccessModes modesFor(const Sharing& sharing) {
 std::optional<gid_t> groupNamed(const std::string& name) {
   if (name.empty()) return std::nullopt;
   std::vector<char> buffer(16384);
-  struct group entry{};
+  struct group entry {};
   struct group* found = nullptr;
   if (getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->gr_gid;
   // A number names the group directly.
@@ -180,7 +182,7 @@ std::optional<gid_t> groupNamed(const std::string& name) {
 
 std::string groupName(gid_t group) {
   std::vector<char> buffer(16384);
-  struct group entry{};
+  struct group entry {};
   struct group* found = nullptr;
   if (getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) == 0 && found) return found->gr_name;
   return std::to_string(group);
@@ -188,8 +190,8 @@ std::string groupName(gid_t group) {
 
 const std::vector<std::string_view>& programFolderFiles() {
   static const std::vector<std::string_view> files = {
-      "hj.mdb",     "hj.mdb-journal", "systeminfo.ini", "log.log", "table.xlsx",
-      "photo.bmp",  "sdtapi.ini",     "libsdtapi.so",   kProgramExecutable, "database.ini",
+      "hj.mdb",    "hj.mdb-journal", "systeminfo.ini", "log.log",          "table.xlsx",
+      "photo.bmp", "sdtapi.ini",     "libsdtapi.so",   kProgramExecutable, "database.ini",
   };
   return files;
 }
@@ -222,7 +224,7 @@ void writePrivateFile(const fs::path& file, const std::string& bytes, const Shar
 }
 
 Sharing sharingOf(const fs::path& folder) {
-  struct stat info{};
+  struct stat info {};
   if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISGID)) return {info.st_gid};
   return {};
 }

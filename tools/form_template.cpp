@@ -27,17 +27,17 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class Look {
-  kTitle,      // the form's title: large, bold, centred
-  kNote,       // a small remark without a box
-  kSection,    // a shaded heading across the form
-  kLabel,      // a boxed caption beside the box it names
-  kField,      // a box the program or the applicant fills
+  kTitle,       // the form's title: large, bold, centred
+  kNote,        // a small remark without a box
+  kSection,     // a shaded heading across the form
+  kLabel,       // a boxed caption beside the box it names
+  kField,       // a box the program or the applicant fills
   kShortField,  // such a box for a word or two, centred
-  kTextField,  // such a box that keeps its text as typed (format "@")
-  kDigitBox,   // one character of the identity number
-  kStatement,  // a boxed paragraph that wraps
-  kHeading,    // a column heading of a table to fill by hand
-  kNumber,     // a running number of such a table
+  kTextField,   // such a box that keeps its text as typed (format "@")
+  kDigitBox,    // one character of the identity number
+  kStatement,   // a boxed paragraph that wraps
+  kHeading,     // a column heading of a table to fill by hand
+  kNumber,      // a running number of such a table
   kCount
 };
 

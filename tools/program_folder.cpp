@@ -76,8 +76,7 @@ void insertRow(sqlite3* database, sqlite3_stmt* statement, const std::string* va
   for (size_t i = 0; i < count; ++i)
     sqlite3_bind_text(statement, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
                       SQLITE_STATIC);
-  if (sqlite3_step(statement) != SQLITE_DONE)
-    throw Failure{std::string("database error: ") + sqlite3_errmsg(database)};
+  if (sqlite3_step(statement) != SQLITE_DONE) throw Failure{std::string("database error: ") + sqlite3_errmsg(database)};
 }
 
 std::string insertStatement(const db::records::Table& table) {
@@ -161,8 +160,8 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
                                                 : std::string()) +
                           "\n" + settingsFile.string() + ": " + made(settingsMade) + "\n" +
                           (request.folder / kLogFileName).string() + ": " + made(logMade) + "\n" +
-                          formTemplate.message + "\n" +
-                          request.folder.string() + ": " + accessText(request.sharing) + "\n";
+                          formTemplate.message + "\n" + request.folder.string() + ": " + accessText(request.sharing) +
+                          "\n";
     return {true, message};
   } catch (const Failure& failure) {
     removeQuietly(part);

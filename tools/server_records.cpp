@@ -104,8 +104,7 @@ int64_t copyTable(sqlite3* file, PGconn* server, const db::records::Table& table
   db::ServerResult result(PQgetResult(server));
   if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
     throw Failure{"cannot copy " + std::string(table.name) + ": " + PQresultErrorMessage(result.get())};
-  while (db::ServerResult rest{PQgetResult(server)}) {
-  }
+  while (db::ServerResult rest{PQgetResult(server)}) {}
   return sent;
 }
 
@@ -126,9 +125,7 @@ ServerReport initServer(const std::string& conninfo) {
     run(server.get(), db::records::serverSchemaScript());
     run(server.get(), "COMMIT");
     return {true, "the records tables were made on the server\n"};
-  } catch (const Failure& failure) {
-    return {false, failure.message};
-  }
+  } catch (const Failure& failure) { return {false, failure.message}; }
 }
 
 ServerReport moveToServer(const fs::path& folder, const std::string& conninfo) {
@@ -160,9 +157,7 @@ ServerReport moveToServer(const fs::path& folder, const std::string& conninfo) {
     writePrivateFile(folder / db::kServerSettingsFile, serverSettingsFileText(conninfo), sharingOf(folder));
     return {true, summary + (folder / db::kServerSettingsFile).string() +
                       ": made; the program in this folder now uses the server (hj.mdb is kept unchanged)\n"};
-  } catch (const Failure& failure) {
-    return {false, failure.message};
-  }
+  } catch (const Failure& failure) { return {false, failure.message}; }
 }
 
 }  // namespace admin

@@ -206,7 +206,8 @@ const std::map<std::string, KindInfo>& kinds() {
       {"ProcessBar", {0x00010013, "kProcessBar", KindData::ProgressBar, placedWith({"maximum", "position"})}},
       {"Tab", {0x00010015, "kTab", KindData::Pages, placedWith({"font", "pages"})}},
       {"DatePicker", {0x00010017, "kDatePicker", KindData::None, placedWith({})}},
-      {"CommonDlg", {0x0001001F, "kCommonDlg", KindData::CommonDlg,
+      {"CommonDlg",
+       {0x0001001F, "kCommonDlg", KindData::CommonDlg,
         placedWith({"dialog-type", "filter", "filter-index", "folder", "dialog-title", "default-ext", "file"})}},
       {"ListView", {0x00020004, "kListView", KindData::ListView, placedWith({"font", "column", "single-selection"})}},
       {"DBConnection", {0x00030001, "kDBConnection", KindData::None, placedWith({})}},
@@ -264,9 +265,7 @@ int64_t parseNumber(const std::string& token, const Location& where) {
   long long value = 0;
   try {
     value = std::stoll(token, &used, 0);
-  } catch (const std::exception&) {
-    fail(where, "number expected, found '" + token + "'");
-  }
+  } catch (const std::exception&) { fail(where, "number expected, found '" + token + "'"); }
   if (used != token.size()) fail(where, "number expected, found '" + token + "'");
   return value;
 }
@@ -460,8 +459,8 @@ std::vector<std::string> readHandlerList(const std::string& path) {
     size_t close = code.find(')', at);
     if (close == std::string::npos) fail(where, "unterminated JX_HANDLER(");
     std::string name = code.substr(at + macro.size(), close - at - macro.size());
-    if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") !=
-                            std::string::npos)
+    if (name.empty() ||
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)
       fail(where, "bad handler name '" + name + "'");
     if (!seen.insert(name).second) fail(where, "handler '" + name + "' listed twice");
     names.push_back(name);
@@ -481,8 +480,7 @@ uint32_t idClass(uint32_t id) { return id >> 28; }
 
 void checkIdNature(const SourceUnit& u) {
   uint32_t expectedClass = u.kind == kWindowKind ? 0 : u.kind == kMenuKind ? 2 : 1;
-  if (idNature(u.id) != 6 || idClass(u.id) != expectedClass)
-    fail(u.where, "id does not fit a " + u.kindName + " unit");
+  if (idNature(u.id) != 6 || idClass(u.id) != expectedClass) fail(u.where, "id does not fit a " + u.kindName + " unit");
 }
 
 uint32_t resolveUnit(const SourceWindow& w, const std::string& ref, const Location& where) {
@@ -726,14 +724,9 @@ class BlockWriter {
   void kindData(Bytes& b, const SourceUnit& u) {
     switch (kinds().at(u.kindName).data) {
       case KindData::None:
-      case KindData::Menu:
-        break;
-      case KindData::Window:
-        b.lengthText(gb(u.caption, u.where));
-        break;
-      case KindData::EditBox:
-        font(b, u);
-        break;
+      case KindData::Menu: break;
+      case KindData::Window: b.lengthText(gb(u.caption, u.where)); break;
+      case KindData::EditBox: font(b, u); break;
       case KindData::PicBox:
         b.i32(u.border);
         b.i32(u.display);

@@ -63,8 +63,8 @@ void showStudentHistory() {
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
   for (const Subject& subject : allSubjects()) {
-    recordset::open(subject.recordSet, id.empty() ? statements::selectAllBookings(subject)
-                                                  : statements::findBookingsById(subject, id));
+    recordset::open(subject.recordSet,
+                    id.empty() ? statements::selectAllBookings(subject) : statements::findBookingsById(subject, id));
   }
 
   clearList(ui::超级列表框2);
@@ -115,8 +115,7 @@ void changeResult() {
     showMessage("错误代码Del#3！"_gb, kMessageErrorIcon, failedCaption);
     return;
   }
-  if (!executeSql(
-          statements::insertBookingWithResult(*subject, id.view(), date.view(), result.view())) ||
+  if (!executeSql(statements::insertBookingWithResult(*subject, id.view(), date.view(), result.view())) ||
       !transaction.commit()) {
     transaction.rollback();
     showMessage("错误代码Add#2！"_gb, kMessageNoIcon, failedCaption);

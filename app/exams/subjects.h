@@ -13,10 +13,10 @@ namespace app::exams {
 inline constexpr int32_t kSubjectCount = 4;
 
 struct Subject {
-  int32_t index;                // 0..3, item index of 组合框8
-  const char* table;            // one, two, three, four
-  const char* numeral;          // 一, 二, 三, 四 (GB18030)
-  rt::api::Unit recordSet;      // 记录集一 .. 记录集四
+  int32_t index;            // 0..3, item index of 组合框8
+  const char* table;        // one, two, three, four
+  const char* numeral;      // 一, 二, 三, 四 (GB18030)
+  rt::api::Unit recordSet;  // 记录集一 .. 记录集四
   // Column of the student list holding the subject's coach, or
   // kSchoolCoach for the subjects the school's own coach teaches.
   int32_t coachColumn;

@@ -60,15 +60,13 @@ enum class Take {
 struct FormCell {
   const char* address;
   Take take;
-  int32_t column = 0;                  // kColumn
+  int32_t column = 0;                   // kColumn
   const char* fixedTextUtf8 = nullptr;  // kFixedText
   int32_t bytePosition = 0;             // kIdentityByte, 1-based
 };
 
 constexpr FormCell column(const char* address, StudentColumn source) { return {address, Take::kColumn, source}; }
-constexpr FormCell fixedText(const char* address, const char* utf8) {
-  return {address, Take::kFixedText, 0, utf8};
-}
+constexpr FormCell fixedText(const char* address, const char* utf8) { return {address, Take::kFixedText, 0, utf8}; }
 constexpr FormCell identityByte(const char* address, int32_t position) {
   return {address, Take::kIdentityByte, 0, nullptr, position};
 }
@@ -76,54 +74,33 @@ constexpr FormCell identityByte(const char* address, int32_t position) {
 // Worksheet 1: the application form. The 18 boxes E4 to V4 take one byte of
 // the identity number each.
 constexpr std::array<FormCell, 28> kApplicationForm = {
-    column("C3", kName),
-    column("L3", kSex),
-    column("Q3", kBirthDate),
-    fixedText("X3", "中国"),
-    fixedText("C4", "居民身份证"),
-    identityByte("E4", 1),
-    identityByte("F4", 2),
-    identityByte("G4", 3),
-    identityByte("H4", 4),
-    identityByte("I4", 5),
-    identityByte("J4", 6),
-    identityByte("K4", 7),
-    identityByte("L4", 8),
-    identityByte("M4", 9),
-    identityByte("N4", 10),
-    identityByte("O4", 11),
-    identityByte("P4", 12),
-    identityByte("Q4", 13),
-    identityByte("R4", 14),
-    identityByte("S4", 15),
-    identityByte("T4", 16),
-    identityByte("U4", 17),
-    identityByte("V4", 18),
-    column("C6", kAddress),
-    column("C8", kTelephone),
-    fixedText("N8", "860000"),
-    column("E9", kVehicleClass),
-    column("T29", kRegistrationDate),
+    column("C3", kName),           column("L3", kSex),
+    column("Q3", kBirthDate),      fixedText("X3", "中国"),
+    fixedText("C4", "居民身份证"), identityByte("E4", 1),
+    identityByte("F4", 2),         identityByte("G4", 3),
+    identityByte("H4", 4),         identityByte("I4", 5),
+    identityByte("J4", 6),         identityByte("K4", 7),
+    identityByte("L4", 8),         identityByte("M4", 9),
+    identityByte("N4", 10),        identityByte("O4", 11),
+    identityByte("P4", 12),        identityByte("Q4", 13),
+    identityByte("R4", 14),        identityByte("S4", 15),
+    identityByte("T4", 16),        identityByte("U4", 17),
+    identityByte("V4", 18),        column("C6", kAddress),
+    column("C8", kTelephone),      fixedText("N8", "860000"),
+    column("E9", kVehicleClass),   column("T29", kRegistrationDate),
 };
 
 // Worksheet 2: the learner's record card.
 constexpr std::array<FormCell, 6> kRecordCard = {
-    column("B5", kName),
-    column("D5", kSex),
-    FormCell{"G5", Take::kYearAndMonth},
-    column("B6", kIdentityNumber),
-    column("B7", kAddress),
-    column("B8", kTelephone),
+    column("B5", kName),           column("D5", kSex),     FormCell{"G5", Take::kYearAndMonth},
+    column("B6", kIdentityNumber), column("B7", kAddress), column("B8", kTelephone),
 };
 
 // Worksheets 3 to 6: the training record of one vehicle class, all alike.
 constexpr std::array<FormCell, 6> kTrainingRecord = {
-    column("B3", kName),
-    column("E3", kSex),
-    column("H3", kIdentityNumber),
-    FormCell{"K3", Take::kRegistrationYear},
-    column("B4", kAddress),
-    column("I4", kTelephone),
+    column("B3", kName),           column("E3", kSex),
+    column("H3", kIdentityNumber), FormCell{"K3", Take::kRegistrationYear},
+    column("B4", kAddress),        column("I4", kTelephone),
 };
 
 constexpr int32_t kApplicationSheet = 1;

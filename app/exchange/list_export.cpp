@@ -39,16 +39,16 @@ constexpr SpreadsheetPair kExportPair{ui::Excel程序, ui::Excel工作簿};
 
 std::span<const char* const> studentListHeaders() {
   static const std::array<const char*, 16> headers = {
-      "ID"_gb,       "姓名"_gb,     "性别"_gb,     "民族"_gb,         "出生日期"_gb, "住址"_gb,
-      "身份证号码"_gb, "电话号码"_gb, "车型"_gb,     "报名日期"_gb,     "科二教练"_gb, "科二教练电话"_gb,
+      "ID"_gb,         "姓名"_gb,     "性别"_gb,         "民族"_gb,     "出生日期"_gb, "住址"_gb,
+      "身份证号码"_gb, "电话号码"_gb, "车型"_gb,         "报名日期"_gb, "科二教练"_gb, "科二教练电话"_gb,
       "科二车牌"_gb,   "科三教练"_gb, "科三教练电话"_gb, "科三车牌"_gb};
   return headers;
 }
 
 std::span<const char* const> examListHeaders() {
-  static const std::array<const char*, 11> headers = {
-      "ID"_gb,   "姓名"_gb, "性别"_gb, "民族"_gb,     "身份证号码"_gb, "地址"_gb,
-      "电话"_gb, "车型"_gb, "科目"_gb, "教练姓名"_gb, "考试次数"_gb};
+  static const std::array<const char*, 11> headers = {"ID"_gb,         "姓名"_gb,     "性别"_gb,    "民族"_gb,
+                                                      "身份证号码"_gb, "地址"_gb,     "电话"_gb,    "车型"_gb,
+                                                      "科目"_gb,       "教练姓名"_gb, "考试次数"_gb};
   return headers;
 }
 

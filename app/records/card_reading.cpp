@@ -46,9 +46,9 @@ struct CardBuffers {
 Text spaces(int32_t count) { return callText(cmd::core(cmd::kSpaces), count); }
 
 CardBuffers emptyCardBuffers() {
-  return {spaces(kNameBytes),    spaces(kSexBytes),    spaces(kNationBytes),
-          spaces(kBirthBytes),   spaces(kNumberBytes), spaces(kAddressBytes),
-          spaces(kIssuerBytes),  spaces(kValidFromBytes), spaces(kValidToBytes)};
+  return {spaces(kNameBytes),   spaces(kSexBytes),       spaces(kNationBytes),
+          spaces(kBirthBytes),  spaces(kNumberBytes),    spaces(kAddressBytes),
+          spaces(kIssuerBytes), spaces(kValidFromBytes), spaces(kValidToBytes)};
 }
 
 void closeReader() { callDll<CloseCommFunction>(app::dll::kCloseComm); }
@@ -93,10 +93,9 @@ void readCard() {
   }
   Block scratch(call(cmd::core(cmd::kZeroBytes), kScratchBytes).pointer<void>());
   CardBuffers card = emptyCardBuffers();
-  int32_t read = callDll<ReadBaseInfosFunction>(app::dll::kReadBaseInfos, card.name.get(), card.sex.get(),
-                                                card.nation.get(), card.birth.get(), card.number.get(),
-                                                card.address.get(), card.issuer.get(), card.validFrom.get(),
-                                                card.validTo.get());
+  int32_t read = callDll<ReadBaseInfosFunction>(
+      app::dll::kReadBaseInfos, card.name.get(), card.sex.get(), card.nation.get(), card.birth.get(), card.number.get(),
+      card.address.get(), card.issuer.get(), card.validFrom.get(), card.validTo.get());
   if (read != kReaderSuccess) {
     closeReader();
     return;

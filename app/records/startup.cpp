@@ -54,8 +54,9 @@ void resetComboLists() {
 
 // Every field but the registration date, whose text comes from 日期框1.
 void emptyWholeForm() {
-  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
-                                ui::组合框1, ui::组合框2, ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
+  for (const ui::Unit& field :
+       {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9, ui::组合框1,
+        ui::组合框2, ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
     clearFieldText(field);
   }
 }

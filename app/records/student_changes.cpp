@@ -48,8 +48,8 @@ Text oldValuesText() {
 }
 
 Text newValuesText() {
-  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3, ui::组合框4,
-                       ui::组合框5, ui::组合框6, ui::组合框7},
+  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
+                       ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7},
                       [](const ui::Unit& field) { return fieldText(field); });
 }
 
@@ -57,14 +57,14 @@ void clearCoach(const ui::Unit& coach, const ui::Unit& telephone, const ui::Unit
   for (const ui::Unit& box : {coach, telephone, plate}) clearFieldText(box);
 }
 
-bool allCoachesChosen(const ui::Unit& coach) {
-  return readInt(coach, rt::prop::kComboSelection) == kAllCoachesIndex;
-}
+bool allCoachesChosen(const ui::Unit& coach) { return readInt(coach, rt::prop::kComboSelection) == kAllCoachesIndex; }
 
 // Registration: "所有教练" or no coach at all means no coach, telephone, plate.
 void normaliseCoachesForRegistration() {
-  if (allCoachesChosen(ui::组合框2) || fieldText(ui::组合框2).empty()) clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
-  if (allCoachesChosen(ui::组合框5) || fieldText(ui::组合框5).empty()) clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+  if (allCoachesChosen(ui::组合框2) || fieldText(ui::组合框2).empty())
+    clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
+  if (allCoachesChosen(ui::组合框5) || fieldText(ui::组合框5).empty())
+    clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
 }
 
 // Modification empties only after "所有教练"; an empty coach text keeps the
@@ -105,8 +105,8 @@ int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
 // Every field that names the student; sex, nationality, birth date, address
 // and the photo stay for the next registration.
 void emptyForm() {
-  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
-                                ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
+  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
+                                ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
     clearFieldText(field);
   }
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/peak_memory.h"
 #include "bench/support/program.h"
 #include "bench/support/registry.h"
-#include "bench/support/peak_memory.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ size_t keepRows(const std::filesystem::path& folder, std::vector<std::string>& c
     ++rows;
     for (int c = 0; c < sqlite3_column_count(raw); ++c) {
       const auto* text = sqlite3_column_text(raw, c);
-      cells.emplace_back(text ? reinterpret_cast<const char*>(text) : "", static_cast<size_t>(sqlite3_column_bytes(raw, c)));
+      cells.emplace_back(text ? reinterpret_cast<const char*>(text) : "",
+                         static_cast<size_t>(sqlite3_column_bytes(raw, c)));
     }
   }
   return rows;

@@ -93,7 +93,8 @@ void doubleClick(const rt::api::Unit& field) {
 }
 
 void clickStudentRow(int32_t row) {
-  if (!jxtest::gestures::clickStudentRow(row, Qt::LeftButton)) fail("the student list has no row " + std::to_string(row));
+  if (!jxtest::gestures::clickStudentRow(row, Qt::LeftButton))
+    fail("the student list has no row " + std::to_string(row));
   settle();
 }
 

@@ -29,7 +29,6 @@ struct DateQueryDay {
 };
 constexpr DateQueryDay kDateQueryDays[] = {{10, "2031年3月5日"}, {100, "2031年2月5日"}, {1000, "2031年1月5日"}};
 
-
 const fs::path& dataRoot() {
   static const fs::path shared = [] {
     const char* root = std::getenv(kDataRootVariable);
@@ -46,11 +45,14 @@ void addDateQueryBookings(const fs::path& folder, int32_t learners) {
   DirectDatabase database(folder);
   std::vector<std::string> identities;
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(database.get(), "SELECT 身份证号码 FROM student ORDER BY rowid", -1, &raw, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(database.get(), "SELECT 身份证号码 FROM student ORDER BY rowid", -1, &raw, nullptr) !=
+      SQLITE_OK)
     fail(sqlite3_errmsg(database.get()));
   db::StatementHandle select(raw);
-  while (sqlite3_step(raw) == SQLITE_ROW) identities.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
-  if (identities.empty() || static_cast<int32_t>(identities.size()) != learners) fail("the demo registry is incomplete");
+  while (sqlite3_step(raw) == SQLITE_ROW)
+    identities.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)));
+  if (identities.empty() || static_cast<int32_t>(identities.size()) != learners)
+    fail("the demo registry is incomplete");
 
   execute(database.get(), "BEGIN");
   if (sqlite3_prepare_v2(database.get(), "INSERT INTO one (身份证号码, 考试时间) VALUES (?, ?)", -1, &raw, nullptr) !=

@@ -29,8 +29,21 @@ inline constexpr int32_t kDateQueryCounts[] = {10, 100, 1000};
 // A learner's fifteen fields (UTF-8) in the student table's column order.
 using LearnerFields = std::vector<std::string>;
 enum LearnerField : size_t {
-  kName, kSex, kNation, kBirth, kAddress, kIdentity, kPhone, kVehicle, kRegistered,
-  kCoach2, kCoach2Phone, kCoach2Plate, kCoach3, kCoach3Phone, kCoach3Plate,
+  kName,
+  kSex,
+  kNation,
+  kBirth,
+  kAddress,
+  kIdentity,
+  kPhone,
+  kVehicle,
+  kRegistered,
+  kCoach2,
+  kCoach2Phone,
+  kCoach2Plate,
+  kCoach3,
+  kCoach3Phone,
+  kCoach3Plate,
 };
 
 // A connection of the benchmark's own to a folder's database, opened the way

@@ -28,7 +28,7 @@ inline constexpr int32_t kColumns = 16;
 
 // Header and cell texts (UTF-8) shaped like the student list's.
 inline std::vector<std::string> headers() {
-  return {"ID",   "姓名",     "性别",     "民族",   "出生日期", "住址",         "身份证号码",   "电话号码",
+  return {"ID",   "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码",
           "车型", "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
 }
 
@@ -56,10 +56,22 @@ inline Texts makeCells(int32_t rows, bool gb) {
     std::string number = std::to_string(row + 1);
     char id[24];
     std::snprintf(id, sizeof id, "130102199001%06d", row % 1000000);
-    const std::string rowCells[kColumns] = {
-        number,      "张伟" + number, "男",          "汉",       "1990年1月1日", "河北省石家庄市长安区建设北大街",
-        id,          "1380000" + number, "C1",      "2014年5月6日", "李教练",     "13900000000",
-        "冀A1234学", "王教练",         "13700000000", "冀A5678学"};
+    const std::string rowCells[kColumns] = {number,
+                                            "张伟" + number,
+                                            "男",
+                                            "汉",
+                                            "1990年1月1日",
+                                            "河北省石家庄市长安区建设北大街",
+                                            id,
+                                            "1380000" + number,
+                                            "C1",
+                                            "2014年5月6日",
+                                            "李教练",
+                                            "13900000000",
+                                            "冀A1234学",
+                                            "王教练",
+                                            "13700000000",
+                                            "冀A5678学"};
     for (const std::string& cell : rowCells) cells.add(gb ? rt::utf8ToGb(cell) : cell);
   }
   return cells;
@@ -82,7 +94,8 @@ inline void startRuntime() {
 }
 
 // The export through the layer; false when no file was written.
-inline bool throughLayer(const Texts& headersGb, const Texts& cellsGb, int32_t rows, const std::filesystem::path& file) {
+inline bool throughLayer(const Texts& headersGb, const Texts& cellsGb, int32_t rows,
+                         const std::filesystem::path& file) {
   namespace api = rt::api;
   namespace cmd = rt::cmd;
   namespace prop = rt::prop;

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "bench/support/sheet_export.h"
 #include "bench/support/peak_memory.h"
+#include "bench/support/sheet_export.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -26,9 +26,9 @@ bool readBytes(const std::filesystem::path& file, Bytes& bytes) {
 
 bool setCardField(Card& card, std::string_view key, const std::string& value, const std::filesystem::path& folder,
                   std::string& error) {
-  std::string* const texts[] = {&card.name, &card.sex, &card.nation, &card.birth, &card.address,
+  std::string* const texts[] = {&card.name,   &card.sex,    &card.nation,    &card.birth,  &card.address,
                                 &card.number, &card.issuer, &card.validFrom, &card.validTo};
-  constexpr std::string_view kKeys[] = {"name", "sex", "nation", "birth", "address",
+  constexpr std::string_view kKeys[] = {"name",   "sex",    "nation",     "birth",   "address",
                                         "number", "issuer", "valid_from", "valid_to"};
   for (size_t i = 0; i < std::size(kKeys); ++i) {
     if (key != kKeys[i]) continue;

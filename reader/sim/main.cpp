@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   std::cout << reader.devicePath() << std::endl;
 
   running = &reader;
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = onSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);

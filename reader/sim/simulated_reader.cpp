@@ -38,7 +38,8 @@ void putField(Bytes& text, CardField field, const std::string& utf8, const char*
     ucs2 = std::string();
   }
   if (ucs2->size() > place.bytes) {
-    if (problems) problems->push_back(std::string(name) + ": longer than " + std::to_string(place.bytes / 2) + " characters");
+    if (problems)
+      problems->push_back(std::string(name) + ": longer than " + std::to_string(place.bytes / 2) + " characters");
     ucs2->resize(place.bytes);
   }
   for (size_t i = 0; i < place.bytes; i += 2) {
@@ -74,8 +75,9 @@ void makeRaw(int fd) {
 }  // namespace
 
 Card sampleCard() {
-  Card card{"张三", "1", "01", "19900307", "北京市东城区景山前街4号", "110101199003071234",
-            "北京市公安局东城分局", "20150101", "20350101", {}};
+  Card card{
+      "张三",     "1",        "01", "19900307", "北京市东城区景山前街4号", "110101199003071234", "北京市公安局东城分局",
+      "20150101", "20350101", {}};
   for (size_t i = 0; i < kPhotoBytes; ++i) card.photo.push_back(static_cast<uint8_t>(i * 7 % 251));
   return card;
 }
@@ -228,8 +230,8 @@ void SimulatedReader::answer(const Request& request) {
       payload = noCard ? answerPayload(kStatusSelectFailed) : answerPayload(kStatusSuccess, Bytes(8, 0x00));
     } else if (sameCommand(request.command, kReadBaseInfo)) {
       stage = Stage::kRead;
-      payload = selected_ && !noCard ? answerPayload(kStatusSuccess, baseInfoData(card_))
-                                     : answerPayload(kStatusReadFailed);
+      payload =
+          selected_ && !noCard ? answerPayload(kStatusSuccess, baseInfoData(card_)) : answerPayload(kStatusReadFailed);
       selected_ = false;  // the next read needs the card found and selected again
     } else {
       payload = answerPayload(kStatusUnknownCommand);
@@ -239,9 +241,7 @@ void SimulatedReader::answer(const Request& request) {
   Bytes frame = frameOf(payload);
   switch (fault) {
     case Mode::kGood:
-    case Mode::kNoCard:
-      send(frame);
-      break;
+    case Mode::kNoCard: send(frame); break;
     case Mode::kBadCheck:
       frame.back() ^= 0x5A;
       send(frame);
@@ -256,8 +256,7 @@ void SimulatedReader::answer(const Request& request) {
       send(noisy);
       break;
     }
-    case Mode::kSilent:
-      break;
+    case Mode::kSilent: break;
   }
   char status[8];
   std::snprintf(status, sizeof status, "%02X", payload[2]);

@@ -48,7 +48,8 @@ inline int32_t intOf(const TypedValue& v, int32_t fallback) {
   switch (v.tag) {
     case tag::kByte: return static_cast<int32_t>(v.low & 0xFF);
     case tag::kShort: return static_cast<int16_t>(v.low & 0xFFFF);
-    case tag::kInt: case tag::kInt64: return static_cast<int32_t>(v.low);
+    case tag::kInt:
+    case tag::kInt64: return static_cast<int32_t>(v.low);
     case tag::kBool: return v.low != 0 ? 1 : 0;
     case tag::kFloat: return truncateToInt(v.asFloat());
     case tag::kDouble: return truncateToInt(v.asDouble());
@@ -80,8 +81,6 @@ inline constexpr size_t kMaxTextBytes = static_cast<size_t>(std::numeric_limits<
 }
 
 // A new heap text; the empty text is a null pointer.
-inline void setText(TypedValue* result, std::string_view bytes) {
-  *result = TypedValue::ofText(newText(bytes));
-}
+inline void setText(TypedValue* result, std::string_view bytes) { *result = TypedValue::ofText(newText(bytes)); }
 
 }  // namespace rt::commands

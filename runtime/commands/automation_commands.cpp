@@ -28,9 +28,9 @@ std::span<const TypedValue> memberArguments(int32_t count, const TypedValue* arg
 // empty holder (never a null pointer).
 void ObjectGetProperty(TypedValue* result, int32_t count, TypedValue* args) {
   Variant value;
-  int32_t status = callByName(holderOf(argumentAt(count, args, kObjectArgument)),
-                              textArgument(count, args, kNameArgument), Access::kRead, memberArguments(count, args),
-                              value, Variant::Type::kDispatch);
+  int32_t status =
+      callByName(holderOf(argumentAt(count, args, kObjectArgument)), textArgument(count, args, kNameArgument),
+                 Access::kRead, memberArguments(count, args), value, Variant::Type::kDispatch);
   DispatchRef object;
   if (status == automation::kOk) object = *value.get<DispatchRef>();
   *result = TypedValue::ofPointer(newObjectHolder(std::move(object)), kind::kComObject);

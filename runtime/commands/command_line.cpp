@@ -39,8 +39,10 @@ bool splitCommandLine(std::string_view line, std::vector<std::string>& arguments
     bool hasNext = pos + 1 < line.size();
     char following = hasNext ? line[pos + 1] : '\0';
     if (quote == Quote::kSingle) {
-      if (c == '\'') quote = Quote::kNone;
-      else word += c;
+      if (c == '\'')
+        quote = Quote::kNone;
+      else
+        word += c;
       ++pos;
     } else if (quote == Quote::kDouble) {
       if (c == '"') {

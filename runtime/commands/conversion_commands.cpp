@@ -64,8 +64,8 @@ int32_t parseDecimal(std::string_view text) {
   for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos)
     magnitude = std::min(kLimit, magnitude * 10 + (text[pos] - '0'));
   int64_t value = negative ? -magnitude : magnitude;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // The bytes of a byte array or of a numeric array, up to the first zero byte.
@@ -89,7 +89,12 @@ void ToInteger(TypedValue* result, int32_t count, TypedValue* args) {
   TypedValue value = argumentAt(count, args, 0);
   switch (value.tag) {
     case tag::kText: setInt(result, parseDecimal(withFullWidthFormsAsAscii(textOf(value)))); return;
-    case tag::kByte: case tag::kShort: case tag::kInt: case tag::kInt64: case tag::kFloat: case tag::kDouble:
+    case tag::kByte:
+    case tag::kShort:
+    case tag::kInt:
+    case tag::kInt64:
+    case tag::kFloat:
+    case tag::kDouble:
     case tag::kBool: setInt(result, intOf(value, 0)); return;
     default: setInt(result, 0); return;
   }

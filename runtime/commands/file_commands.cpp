@@ -84,7 +84,7 @@ UniqueFd openNative(const std::string& path, int flags, mode_t mode = 0666) {
 // a pipe does not even block, thanks to O_NONBLOCK, which is dropped again).
 UniqueFd openRegularFile(const std::string& path, int flags) {
   UniqueFd fd = openNative(path, flags | O_NONBLOCK);
-  struct stat info{};
+  struct stat info {};
   if (!fd.valid() || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
   fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   return fd;
@@ -183,7 +183,7 @@ void ReadFileBytes(TypedValue* result, int32_t count, TypedValue* args) {
   std::string_view path = textArgument(count, args, 0);
   if (path.empty()) return;
   UniqueFd fd = openRegularFile(toNativePath(path), O_RDONLY);
-  struct stat info{};
+  struct stat info {};
   if (!fd.valid() || fstat(fd.get(), &info) != 0) return;
   if (!acquireShareLocks(fd.get(), {.reads = true, .deniesWriting = true})) return;
   if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > kMaxTextBytes - kArrayHeaderBytes) return;

@@ -55,7 +55,7 @@ bool readWholeFile(const std::string& nativePath, std::string& content) {
   do fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
-  struct stat info{};
+  struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return false;

@@ -33,8 +33,8 @@ constexpr int32_t kShowMinimize = 6;
 constexpr int32_t kShowCurrentNoActivate = 8;
 
 // Show styles 1..6 of ShellOpen mapped to show commands.
-constexpr int32_t kShellShowOfStyle[] = {kShowHidden,   kShowNormal,            kShowMinimized,
-                                         kShowMaximized, kShowCurrentNoActivate, kShowMinimize};
+constexpr int32_t kShellShowOfStyle[] = {
+    kShowHidden, kShowNormal, kShowMinimized, kShowMaximized, kShowCurrentNoActivate, kShowMinimize};
 constexpr int32_t kDefaultStyle = 2;
 constexpr int32_t kFirstStyle = 1;
 constexpr int32_t kLastStyle = 6;
@@ -50,8 +50,7 @@ void reapInBackground(pid_t pid) {
   try {
     std::thread([pid] {
       int status;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
   } catch (const std::system_error&) {
     // No thread to spare: the child is reaped when the process ends.
@@ -118,9 +117,8 @@ void RunProgram(TypedValue* result, int32_t count, TypedValue* args) {
 
 void ShellOpen(TypedValue*, int32_t count, TypedValue* args) {
   int32_t operation = intArgument(count, args, 0, 0);
-  const char* verb = operation >= 1 && operation <= static_cast<int32_t>(std::size(kShellVerbs))
-                         ? kShellVerbs[operation - 1]
-                         : "";
+  const char* verb =
+      operation >= 1 && operation <= static_cast<int32_t>(std::size(kShellVerbs)) ? kShellVerbs[operation - 1] : "";
   int32_t show = kShowNormal;
   if (count > 4) {
     int32_t style = intArgument(count, args, 4, kDefaultStyle);

@@ -29,7 +29,9 @@ class ListCellAccessible : public QAccessibleInterface, public QAccessibleTableC
   }
   QObject* object() const override { return nullptr; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  QAccessibleInterface* parent() const override { return view_ ? QAccessible::queryAccessibleInterface(view_) : nullptr; }
+  QAccessibleInterface* parent() const override {
+    return view_ ? QAccessible::queryAccessibleInterface(view_) : nullptr;
+  }
   QAccessibleInterface* child(int) const override { return nullptr; }
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }

@@ -38,7 +38,8 @@ void requireStoreRoom(size_t bytes) {
 ListRows::Span ListRows::findCell(int32_t row, int32_t column) const {
   const Row& r = rows_[static_cast<size_t>(row)];
   // A cell past the row's last one is found without a look at the bytes.
-  if (static_cast<uint32_t>(column) >= r.cells) return {std::string::npos, std::string::npos, static_cast<int32_t>(r.cells)};
+  if (static_cast<uint32_t>(column) >= r.cells)
+    return {std::string::npos, std::string::npos, static_cast<int32_t>(r.cells)};
   std::string_view cells = bytesOf(r);
   // Cells are filled and read left to right: start from the cell found last
   // in this row when it lies to the left.

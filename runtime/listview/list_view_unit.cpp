@@ -144,27 +144,17 @@ void ListViewUnit::clearRows() {
 
 bool ListViewUnit::readProperty(int32_t number, TypedValue& out) {
   switch (number) {
-    case prop::kListSingleSelection:
-      out = TypedValue::ofBool(singleSelection());
-      return true;
-    case prop::kListSelectedRow:
-      out = TypedValue::ofInt(selectedRow());
-      return true;
-    default:
-      return false;
+    case prop::kListSingleSelection: out = TypedValue::ofBool(singleSelection()); return true;
+    case prop::kListSelectedRow: out = TypedValue::ofInt(selectedRow()); return true;
+    default: return false;
   }
 }
 
 bool ListViewUnit::writeProperty(int32_t number, const TypedValue& value) {
   switch (number) {
-    case prop::kListSingleSelection:
-      setSingleSelection(value.asBool());
-      return true;
-    case prop::kListSelectedRow:
-      writeSelectedRow(value.asInt());
-      return true;
-    default:
-      return false;
+    case prop::kListSingleSelection: setSingleSelection(value.asBool()); return true;
+    case prop::kListSelectedRow: writeSelectedRow(value.asInt()); return true;
+    default: return false;
   }
 }
 

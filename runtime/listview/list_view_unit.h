@@ -39,7 +39,7 @@ class ListWidget : public QTreeView {
   void applyTemplate(const UnitTemplate& tpl);
 
   UnitContext context_;
-  ListModel* model_ = nullptr;  // owned by this widget (Qt parent)
+  ListModel* model_ = nullptr;                  // owned by this widget (Qt parent)
   QAccessibleInterface* accessible_ = nullptr;  // owned by Qt's accessibility cache
   // The button of the click in progress; none after a double-click, whose
   // second release is not a click of its own.

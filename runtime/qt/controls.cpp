@@ -234,9 +234,7 @@ bool ComboBoxUnit::readProperty(int32_t number, TypedValue& out) {
 bool ComboBoxUnit::writeProperty(int32_t number, const TypedValue& value) {
   QComboBox* box = control();
   switch (number) {
-    case prop::kComboText:
-      writeText(textOf(value));
-      return true;
+    case prop::kComboText: writeText(textOf(value)); return true;
     case prop::kComboSelection: {
       int32_t index = value.asInt();
       // An index outside the list removes the selection, as -1 does.
@@ -290,7 +288,8 @@ void DatePickerWidget::setValue(double days) {
 }
 
 void DatePickerWidget::onUserChange() {
-  QMetaObject::invokeMethod(this, [this] { onDateMessage(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { onDateMessage(); }, Qt::QueuedConnection);
 }
 
 void DatePickerWidget::onDateMessage() {
@@ -487,18 +486,14 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   QRect area = contentsRect();
   switch (displayMode_) {
-    case kPictureStretch:
-      painter.drawImage(area, image_);
-      break;
+    case kPictureStretch: painter.drawImage(area, image_); break;
     case kPictureCentered: {
       QRect target(QPoint(0, 0), image_.size());
       target.moveCenter(area.center());
       painter.drawImage(target, image_);
       break;
     }
-    default:
-      painter.drawImage(area.topLeft(), image_);
-      break;
+    default: painter.drawImage(area.topLeft(), image_); break;
   }
 }
 
@@ -541,12 +536,8 @@ bool ProcessBarUnit::readProperty(int32_t number, TypedValue& out) {
 bool ProcessBarUnit::writeProperty(int32_t number, const TypedValue& value) {
   QProgressBar* bar = control();
   switch (number) {
-    case prop::kProgressMaximum:
-      bar->setRange(0, std::max(0, value.asInt()));
-      return true;
-    case prop::kProgressPosition:
-      bar->setValue(std::clamp(value.asInt(), 0, bar->maximum()));
-      return true;
+    case prop::kProgressMaximum: bar->setRange(0, std::max(0, value.asInt())); return true;
+    case prop::kProgressPosition: bar->setValue(std::clamp(value.asInt(), 0, bar->maximum())); return true;
     default: return false;
   }
 }

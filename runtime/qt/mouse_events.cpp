@@ -30,9 +30,7 @@ class CommonEventFilter : public QObject {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
       case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-        mouse(watched, static_cast<QMouseEvent*>(event));
-        break;
+      case QEvent::MouseMove: mouse(watched, static_cast<QMouseEvent*>(event)); break;
       case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
         raise(event::kWheel, wheel->angleDelta().y() / kWheelStep, keyStateOf(wheel->modifiers()));
@@ -44,8 +42,7 @@ class CommonEventFilter : public QObject {
       case QEvent::FocusOut:
         if (watched == unitWidget_) raise(event::kFocusLost);
         break;
-      default:
-        break;
+      default: break;
     }
     return false;
   }

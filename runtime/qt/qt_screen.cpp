@@ -164,7 +164,8 @@ class QtScreen final : public Screen {
   void forwardExit(int32_t code) override {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
-    QMetaObject::invokeMethod(app, [code] { ExitProgram(code); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [code] { ExitProgram(code); }, Qt::BlockingQueuedConnection);
   }
 
  private:

@@ -131,8 +131,7 @@ void ShowPopupMenu(TypedValue* result, int32_t count, TypedValue* args) {
   // The choice arrives like a menu-bar command: after the current handler.
   uint32_t windowId = windowRef.windowId();
   QMetaObject::invokeMethod(
-      qApp, [windowId, command] { WindowManager::instance().runMenuCommand(windowId, command); },
-      Qt::QueuedConnection);
+      qApp, [windowId, command] { WindowManager::instance().runMenuCommand(windowId, command); }, Qt::QueuedConnection);
 }
 
 void OpenDialog(TypedValue* result, int32_t count, TypedValue* args) {

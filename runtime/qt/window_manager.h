@@ -33,9 +33,9 @@ struct LoadedWindow {
 
   const WindowTemplate* tpl = nullptr;
   uint32_t ownerId = 0;
-  bool closing = false;      // an unload was requested
-  bool shown = false;        // shown once after the creation event
-  bool wantVisible = true;   // visibility asked for before the first show
+  bool closing = false;     // an unload was requested
+  bool shown = false;       // shown once after the creation event
+  bool wantVisible = true;  // visibility asked for before the first show
   WindowUnit* windowUnit = nullptr;
   std::vector<MenuItemUnit*> menuItems;  // in template order: command 20000 + index
   std::vector<std::unique_ptr<UnitObject>> units;

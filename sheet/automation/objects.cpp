@@ -306,8 +306,10 @@ int32_t Sheets::invoke(int32_t id, InvokeKind kind, std::span<const Variant> arg
     if (int32_t s = checkCount(args, 1, 1); s != status::kOk) return s;
     Ref<WorksheetObject> out;
     int32_t s = status::kTypeMismatch;
-    if (auto name = textArgument(args[0])) s = itemByName(*name, out);
-    else if (auto index = integerArgument(args[0])) s = item(*index, out);
+    if (auto name = textArgument(args[0]))
+      s = itemByName(*name, out);
+    else if (auto index = integerArgument(args[0]))
+      s = item(*index, out);
     if (s == status::kOk) result = dispatchResult(out);
     return s;
   }
@@ -354,7 +356,8 @@ int32_t Sheets::itemByName(std::string_view name, Ref<WorksheetObject>& out) {
   if (!usable()) return status::kException;
   const auto& sheets = workbook().sheets;
   for (size_t i = 0; i < sheets.size(); ++i)
-    if (asciiEqualNoCase(utf8ToUtf16(sheets[i]->name()), utf8ToUtf16(name))) return item(static_cast<int32_t>(i + 1), out);
+    if (asciiEqualNoCase(utf8ToUtf16(sheets[i]->name()), utf8ToUtf16(name)))
+      return item(static_cast<int32_t>(i + 1), out);
   return status::kException;
 }
 
@@ -441,8 +444,10 @@ int32_t WorksheetObject::range(std::string_view cell1, std::optional<std::string
     if (!second) return status::kException;
     cells = cells.hull(*second);
   }
-  if (out && out->heldOnce() && out->belongsTo(document_.get(), index_)) out->aim(cells);
-  else out = make<Range>(session_, document_, index_, cells);
+  if (out && out->heldOnce() && out->belongsTo(document_.get(), index_))
+    out->aim(cells);
+  else
+    out = make<Range>(session_, document_, index_, cells);
   return status::kOk;
 }
 

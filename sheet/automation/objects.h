@@ -54,10 +54,10 @@ inline constexpr int32_t kPrintOut = 0x6EC;
 }  // namespace dispid
 
 // Parameters the members declare (for the by-name binding).
-inline constexpr int32_t kOpenParameters = 13;      // FileName and twelve optional ones
-inline constexpr int32_t kSaveAsParameters = 9;     // Filename and eight optional ones
-inline constexpr int32_t kPrintOutParameters = 8;   // From .. PrToFileName
-inline constexpr int32_t kRangeParameters = 2;      // Cell1, Cell2
+inline constexpr int32_t kOpenParameters = 13;     // FileName and twelve optional ones
+inline constexpr int32_t kSaveAsParameters = 9;    // Filename and eight optional ones
+inline constexpr int32_t kPrintOutParameters = 8;  // From .. PrToFileName
+inline constexpr int32_t kRangeParameters = 2;     // Cell1, Cell2
 
 // The most cells one write of a value or a number format may change.
 inline constexpr uint64_t kMaxCellsPerWrite = uint64_t{1} << 20;
@@ -285,7 +285,9 @@ class Range : public DocumentObject {
 
   size_t sheetIndex() const { return sheet_; }
   const CellRange& cells() const { return cells_; }
-  bool belongsTo(const Document* document, size_t sheet) const { return document_.get() == document && sheet_ == sheet; }
+  bool belongsTo(const Document* document, size_t sheet) const {
+    return document_.get() == document && sheet_ == sheet;
+  }
   void aim(const CellRange& cells) { cells_ = cells; }
 
  protected:

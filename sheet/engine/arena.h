@@ -40,9 +40,9 @@ class Arena {
   void* map(size_t bytes);
 
   std::vector<Mapping> mappings_;
-  char* next_ = nullptr;   // the free part of the current chunk
+  char* next_ = nullptr;  // the free part of the current chunk
   size_t left_ = 0;
-  std::vector<void*> free_[64];  // per size class
+  std::vector<void*> free_[64];           // per size class
   std::unordered_set<void*> heapBlocks_;  // the blocks taken from the heap (sanitized builds)
 };
 

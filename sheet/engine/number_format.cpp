@@ -27,8 +27,10 @@ std::vector<std::string_view> splitSections(std::string_view code) {
   size_t start = 0;
   for (size_t i = 0; i < code.size(); ++i) {
     char c = code[i];
-    if (c == '"') quoted = !quoted;
-    else if (!quoted && c == '\\') ++i;
+    if (c == '"')
+      quoted = !quoted;
+    else if (!quoted && c == '\\')
+      ++i;
     else if (!quoted && c == ';') {
       sections.push_back(code.substr(start, i - start));
       start = i + 1;
@@ -49,8 +51,10 @@ bool startsWithNoCase(std::string_view text, size_t at, std::string_view word) {
 std::vector<Token> tokenize(std::string_view section, bool& isDate) {
   std::vector<Token> tokens;
   auto literal = [&](std::string_view text) {
-    if (!tokens.empty() && tokens.back().kind == Token::Kind::kLiteral) tokens.back().text += text;
-    else tokens.push_back({Token::Kind::kLiteral, std::string(text)});
+    if (!tokens.empty() && tokens.back().kind == Token::Kind::kLiteral)
+      tokens.back().text += text;
+    else
+      tokens.push_back({Token::Kind::kLiteral, std::string(text)});
   };
   isDate = false;
   for (size_t i = 0; i < section.size();) {
@@ -172,23 +176,40 @@ std::string formatDate(double value, const std::vector<Token>& tokens) {
       case Token::Kind::kDate: {
         const std::string& code = t.text;
         int shownHour = twelveHour ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
-        if (code == "yy") out += twoDigits(date->year % 100);
-        else if (code[0] == 'y') out += std::to_string(date->year);
-        else if (code == "m") out += std::to_string(date->month);
-        else if (code == "mm") out += twoDigits(date->month);
-        else if (code == "mmm") out += kMonthNames[date->month - 1].substr(0, 3);
-        else if (code[0] == 'm') out += kMonthNames[date->month - 1];
-        else if (code == "d") out += std::to_string(date->day);
-        else if (code == "dd") out += twoDigits(date->day);
-        else if (code == "ddd") out += kDayNames[weekday].substr(0, 3);
-        else if (code[0] == 'd') out += kDayNames[weekday];
-        else if (code == "h") out += std::to_string(shownHour);
-        else if (code[0] == 'h') out += twoDigits(shownHour);
-        else if (code == "M") out += std::to_string(minute);
-        else if (code == "MM") out += twoDigits(minute);
-        else if (code == "s") out += std::to_string(second);
-        else if (code[0] == 's') out += twoDigits(second);
-        else if (code.rfind("[h", 0) == 0) out += std::to_string(static_cast<int64_t>(value * 24));
+        if (code == "yy")
+          out += twoDigits(date->year % 100);
+        else if (code[0] == 'y')
+          out += std::to_string(date->year);
+        else if (code == "m")
+          out += std::to_string(date->month);
+        else if (code == "mm")
+          out += twoDigits(date->month);
+        else if (code == "mmm")
+          out += kMonthNames[date->month - 1].substr(0, 3);
+        else if (code[0] == 'm')
+          out += kMonthNames[date->month - 1];
+        else if (code == "d")
+          out += std::to_string(date->day);
+        else if (code == "dd")
+          out += twoDigits(date->day);
+        else if (code == "ddd")
+          out += kDayNames[weekday].substr(0, 3);
+        else if (code[0] == 'd')
+          out += kDayNames[weekday];
+        else if (code == "h")
+          out += std::to_string(shownHour);
+        else if (code[0] == 'h')
+          out += twoDigits(shownHour);
+        else if (code == "M")
+          out += std::to_string(minute);
+        else if (code == "MM")
+          out += twoDigits(minute);
+        else if (code == "s")
+          out += std::to_string(second);
+        else if (code[0] == 's')
+          out += twoDigits(second);
+        else if (code.rfind("[h", 0) == 0)
+          out += std::to_string(static_cast<int64_t>(value * 24));
         break;
       }
       default: out += t.text; break;
@@ -228,11 +249,16 @@ std::string formatNumeric(double value, const std::vector<Token>& tokens) {
       case Token::Kind::kPercent: percent = true; break;
       case Token::Kind::kThousands: thousands |= !seenPoint && hasDigits; break;
       case Token::Kind::kPoint: seenPoint = true; break;
-      case Token::Kind::kExponent: exponent = true; exponentSign = t.text; break;
+      case Token::Kind::kExponent:
+        exponent = true;
+        exponentSign = t.text;
+        break;
       case Token::Kind::kDigit:
         hasDigits = true;
-        if (exponent) exponentPlaces.push_back(t.text[0]);
-        else (seenPoint ? fractionPlaces : integerPlaces).push_back(t.text[0]);
+        if (exponent)
+          exponentPlaces.push_back(t.text[0]);
+        else
+          (seenPoint ? fractionPlaces : integerPlaces).push_back(t.text[0]);
         break;
       default: break;
     }
@@ -240,8 +266,10 @@ std::string formatNumeric(double value, const std::vector<Token>& tokens) {
   if (!hasDigits) {
     std::string out;
     for (const Token& t : tokens)
-      if (t.kind == Token::Kind::kLiteral) out += t.text;
-      else if (t.kind == Token::Kind::kText) out += generalNumber(value);
+      if (t.kind == Token::Kind::kLiteral)
+        out += t.text;
+      else if (t.kind == Token::Kind::kText)
+        out += generalNumber(value);
     return out;
   }
   if (percent) value *= 100;

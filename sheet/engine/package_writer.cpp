@@ -18,18 +18,50 @@ namespace {
 using namespace ooxml;
 
 // The order of a worksheet's child elements in the file format's schema.
-constexpr std::array<std::string_view, 39> kWorksheetOrder = {
-    "sheetPr",         "dimension",      "sheetViews",      "sheetFormatPr",  "cols",           "sheetData",
-    "sheetCalcPr",     "sheetProtection", "protectedRanges", "scenarios",      "autoFilter",     "sortState",
-    "dataConsolidate", "customSheetViews", "mergeCells",     "phoneticPr",     "conditionalFormatting",
-    "dataValidations", "hyperlinks",     "printOptions",    "pageMargins",    "pageSetup",      "headerFooter",
-    "rowBreaks",       "colBreaks",      "customProperties", "cellWatches",   "ignoredErrors",  "smartTags",
-    "drawing",         "legacyDrawing",  "legacyDrawingHF", "drawingHF",      "picture",        "oleObjects",
-    "controls",        "webPublishItems", "tableParts",     "extLst"};
-constexpr std::array<std::string_view, 11> kStylesOrder = {"numFmts",   "fonts",      "fills",       "borders",
-                                                          "cellStyleXfs", "cellXfs", "cellStyles", "dxfs",
-                                                          "tableStyles",  "colors",  "extLst"};
-constexpr std::string_view kCalcChainContentType = "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
+constexpr std::array<std::string_view, 39> kWorksheetOrder = {"sheetPr",
+                                                              "dimension",
+                                                              "sheetViews",
+                                                              "sheetFormatPr",
+                                                              "cols",
+                                                              "sheetData",
+                                                              "sheetCalcPr",
+                                                              "sheetProtection",
+                                                              "protectedRanges",
+                                                              "scenarios",
+                                                              "autoFilter",
+                                                              "sortState",
+                                                              "dataConsolidate",
+                                                              "customSheetViews",
+                                                              "mergeCells",
+                                                              "phoneticPr",
+                                                              "conditionalFormatting",
+                                                              "dataValidations",
+                                                              "hyperlinks",
+                                                              "printOptions",
+                                                              "pageMargins",
+                                                              "pageSetup",
+                                                              "headerFooter",
+                                                              "rowBreaks",
+                                                              "colBreaks",
+                                                              "customProperties",
+                                                              "cellWatches",
+                                                              "ignoredErrors",
+                                                              "smartTags",
+                                                              "drawing",
+                                                              "legacyDrawing",
+                                                              "legacyDrawingHF",
+                                                              "drawingHF",
+                                                              "picture",
+                                                              "oleObjects",
+                                                              "controls",
+                                                              "webPublishItems",
+                                                              "tableParts",
+                                                              "extLst"};
+constexpr std::array<std::string_view, 11> kStylesOrder = {"numFmts",      "fonts",   "fills",      "borders",
+                                                           "cellStyleXfs", "cellXfs", "cellStyles", "dxfs",
+                                                           "tableStyles",  "colors",  "extLst"};
+constexpr std::string_view kCalcChainContentType =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml";
 
 template <size_t N>
 int orderOf(const std::array<std::string_view, N>& order, std::string_view name) {
@@ -142,8 +174,10 @@ class SheetEditor {
     for (pugi::xml_node c : row.children()) {
       if (!is(c, "c")) continue;
       uint32_t column = static_cast<uint32_t>(next);
-      if (auto parsed = parseCell(attribute(c, "r").value())) column = parsed->column;
-      else setAttribute(c, "r", cellName({ref.row, column}));
+      if (auto parsed = parseCell(attribute(c, "r").value()))
+        column = parsed->column;
+      else
+        setAttribute(c, "r", cellName({ref.row, column}));
       next = int64_t{column} + 1;
       if (column == ref.column) found = c;
       if (column < ref.column) after = c;
@@ -166,8 +200,10 @@ class SheetEditor {
     c.remove_attribute("t");
     const Cell* cell = sheet_.find(ref);
     uint32_t format = cell ? cell->format : sheet_.defaultFormat(ref);
-    if (format != 0) setAttribute(c, "s", std::to_string(format));
-    else c.remove_attribute("s");
+    if (format != 0)
+      setAttribute(c, "s", std::to_string(format));
+    else
+      c.remove_attribute("s");
     if (!cell) return;
     switch (cell->kind) {
       case CellKind::kBlank: break;
@@ -196,7 +232,8 @@ class SheetEditor {
     if (!spans) return;
     std::string_view text = spans.value();
     size_t colon = text.find(':');
-    auto low = toInteger(text.substr(0, colon)), high = toInteger(colon == std::string_view::npos ? "" : text.substr(colon + 1));
+    auto low = toInteger(text.substr(0, colon)),
+         high = toInteger(colon == std::string_view::npos ? "" : text.substr(colon + 1));
     if (!low || !high) {
       row.remove_attribute(spans);
       return;
@@ -240,7 +277,8 @@ class SheetEditor {
         pugi::xml_node after = cols.insert_copy_after(c, c);
         setAttribute(after, "min", std::to_string(last + 2));
       }
-      uint32_t from = static_cast<uint32_t>(std::max<int64_t>(a, first)), to = static_cast<uint32_t>(std::min<int64_t>(b, last));
+      uint32_t from = static_cast<uint32_t>(std::max<int64_t>(a, first)),
+               to = static_cast<uint32_t>(std::min<int64_t>(b, last));
       setAttribute(c, "min", std::to_string(from + 1));
       setAttribute(c, "max", std::to_string(to + 1));
       setAttribute(c, "width", numberText(width));
@@ -256,7 +294,8 @@ class SheetEditor {
           before = c;
           break;
         }
-      pugi::xml_node made = before ? cols.insert_child_before(name("col").c_str(), before) : cols.append_child(name("col").c_str());
+      pugi::xml_node made =
+          before ? cols.insert_child_before(name("col").c_str(), before) : cols.append_child(name("col").c_str());
       setAttribute(made, "min", std::to_string(from + 1));
       setAttribute(made, "max", std::to_string(to + 1));
       setAttribute(made, "width", numberText(width));

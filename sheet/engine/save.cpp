@@ -70,9 +70,12 @@ bool saveWorkbook(const Workbook& workbook, const SaveTarget& target, std::strin
     return false;
   }
   bool written = false;
-  if (target.format == FileFormat::kXls) written = writeXls(workbook, temporary, error);
-  else if (workbook.source) written = rewriteXlsx(workbook, temporary, error);
-  else written = writeNewXlsx(workbook, temporary, error);
+  if (target.format == FileFormat::kXls)
+    written = writeXls(workbook, temporary, error);
+  else if (workbook.source)
+    written = rewriteXlsx(workbook, temporary, error);
+  else
+    written = writeNewXlsx(workbook, temporary, error);
   if (written && std::rename(temporary.c_str(), target.path.c_str()) != 0) {
     error = "cannot put the file in place: " + std::string(std::strerror(errno));
     written = false;

@@ -100,9 +100,12 @@ uint32_t tinted(uint32_t rgb, double tint) {
   if (maxC != minC) {
     double d = maxC - minC;
     s = l > 0.5 ? d / (2 - maxC - minC) : d / (maxC + minC);
-    if (maxC == r) h = (g - b) / d + (g < b ? 6 : 0);
-    else if (maxC == g) h = (b - r) / d + 2;
-    else h = (r - g) / d + 4;
+    if (maxC == r)
+      h = (g - b) / d + (g < b ? 6 : 0);
+    else if (maxC == g)
+      h = (b - r) / d + 2;
+    else
+      h = (r - g) / d + 4;
     h /= 6;
   }
   l = std::clamp(applyTint(l, tint), 0.0, 1.0);
@@ -128,9 +131,7 @@ uint32_t tinted(uint32_t rgb, double tint) {
 
 }  // namespace
 
-uint32_t standardPaletteColor(uint32_t index) {
-  return index < kStandardPalette.size() ? kStandardPalette[index] : 0;
-}
+uint32_t standardPaletteColor(uint32_t index) { return index < kStandardPalette.size() ? kStandardPalette[index] : 0; }
 
 std::string_view builtInNumberFormat(uint32_t id) {
   for (const BuiltInFormat& f : kBuiltInFormats)
@@ -161,7 +162,11 @@ bool isDateFormat(std::string_view code) {
       return false;  // only the first section decides
     } else {
       switch (c | 0x20) {
-        case 'y': case 'm': case 'd': case 'h': case 's': return true;
+        case 'y':
+        case 'm':
+        case 'd':
+        case 'h':
+        case 's': return true;
         default: break;
       }
     }
@@ -250,8 +255,10 @@ uint32_t StyleTable::resolve(const Color& color, uint32_t fallback) const {
     case Color::Kind::kAuto: return fallback | kOpaque;
     case Color::Kind::kRgb: rgb = color.value & 0xFFFFFF; break;
     case Color::Kind::kIndexed:
-      if (color.value < indexedColors.size()) rgb = indexedColors[color.value] & 0xFFFFFF;
-      else if (color.value < kStandardPalette.size()) rgb = kStandardPalette[color.value];
+      if (color.value < indexedColors.size())
+        rgb = indexedColors[color.value] & 0xFFFFFF;
+      else if (color.value < kStandardPalette.size())
+        rgb = kStandardPalette[color.value];
       break;
     case Color::Kind::kTheme: {
       // Indices 0-3 name light 1, dark 1, light 2, dark 2: the first two

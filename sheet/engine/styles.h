@@ -72,7 +72,16 @@ struct Border {
   bool operator==(const Border&) const = default;
 };
 
-enum class HorizontalAlign : uint8_t { kGeneral, kLeft, kCenter, kRight, kFill, kJustify, kCenterContinuous, kDistributed };
+enum class HorizontalAlign : uint8_t {
+  kGeneral,
+  kLeft,
+  kCenter,
+  kRight,
+  kFill,
+  kJustify,
+  kCenterContinuous,
+  kDistributed
+};
 enum class VerticalAlign : uint8_t { kTop, kCenter, kBottom, kJustify, kDistributed };
 
 struct Alignment {

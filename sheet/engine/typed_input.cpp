@@ -124,8 +124,7 @@ std::optional<TypedInput> asNumber(std::string_view text) {
 }  // namespace
 
 std::optional<double> dateSerial(int year, int month, int day) {
-  if (year < kFirstYear || year > kLastYear || month < 1 || month > 12 || day < 1 ||
-      day > daysInMonth(year, month))
+  if (year < kFirstYear || year > kLastYear || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
     return std::nullopt;
   auto days = static_cast<double>(daysFromCivil(year, month, day) - daysFromCivil(1899, 12, 30));
   // Before March 1900 the count lacks the day the system believes in.

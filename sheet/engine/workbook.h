@@ -52,7 +52,7 @@ struct Row {
   explicit Row(ArenaAllocator<Cell> allocator) : cells(allocator) {}
 
   std::vector<Cell, ArenaAllocator<Cell>> cells;  // in column order
-  double height = 0;        // points; 0: the sheet's default
+  double height = 0;                              // points; 0: the sheet's default
   bool customHeight = false;
   bool hidden = false;
   bool hasFormat = false;  // the row's own format applies to its empty cells

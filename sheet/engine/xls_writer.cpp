@@ -273,7 +273,8 @@ class XlsBuilder {
       if (kMaxRecordBody - body.size() < 3 + unit) flush();
       if (i % perBucket == 0) {
         size_t offsetInRecord = kRecordHeader + body.size();
-        buckets.emplace_back(static_cast<uint32_t>(recordStart + offsetInRecord), static_cast<uint16_t>(offsetInRecord));
+        buckets.emplace_back(static_cast<uint32_t>(recordStart + offsetInRecord),
+                             static_cast<uint16_t>(offsetInRecord));
       }
       body.u16(static_cast<uint32_t>(s.size())).u8(compressed ? 0 : 1);
       size_t at = 0;
@@ -341,8 +342,8 @@ class XlsBuilder {
 
   void writeFont(const Font& font) {
     uint32_t flags = (font.italic ? 0x02 : 0) | (font.strike ? 0x08 : 0);
-    uint16_t color = isAutomatic(font.color) ? kAutoFontColor
-                                              : nearestPaletteIndex(workbook_.styles.resolve(font.color, 0));
+    uint16_t color =
+        isAutomatic(font.color) ? kAutoFontColor : nearestPaletteIndex(workbook_.styles.resolve(font.color, 0));
     static constexpr uint8_t kUnderline[] = {0x00, 0x01, 0x02, 0x21, 0x22};
     std::u16string name = utf8ToUtf16(font.name.empty() ? "Arial" : font.name);
     Bytes body;
@@ -377,7 +378,8 @@ class XlsBuilder {
     auto fontCount = static_cast<uint32_t>(styles.fonts.size());
     // Style formats (0: Normal) and then one record per cell format.
     for (uint32_t i = 0; i < kStyleFormats; ++i)
-      record(kXf, Bytes().u16(0).u16(0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(i == 0 ? 0 : 0xF4).u32(0).u32(0).u16(0x20C0));
+      record(kXf,
+             Bytes().u16(0).u16(0).u16(0xFFF5).u8(0x20).u8(0).u8(0).u8(i == 0 ? 0 : 0xF4).u32(0).u32(0).u16(0x20C0));
     for (uint32_t i = 0; i < styles.formats.size(); ++i) {
       const CellFormat& f = styles.formats[i];
       const Border& b = styles.borderOf(i);
@@ -388,11 +390,13 @@ class XlsBuilder {
       };
       uint32_t border1 = line(b.left) | line(b.right) << 4 | line(b.top) << 8 | line(b.bottom) << 12 |
                          lineColor(b.left) << 16 | lineColor(b.right) << 23;
-      uint32_t border2 = lineColor(b.top) | lineColor(b.bottom) << 7 | (static_cast<uint32_t>(fill.pattern) & 0x3F) << 26;
+      uint32_t border2 =
+          lineColor(b.top) | lineColor(b.bottom) << 7 | (static_cast<uint32_t>(fill.pattern) & 0x3F) << 26;
       uint32_t foreground = fill.pattern ? colorIndex(fill.foreground, kSystemForeground) : kSystemForeground;
       uint32_t background = fill.pattern > 1 ? colorIndex(fill.background, kSystemBackground) : kSystemBackground;
       const Alignment& a = f.alignment;
-      uint32_t align = static_cast<uint32_t>(a.horizontal) | (a.wrap ? 0x08u : 0u) | static_cast<uint32_t>(a.vertical) << 4;
+      uint32_t align =
+          static_cast<uint32_t>(a.horizontal) | (a.wrap ? 0x08u : 0u) | static_cast<uint32_t>(a.vertical) << 4;
       uint32_t rotation = a.rotation >= 0 && a.rotation <= 255 ? static_cast<uint32_t>(a.rotation) : 0;
       uint32_t font = f.font < fontCount ? fontIndex(f.font) : 0;
       record(kXf, Bytes()
@@ -465,14 +469,7 @@ class XlsBuilder {
       size_t dbCell = writeRowBlock(sheet, rows, first, last);
       patch32(indexBody + 16 + 4 * b, static_cast<uint32_t>(dbCell));
     }
-    record(kWindow2, Bytes()
-                         .u16(sheetIndex == 0 ? 0x06B6 : 0x00B6)
-                         .u16(0)
-                         .u16(0)
-                         .u32(0x40)
-                         .u16(0)
-                         .u16(0)
-                         .u32(0));
+    record(kWindow2, Bytes().u16(sheetIndex == 0 ? 0x06B6 : 0x00B6).u16(0).u16(0).u32(0x40).u16(0).u16(0).u32(0));
     writeMerges(sheet);
     record(kEof, Bytes());
   }
@@ -535,8 +532,10 @@ class XlsBuilder {
         lastColumn = std::max<uint32_t>(lastColumn, cell.column);
       }
     }
-    if (firstRow == UINT32_MAX) record(kDimensions, Bytes().u32(0).u32(0).u16(0).u16(0).u16(0));
-    else record(kDimensions, Bytes().u32(firstRow).u32(lastRow + 1).u16(firstColumn).u16(lastColumn + 1).u16(0));
+    if (firstRow == UINT32_MAX)
+      record(kDimensions, Bytes().u32(0).u32(0).u16(0).u16(0).u16(0));
+    else
+      record(kDimensions, Bytes().u32(firstRow).u32(lastRow + 1).u16(firstColumn).u16(lastColumn + 1).u16(0));
   }
 
   // Row records of up to 32 rows, their cells, then the DBCELL that indexes
@@ -599,9 +598,7 @@ class XlsBuilder {
           return;
         }
         [[fallthrough]];
-      case CellKind::kText:
-        record(kLabelSst, body.u32(stringIndex_.at(std::string(sheet.text(cell)))));
-        return;
+      case CellKind::kText: record(kLabelSst, body.u32(stringIndex_.at(std::string(sheet.text(cell))))); return;
     }
   }
 

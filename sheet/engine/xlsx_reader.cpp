@@ -15,17 +15,17 @@ namespace {
 using namespace ooxml;
 
 constexpr std::array<std::string_view, 19> kPatterns = {
-    "none",          "solid",          "mediumGray",     "darkGray",    "lightGray",    "darkHorizontal",  "darkVertical",
-    "darkDown",      "darkUp",         "darkGrid",       "darkTrellis", "lightHorizontal", "lightVertical", "lightDown",
-    "lightUp",       "lightGrid",      "lightTrellis",   "gray125",     "gray0625"};
+    "none",     "solid",     "mediumGray",   "darkGray",    "lightGray",       "darkHorizontal", "darkVertical",
+    "darkDown", "darkUp",    "darkGrid",     "darkTrellis", "lightHorizontal", "lightVertical",  "lightDown",
+    "lightUp",  "lightGrid", "lightTrellis", "gray125",     "gray0625"};
 constexpr std::array<std::string_view, 14> kLineStyles = {
-    "none",   "thin",         "medium",    "dashed",        "dotted",     "thick",            "double",
-    "hair",   "mediumDashed", "dashDot",   "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+    "none",         "thin",    "medium",        "dashed",     "dotted",           "thick",       "double", "hair",
+    "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
 constexpr std::array<std::string_view, 8> kHorizontal = {"general", "left",    "center",           "right",
                                                          "fill",    "justify", "centerContinuous", "distributed"};
 constexpr std::array<std::string_view, 5> kVertical = {"top", "center", "bottom", "justify", "distributed"};
-constexpr std::array<std::string_view, 12> kThemeSlots = {"dk1",     "lt1",     "dk2",     "lt2",     "accent1", "accent2",
-                                                          "accent3", "accent4", "accent5", "accent6", "hlink",   "folHlink"};
+constexpr std::array<std::string_view, 12> kThemeSlots = {
+    "dk1", "lt1", "dk2", "lt2", "accent1", "accent2", "accent3", "accent4", "accent5", "accent6", "hlink", "folHlink"};
 constexpr std::string_view kPrintAreaName = "_xlnm.Print_Area";
 constexpr double kBaseColumnCharacters = 8;
 constexpr double kDigitPixels = 7, kPaddingPixels = 5, kDefaultWidthStep = 8;
@@ -40,7 +40,10 @@ size_t indexIn(const std::array<std::string_view, N>& names, std::string_view na
 uint32_t hexColor(std::string_view text) {
   uint32_t value = 0;
   for (char c : text) {
-    int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+    int digit = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
     if (digit < 0) return 0xFF000000;
     value = value << 4 | static_cast<uint32_t>(digit);
   }
@@ -51,8 +54,10 @@ Color colorOf(const pugi::xml_node& node) {
   Color color;
   if (!node) return color;
   color.tint = doubleAttribute(node, "tint", 0);
-  if (boolAttribute(node, "auto", false)) color.kind = Color::Kind::kAuto;
-  else if (pugi::xml_attribute rgb = attribute(node, "rgb")) color = {Color::Kind::kRgb, hexColor(rgb.value()), color.tint};
+  if (boolAttribute(node, "auto", false))
+    color.kind = Color::Kind::kAuto;
+  else if (pugi::xml_attribute rgb = attribute(node, "rgb"))
+    color = {Color::Kind::kRgb, hexColor(rgb.value()), color.tint};
   else if (pugi::xml_attribute theme = attribute(node, "theme"))
     color = {Color::Kind::kTheme, static_cast<uint32_t>(theme.as_uint()), color.tint};
   else if (pugi::xml_attribute indexed = attribute(node, "indexed"))
@@ -73,7 +78,11 @@ Font fontOf(const pugi::xml_node& node) {
   font.strike = flagChild(node, "strike");
   if (pugi::xml_node u = child(node, "u")) {
     std::string_view kind = attribute(u, "val") ? attribute(u, "val").value() : "single";
-    font.underline = kind == "double" ? 2 : kind == "singleAccounting" ? 3 : kind == "doubleAccounting" ? 4 : kind == "none" ? 0 : 1;
+    font.underline = kind == "double"             ? 2
+                     : kind == "singleAccounting" ? 3
+                     : kind == "doubleAccounting" ? 4
+                     : kind == "none"             ? 0
+                                                  : 1;
   }
   if (pugi::xml_node sz = child(node, "sz")) font.size = doubleAttribute(sz, "val", font.size);
   if (pugi::xml_node name = child(node, "name")) font.name = attribute(name, "val").value();
@@ -130,8 +139,10 @@ CellFormat formatOf(const pugi::xml_node& node) {
 std::string itemText(const pugi::xml_node& item) {
   std::string text;
   for (pugi::xml_node c : item.children()) {
-    if (is(c, "t")) text += c.child_value();
-    else if (is(c, "r")) text += child(c, "t").child_value();
+    if (is(c, "t"))
+      text += c.child_value();
+    else if (is(c, "r"))
+      text += child(c, "t").child_value();
   }
   return decodeEscapes(text);
 }
@@ -222,9 +233,12 @@ class Reader {
 
     std::string sharedPart, themePart;
     for (const auto& [id, r] : relationships) {
-      if (typeIs(r, kRelStyles)) source.stylesPart = r.part;
-      else if (typeIs(r, kRelSharedStrings)) sharedPart = r.part;
-      else if (typeIs(r, kRelTheme)) themePart = r.part;
+      if (typeIs(r, kRelStyles))
+        source.stylesPart = r.part;
+      else if (typeIs(r, kRelSharedStrings))
+        sharedPart = r.part;
+      else if (typeIs(r, kRelTheme))
+        themePart = r.part;
     }
     if (!themePart.empty() && package_->has(themePart) && !readTheme(themePart, workbook.styles)) return false;
     if (!source.stylesPart.empty() && package_->has(source.stylesPart) &&
@@ -264,7 +278,8 @@ class Reader {
     for (pugi::xml_node slot : scheme.children()) {
       size_t index = indexIn(kThemeSlots, localName(slot.name()), kThemeSlots.size());
       if (index >= kThemeSlots.size()) continue;
-      if (pugi::xml_node rgb = child(slot, "srgbClr")) styles.themeColors[index] = hexColor(attribute(rgb, "val").value());
+      if (pugi::xml_node rgb = child(slot, "srgbClr"))
+        styles.themeColors[index] = hexColor(attribute(rgb, "val").value());
       else if (pugi::xml_node sys = child(slot, "sysClr"))
         styles.themeColors[index] = hexColor(attribute(sys, "lastClr").value());
     }
@@ -343,7 +358,8 @@ class Reader {
           span.hasFormat = static_cast<bool>(attribute(col, "style"));
           if (span.hasFormat) {
             int64_t style = integerAttribute(col, "style", 0);
-            span.format = style >= 0 && static_cast<size_t>(style) < styles.formats.size() ? static_cast<uint32_t>(style) : 0;
+            span.format =
+                style >= 0 && static_cast<size_t>(style) < styles.formats.size() ? static_cast<uint32_t>(style) : 0;
           }
           sheet.addColumnSpan(span);
         }
@@ -375,7 +391,7 @@ class Reader {
 
   static void readPageSetup(const pugi::xml_node& node, PageSetup& p) {
     std::string_view orientation = attribute(node, "orientation").value();
-    p.orientation = orientation == "landscape" ? Orientation::kLandscape
+    p.orientation = orientation == "landscape"  ? Orientation::kLandscape
                     : orientation == "portrait" ? Orientation::kPortrait
                                                 : Orientation::kDefault;
     p.paperSize = static_cast<uint32_t>(std::clamp<int64_t>(integerAttribute(node, "paperSize", 9), 1, 255));
@@ -384,7 +400,8 @@ class Reader {
     p.fitToHeight = static_cast<uint32_t>(std::clamp<int64_t>(integerAttribute(node, "fitToHeight", 1), 0, 32767));
     p.overThenDown = std::string_view(attribute(node, "pageOrder").value()) == "overThenDown";
     if (boolAttribute(node, "useFirstPageNumber", false))
-      p.firstPageNumber = static_cast<uint32_t>(std::clamp<int64_t>(integerAttribute(node, "firstPageNumber", 1), 0, 32767));
+      p.firstPageNumber =
+          static_cast<uint32_t>(std::clamp<int64_t>(integerAttribute(node, "firstPageNumber", 1), 0, 32767));
   }
 
   template <typename FormatIndex>
@@ -431,8 +448,10 @@ class Reader {
       sheet.touch(ref);
     } else if (type == "s") {
       auto i = toInteger(v.child_value());
-      if (i && *i >= 0 && static_cast<size_t>(*i) < sharedStrings_.size()) sheet.setText(ref, sharedStrings_[static_cast<size_t>(*i)]);
-      else sheet.touch(ref);
+      if (i && *i >= 0 && static_cast<size_t>(*i) < sharedStrings_.size())
+        sheet.setText(ref, sharedStrings_[static_cast<size_t>(*i)]);
+      else
+        sheet.touch(ref);
     } else if (type == "str" || type == "d") {
       sheet.setText(ref, decodeEscapes(v.child_value()));
     } else if (type == "e") {

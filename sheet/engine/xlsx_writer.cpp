@@ -31,8 +31,9 @@ class Writer {
     if (sheet.defaultRowHeight != LXW_DEF_ROW_HEIGHT) worksheet_set_default_row(ws, sheet.defaultRowHeight, LXW_FALSE);
     for (const CellRange& m : sheet.merges) {
       const Cell* first = sheet.find(m.first);
-      lxw_error e = worksheet_merge_range(ws, m.first.row, static_cast<lxw_col_t>(m.first.column), m.last.row,
-                                          static_cast<lxw_col_t>(m.last.column), "", formatOf(first ? first->format : 0));
+      lxw_error e =
+          worksheet_merge_range(ws, m.first.row, static_cast<lxw_col_t>(m.first.column), m.last.row,
+                                static_cast<lxw_col_t>(m.last.column), "", formatOf(first ? first->format : 0));
       if (e != LXW_NO_ERROR) return e;
     }
     for (const auto& [index, row] : sheet.rows()) {
@@ -63,7 +64,8 @@ class Writer {
       format_set_font_color(format, rgbOf(styles, font.color, kBlack));
 
     std::string_view builtIn = builtInNumberFormat(f.numberFormat);
-    if (f.numberFormat < kFirstCustomFormatId && !builtIn.empty() && styles.customNumberFormats().count(f.numberFormat) == 0)
+    if (f.numberFormat < kFirstCustomFormatId && !builtIn.empty() &&
+        styles.customNumberFormats().count(f.numberFormat) == 0)
       format_set_num_format_index(format, static_cast<uint8_t>(f.numberFormat));
     else
       format_set_num_format(format, std::string(styles.numberFormatCode(f.numberFormat)).c_str());
@@ -71,22 +73,27 @@ class Writer {
     const Alignment& a = f.alignment;
     if (a.horizontal != HorizontalAlign::kGeneral) format_set_align(format, static_cast<uint8_t>(a.horizontal));
     // The vertical values follow the horizontal ones, top first.
-    if (a.vertical != VerticalAlign::kBottom) format_set_align(format, static_cast<uint8_t>(LXW_ALIGN_VERTICAL_TOP + verticalOrder(a.vertical)));
+    if (a.vertical != VerticalAlign::kBottom)
+      format_set_align(format, static_cast<uint8_t>(LXW_ALIGN_VERTICAL_TOP + verticalOrder(a.vertical)));
     if (a.wrap) format_set_text_wrap(format);
     if (a.shrink) format_set_shrink(format);
     if (a.indent) format_set_indent(format, a.indent);
-    if (a.rotation) format_set_rotation(format, a.rotation == 255 ? 270 : a.rotation <= 90 ? a.rotation : 90 - a.rotation);
+    if (a.rotation)
+      format_set_rotation(format, a.rotation == 255 ? 270 : a.rotation <= 90 ? a.rotation : 90 - a.rotation);
 
     const Fill& fill = styles.fillOf(static_cast<uint32_t>(&f - styles.formats.data()));
     if (fill.pattern == kSolidPattern) {
       format_set_bg_color(format, rgbOf(styles, fill.foreground, kWhite));
     } else if (fill.pattern > kSolidPattern) {
       format_set_pattern(format, fill.pattern);
-      if (fill.foreground.kind != Color::Kind::kNone) format_set_fg_color(format, rgbOf(styles, fill.foreground, kBlack));
-      if (fill.background.kind != Color::Kind::kNone) format_set_bg_color(format, rgbOf(styles, fill.background, kWhite));
+      if (fill.foreground.kind != Color::Kind::kNone)
+        format_set_fg_color(format, rgbOf(styles, fill.foreground, kBlack));
+      if (fill.background.kind != Color::Kind::kNone)
+        format_set_bg_color(format, rgbOf(styles, fill.background, kWhite));
     }
     const Border& b = styles.borderOf(static_cast<uint32_t>(&f - styles.formats.data()));
-    auto side = [&](const BorderLine& line, void (*setStyle)(lxw_format*, uint8_t), void (*setColor)(lxw_format*, lxw_color_t)) {
+    auto side = [&](const BorderLine& line, void (*setStyle)(lxw_format*, uint8_t),
+                    void (*setColor)(lxw_format*, lxw_color_t)) {
       if (line.style == LineStyle::kNone) return;
       setStyle(format, static_cast<uint8_t>(line.style));
       if (line.color.kind != Color::Kind::kNone && line.color.kind != Color::Kind::kAuto)
@@ -144,8 +151,10 @@ class Writer {
           std::string_view text = sheet.text(cell);
           // The store keeps each text NUL-terminated: it goes out as it is
           // unless a literal "_x0041_"-like run must be protected.
-          if (ooxml::needsEscapes(text)) e = worksheet_write_string(ws, index, column, ooxml::encodeEscapes(text).c_str(), format);
-          else e = worksheet_write_string(ws, index, column, text.data(), format);
+          if (ooxml::needsEscapes(text))
+            e = worksheet_write_string(ws, index, column, ooxml::encodeEscapes(text).c_str(), format);
+          else
+            e = worksheet_write_string(ws, index, column, text.data(), format);
           break;
         }
       }
@@ -156,12 +165,17 @@ class Writer {
 
   static void writePageSetup(const Worksheet& sheet, lxw_worksheet* ws) {
     const PageSetup& p = sheet.page;
-    if (p.orientation == Orientation::kLandscape) worksheet_set_landscape(ws);
-    else if (p.orientation == Orientation::kPortrait) worksheet_set_portrait(ws);
-    if (p.paperSize != 9 || p.orientation != Orientation::kDefault) worksheet_set_paper(ws, static_cast<uint8_t>(p.paperSize));
+    if (p.orientation == Orientation::kLandscape)
+      worksheet_set_landscape(ws);
+    else if (p.orientation == Orientation::kPortrait)
+      worksheet_set_portrait(ws);
+    if (p.paperSize != 9 || p.orientation != Orientation::kDefault)
+      worksheet_set_paper(ws, static_cast<uint8_t>(p.paperSize));
     worksheet_set_margins(ws, p.left, p.right, p.top, p.bottom);
-    if (p.fitToPage) worksheet_fit_to_pages(ws, static_cast<uint16_t>(p.fitToWidth), static_cast<uint16_t>(p.fitToHeight));
-    else if (p.scale != 100) worksheet_set_print_scale(ws, static_cast<uint16_t>(p.scale));
+    if (p.fitToPage)
+      worksheet_fit_to_pages(ws, static_cast<uint16_t>(p.fitToWidth), static_cast<uint16_t>(p.fitToHeight));
+    else if (p.scale != 100)
+      worksheet_set_print_scale(ws, static_cast<uint16_t>(p.scale));
     if (p.centerHorizontally) worksheet_center_horizontally(ws);
     if (p.centerVertically) worksheet_center_vertically(ws);
     if (p.gridLines) worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);

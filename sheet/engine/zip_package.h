@@ -18,7 +18,7 @@ namespace sheet {
 struct ReadLimits {
   size_t maxPackageBytes = size_t{128} << 20;
   size_t maxEntries = 10000;
-  size_t maxPartBytes = size_t{64} << 20;   // one part, uncompressed
+  size_t maxPartBytes = size_t{64} << 20;    // one part, uncompressed
   size_t maxTotalBytes = size_t{256} << 20;  // every part read, uncompressed
   size_t maxSheets = 1024;
 };

@@ -15,8 +15,8 @@ namespace {
 
 constexpr double kPointsPerInch = 72;
 constexpr double kPointsPerPixel = 0.75;  // at 96 dots per inch
-constexpr double kCellPadding = 1.5;       // points on each side of a cell's text
-constexpr double kIndentPoints = 7.5;      // one indent level
+constexpr double kCellPadding = 1.5;      // points on each side of a cell's text
+constexpr double kIndentPoints = 7.5;     // one indent level
 constexpr double kMinScale = 0.1, kMaxScale = 4;
 constexpr uint32_t kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
 constexpr QRgb kGridColor = 0xFFC0C0C0;
@@ -274,8 +274,8 @@ void SheetPages::paintText(QPainter& painter, const Page& page, CellRef ref, con
   HorizontalAlign h = a.horizontal;
   if (h == HorizontalAlign::kGeneral)
     h = cell.kind == CellKind::kNumber ? HorizontalAlign::kRight
-        : cell.kind == CellKind::kText  ? HorizontalAlign::kLeft
-                                        : HorizontalAlign::kCenter;
+        : cell.kind == CellKind::kText ? HorizontalAlign::kLeft
+                                       : HorizontalAlign::kCenter;
   double indent = a.indent * kIndentPoints;
   QFontMetricsF metrics(font, painter.device());
   double width = metrics.horizontalAdvance(shown) + 2 * kCellPadding + indent;
@@ -292,9 +292,11 @@ void SheetPages::paintText(QPainter& painter, const Page& page, CellRef ref, con
       // Text runs on into empty neighbours on the side(s) it grows to.
       bool right = h == HorizontalAlign::kLeft || h == HorizontalAlign::kCenter || h == HorizontalAlign::kFill;
       bool left = h == HorizontalAlign::kRight || h == HorizontalAlign::kCenter;
-      for (uint32_t c = ref.column + 1; right && rect.width() < width && c <= page.lastColumn && showsNothing({ref.row, c}); ++c)
+      for (uint32_t c = ref.column + 1;
+           right && rect.width() < width && c <= page.lastColumn && showsNothing({ref.row, c}); ++c)
         rect = rect.united(cellRect(ref.row, c));
-      for (uint32_t c = ref.column; left && rect.width() < width && c > page.firstColumn && showsNothing({ref.row, c - 1}); --c)
+      for (uint32_t c = ref.column;
+           left && rect.width() < width && c > page.firstColumn && showsNothing({ref.row, c - 1}); --c)
         rect = rect.united(cellRect(ref.row, c - 1));
     }
   }
@@ -337,7 +339,8 @@ void SheetPages::paintBorders(QPainter& painter, const Page& page) const {
       QRectF r = cellRect(ref.row, ref.column);
       const CellRange* merge = mergeOf(ref);
       // Inside a merge only the edges on its outline are drawn.
-      bool leftEdge = !merge || ref.column == merge->first.column, rightEdge = !merge || ref.column == merge->last.column;
+      bool leftEdge = !merge || ref.column == merge->first.column,
+           rightEdge = !merge || ref.column == merge->last.column;
       bool topEdge = !merge || ref.row == merge->first.row, bottomEdge = !merge || ref.row == merge->last.row;
       if (leftEdge) drawLine(painter, b.left, styles, r.topLeft(), r.bottomLeft());
       if (rightEdge) drawLine(painter, b.right, styles, r.topRight(), r.bottomRight());

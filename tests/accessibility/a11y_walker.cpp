@@ -110,8 +110,8 @@ class Walker : public QObject {
 
   bool waitForApplication(const QDeadlineTimer& appear) {
     while (!appear.hasExpired()) {
-      QDBusMessage call = QDBusMessage::createMethodCall(kRegistryService, kRootPath, kAccessible,
-                                                         QStringLiteral("GetChildren"));
+      QDBusMessage call =
+          QDBusMessage::createMethodCall(kRegistryService, kRootPath, kAccessible, QStringLiteral("GetChildren"));
       if (!refsOf(bus_.call(call, QDBus::Block, kCallTimeoutMs), true).empty()) return true;
       QThread::msleep(kRetryMs);
     }
@@ -125,8 +125,8 @@ class Walker : public QObject {
   }
 
   void report() const {
-    std::printf("a11y_walker: %ld walks, %ld objects, %ld cells, %ld calls, %ld unanswered\n", walks_, objects_,
-                cells_, calls_, failures_);
+    std::printf("a11y_walker: %ld walks, %ld objects, %ld cells, %ld calls, %ld unanswered\n", walks_, objects_, cells_,
+                calls_, failures_);
   }
 
  private:
@@ -181,8 +181,7 @@ class Walker : public QObject {
 
   void visit(const ObjectRef& ref) {
     ++objects_;
-    for (const char* name : {"Name", "Description", "Parent"})
-      property(ref, kAccessible, QString::fromLatin1(name));
+    for (const char* name : {"Name", "Description", "Parent"}) property(ref, kAccessible, QString::fromLatin1(name));
     for (const char* method : {"GetRole", "GetState", "GetAttributes", "GetIndexInParent", "GetRelationSet"})
       ask(ref, kAccessible, QString::fromLatin1(method));
     property(ref, kAccessible, QStringLiteral("ChildCount"), [this, ref](const QDBusMessage& reply) {
@@ -237,7 +236,8 @@ class Walker : public QObject {
     if (has("org.a11y.atspi.Table")) readTable(ref);
     if (has("org.a11y.atspi.TableCell")) {
       const QString cell = QStringLiteral("org.a11y.atspi.TableCell");
-      for (const char* name : {"Position", "Table", "ColumnSpan", "RowSpan"}) property(ref, cell, QString::fromLatin1(name));
+      for (const char* name : {"Position", "Table", "ColumnSpan", "RowSpan"})
+        property(ref, cell, QString::fromLatin1(name));
       for (const char* method : {"GetRowColumnSpan", "GetColumnHeaderCells", "GetRowHeaderCells"})
         ask(ref, cell, QString::fromLatin1(method));
     }

@@ -46,8 +46,9 @@ std::vector<StudentFields> manyLearners() {
   std::vector<StudentFields> learners;
   for (int i = 0; i < kLearners; ++i) {
     std::string number = std::to_string(110101199001010000LL + i);
-    learners.push_back(student("学员" + std::to_string(i), number, "1380000" + std::to_string(1000 + i), i % 2 ? "C1" : "C2",
-                               "2024年3月" + std::to_string(1 + i % 28) + "日", "王教练", "李教练"));
+    learners.push_back(student("学员" + std::to_string(i), number, "1380000" + std::to_string(1000 + i),
+                               i % 2 ? "C1" : "C2", "2024年3月" + std::to_string(1 + i % 28) + "日", "王教练",
+                               "李教练"));
   }
   return learners;
 }

@@ -36,7 +36,8 @@ class CardReadingTest : public AppTest {
   }
 
   void writeReaderSettings(const std::string& more) {
-    writeFileBytes("sdtapi.ini", "[ports]\n" + std::to_string(kSettingsPort) + " = " + reader_.devicePath() + "\n" + more);
+    writeFileBytes("sdtapi.ini",
+                   "[ports]\n" + std::to_string(kSettingsPort) + " = " + reader_.devicePath() + "\n" + more);
   }
 
   sdt::sim::SimulatedReader& reader() { return reader_; }
@@ -65,7 +66,8 @@ class CardReadingTest : public AppTest {
   }
 
   std::string pictureBytes() {
-    rt::api::Block block(reinterpret_cast<void*>(static_cast<uintptr_t>(rt::api::readRaw(ui::图片框1, rt::prop::kPicture))));
+    rt::api::Block block(
+        reinterpret_cast<void*>(static_cast<uintptr_t>(rt::api::readRaw(ui::图片框1, rt::prop::kPicture))));
     if (!block.get()) return {};
     return std::string(reinterpret_cast<const char*>(rt::arrayElements(block.get())),
                        static_cast<size_t>(rt::arrayCount(block.get())));

@@ -128,27 +128,28 @@ TEST(Automation, PageSetupOrientationThroughNewHolders) {
 TEST(Automation, BindingOrderPerAccess) {
   Worksheet ws;
   ws.sheet.askedKinds.clear();
-  TypedValue cells = call(c::ObjectGetProperty, {ws.object(), text("Cells"), TypedValue::ofInt(1), TypedValue::ofInt(2)});
+  TypedValue cells =
+      call(c::ObjectGetProperty, {ws.object(), text("Cells"), TypedValue::ofInt(1), TypedValue::ofInt(2)});
   EXPECT_EQ(ws.sheet.askedKinds, (std::vector<InvokeKind>{InvokeKind::kPropertyGet, InvokeKind::kMethod}));
   EXPECT_EQ(takeObject(cells), &ws.pageSetup);
 
   ws.sheet.askedKinds.clear();
   EXPECT_FALSE(call(c::ObjectSetProperty, {ws.object(), text("Name"), text("x")}).asBool());
   EXPECT_EQ(rt::lastAutomationStatus(), status::kNameNotBound);
-  EXPECT_EQ(ws.sheet.askedKinds, (std::vector<InvokeKind>{InvokeKind::kPropertyPut, InvokeKind::kPropertyPutRef,
-                                                          InvokeKind::kMethod}));
+  EXPECT_EQ(ws.sheet.askedKinds,
+            (std::vector<InvokeKind>{InvokeKind::kPropertyPut, InvokeKind::kPropertyPutRef, InvokeKind::kMethod}));
 }
 
 TEST(Automation, ArgumentsAreConvertedToVariants) {
   Worksheet ws;
   void* otherAuxiliary = nullptr;
   rt::ObjectHolder other{&ws.pageSetup, otherAuxiliary};
-  TypedValue result = call(c::ObjectGetProperty,
-                           {ws.object(), text("Echo"), TypedValue::ofBool(true), TypedValue::ofDateTime(39574.5),
-                            utf8("学员"), TypedValue::ofByte(200), TypedValue::ofShort(-2),
-                            TypedValue::ofInt64(0x100000005LL), TypedValue::ofFloat(1.5f), TypedValue::ofDouble(2.25),
-                            TypedValue::ofPointer(&other, rt::kind::kComObject), kOmitted, TypedValue::ofInt(7),
-                            kOmitted});
+  TypedValue result =
+      call(c::ObjectGetProperty,
+           {ws.object(), text("Echo"), TypedValue::ofBool(true), TypedValue::ofDateTime(39574.5), utf8("学员"),
+            TypedValue::ofByte(200), TypedValue::ofShort(-2), TypedValue::ofInt64(0x100000005LL),
+            TypedValue::ofFloat(1.5f), TypedValue::ofDouble(2.25), TypedValue::ofPointer(&other, rt::kind::kComObject),
+            kOmitted, TypedValue::ofInt(7), kOmitted});
   ASSERT_EQ(rt::lastAutomationStatus(), status::kOk);
   takeObject(result);
   const std::vector<Variant>& a = ws.sheet.lastArguments;

@@ -21,15 +21,19 @@ class ReadIniValue : public ::testing::Test {
                       "; settings\r\n"
                       "[Other]\r\n"
                       "name=wrong\r\n"
-                      "[ " + gb("车型") + " ]\r\n"
-                      "  Name  =  C1 " + gb("手动挡") + "  \r\n"
-                      "name=second\r\n"
-                      ";quoted=no\r\n"
-                      "quoted = \"  padded \"\r\n"
-                      "single='x'\r\n"
-                      "mixed=\"x'\r\n"
-                      "bare\r\n"
-                      "empty=\r\n");
+                      "[ " +
+                          gb("车型") +
+                          " ]\r\n"
+                          "  Name  =  C1 " +
+                          gb("手动挡") +
+                          "  \r\n"
+                          "name=second\r\n"
+                          ";quoted=no\r\n"
+                          "quoted = \"  padded \"\r\n"
+                          "single='x'\r\n"
+                          "mixed=\"x'\r\n"
+                          "bare\r\n"
+                          "empty=\r\n");
   }
   TypedValue path() const { return text(rt::utf8ToGb(folder.path().string()) + "\\systeminfo.ini"); }
   std::string readAt(const TypedValue& p, const TypedValue& section, const TypedValue& key,

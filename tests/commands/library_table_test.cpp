@@ -20,7 +20,7 @@ class LibraryTables : public ::testing::Test {
  protected:
   void SetUp() override {
     rt::qt::installQtScreen();
-    const rt::Library* libraries[] = {&rt::coreLibrary(), nullptr, nullptr, nullptr, &rt::shellLibrary(),
+    const rt::Library* libraries[] = {&rt::coreLibrary(),  nullptr, nullptr, nullptr, &rt::shellLibrary(),
                                       &rt::timingLibrary()};
     rt::registerLibraries(libraries, 6);
   }
@@ -28,23 +28,40 @@ class LibraryTables : public ::testing::Test {
 
 TEST_F(LibraryTables, EveryCommandSitsAtItsNumber) {
   const std::pair<cmd::Core, rt::CommandFn> expected[] = {
-      {cmd::kRunProgram, c::RunProgram},         {cmd::kLoadWindow, c::LoadWindow},
-      {cmd::kTextLength, c::TextLength},         {cmd::kProgramFolder, c::ProgramFolder},
-      {cmd::kTextLeft, c::TextLeft},             {cmd::kTextRight, c::TextRight},
-      {cmd::kTextMid, c::TextMid},               {cmd::kCharToText, c::CharToText},
-      {cmd::kFindText, c::FindText},             {cmd::kToInteger, c::ToInteger},
-      {cmd::kReplaceText, c::ReplaceText},       {cmd::kSplitText, c::SplitText},
-      {cmd::kSpaces, c::Spaces},                 {cmd::kZeroBytes, c::ZeroBytes},
-      {cmd::kToText, c::ToText},                 {cmd::kNow, c::Now},
-      {cmd::kCurrentDirectory, c::CurrentDirectory}, {cmd::kRemoveFile, c::RemoveFile},
-      {cmd::kReadFileBytes, c::ReadFileBytes},   {cmd::kOpenFile, c::OpenFile},
-      {cmd::kSeekToEnd, c::SeekToEnd},           {cmd::kWriteTextLine, c::WriteTextLine},
-      {cmd::kShowMessage, c::ShowMessage},       {cmd::kIsLoaded, c::IsLoaded},
-      {cmd::kProcessEvents, c::ProcessEvents},   {cmd::kUnloadWindow, c::UnloadWindow},
-      {cmd::kFocusControl, c::FocusControl},     {cmd::kShowPopupMenu, c::ShowPopupMenu},
-      {cmd::kOpenDialog, c::OpenDialog},         {cmd::kComboAddItem, c::ComboAddItem},
-      {cmd::kComboClear, c::ComboClear},         {cmd::kReadIniValue, c::ReadIniValue},
-      {cmd::kObjectGetProperty, c::ObjectGetProperty}, {cmd::kObjectSetProperty, c::ObjectSetProperty},
+      {cmd::kRunProgram, c::RunProgram},
+      {cmd::kLoadWindow, c::LoadWindow},
+      {cmd::kTextLength, c::TextLength},
+      {cmd::kProgramFolder, c::ProgramFolder},
+      {cmd::kTextLeft, c::TextLeft},
+      {cmd::kTextRight, c::TextRight},
+      {cmd::kTextMid, c::TextMid},
+      {cmd::kCharToText, c::CharToText},
+      {cmd::kFindText, c::FindText},
+      {cmd::kToInteger, c::ToInteger},
+      {cmd::kReplaceText, c::ReplaceText},
+      {cmd::kSplitText, c::SplitText},
+      {cmd::kSpaces, c::Spaces},
+      {cmd::kZeroBytes, c::ZeroBytes},
+      {cmd::kToText, c::ToText},
+      {cmd::kNow, c::Now},
+      {cmd::kCurrentDirectory, c::CurrentDirectory},
+      {cmd::kRemoveFile, c::RemoveFile},
+      {cmd::kReadFileBytes, c::ReadFileBytes},
+      {cmd::kOpenFile, c::OpenFile},
+      {cmd::kSeekToEnd, c::SeekToEnd},
+      {cmd::kWriteTextLine, c::WriteTextLine},
+      {cmd::kShowMessage, c::ShowMessage},
+      {cmd::kIsLoaded, c::IsLoaded},
+      {cmd::kProcessEvents, c::ProcessEvents},
+      {cmd::kUnloadWindow, c::UnloadWindow},
+      {cmd::kFocusControl, c::FocusControl},
+      {cmd::kShowPopupMenu, c::ShowPopupMenu},
+      {cmd::kOpenDialog, c::OpenDialog},
+      {cmd::kComboAddItem, c::ComboAddItem},
+      {cmd::kComboClear, c::ComboClear},
+      {cmd::kReadIniValue, c::ReadIniValue},
+      {cmd::kObjectGetProperty, c::ObjectGetProperty},
+      {cmd::kObjectSetProperty, c::ObjectSetProperty},
       {cmd::kObjectRelease, c::ObjectRelease},
   };
   ASSERT_EQ(std::size(expected), static_cast<size_t>(cmd::kCoreCount));

@@ -152,7 +152,8 @@ TEST_F(ShellOpen, OperationsBecomeVerbs) {
 }
 
 TEST_F(ShellOpen, TextsPassUnchanged) {
-  RecordingDesktop::Request r = open({TypedValue::ofInt(4), utf8("C:\\程序\\log.log"), text("-x"), utf8("目录"), kOmitted});
+  RecordingDesktop::Request r =
+      open({TypedValue::ofInt(4), utf8("C:\\程序\\log.log"), text("-x"), utf8("目录"), kOmitted});
   EXPECT_EQ(r.file, gb("C:\\程序\\log.log"));
   EXPECT_EQ(r.parameters, "-x");
   EXPECT_EQ(r.folder, gb("目录"));

@@ -139,10 +139,16 @@ TEST(ReplaceText, UnchangedCopiesAndEmptyResults) {
 TEST(ReplaceText, StepsOverCharactersWhole) {
   EXPECT_EQ(replace(utf8("中　"), utf8("小"), text("x")), gb("中　"));
   EXPECT_EQ(replace(text(kTwoRareCharacters), text(kStraddlingCharacter), text("x")), kTwoRareCharacters);
-  EXPECT_EQ(replace(text("\x81\x41" "A"), text("a"), text("b")), "\x81\x41" "b");
+  EXPECT_EQ(replace(text("\x81\x41"
+                         "A"),
+                    text("a"), text("b")),
+            "\x81\x41"
+            "b");
   EXPECT_EQ(replace(text("a\xB0"), text("\xB0"), text("b")), "ab");
   // The cut before the start counts raw bytes, the scan after it characters.
-  EXPECT_EQ(replace(utf8("年年"), utf8("年"), text("x"), num(2)), "\xC4" "\xEA\xC4\xEA");
+  EXPECT_EQ(replace(utf8("年年"), utf8("年"), text("x"), num(2)),
+            "\xC4"
+            "\xEA\xC4\xEA");
 }
 
 std::vector<std::string> split(const TypedValue& t, const TypedValue& separator = kOmitted,

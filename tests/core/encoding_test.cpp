@@ -91,9 +91,7 @@ TEST(EncodingTest, NewTextsFromUtf8AreWhatIconvGives) {
     std::string expected = rt::utf8ToGb(utf8);
     EXPECT_EQ(std::string(text), expected) << utf8;
     std::string whole = iconvWhole("GB18030", "UTF-8", utf8);  // empty for the invalid samples
-    if (!whole.empty()) {
-      EXPECT_EQ(expected, whole) << utf8;
-    }
+    if (!whole.empty()) { EXPECT_EQ(expected, whole) << utf8; }
     rt::Free(text);
   }
   EXPECT_EQ(rt::utf8ToGb("\xE0\x82\xB7"), "???");

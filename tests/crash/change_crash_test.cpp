@@ -68,7 +68,8 @@ Contents contentsAsOpened() {
   contents.integrity = integrity.size() == 1 ? integrity[0] : "<" + std::to_string(integrity.size()) + " problems>";
   for (const db::records::Table& table : db::records::tables()) {
     std::string cells = "rowid";
-    for (std::string_view name : table.columns) cells.append(" || '|' || ifnull(\"").append(name).append("\", '<null>')");
+    for (std::string_view name : table.columns)
+      cells.append(" || '|' || ifnull(\"").append(name).append("\", '<null>')");
     std::string name(table.name);
     contents.rows[name] = column(database.get(), "SELECT " + cells + " FROM " + name + " ORDER BY rowid");
   }
@@ -83,8 +84,7 @@ std::vector<std::string> faultsOf(const Contents& contents) {
   auto identityOf = [](const std::string& row, size_t field) {
     std::stringstream cells(row);
     std::string cell;
-    for (size_t i = 0; i <= field && std::getline(cells, cell, '|'); ++i) {
-    }
+    for (size_t i = 0; i <= field && std::getline(cells, cell, '|'); ++i) {}
     return cell;
   };
   constexpr size_t kLearnerIdentityField = 1 + kIdentity;  // after the rowid
@@ -102,7 +102,8 @@ std::string differences(const Contents& a, const Contents& b) {
   std::string text;
   for (const auto& [table, rows] : a.rows)
     if (rows != b.rows.at(table))
-      text += table + ": " + std::to_string(rows.size()) + " rows against " + std::to_string(b.rows.at(table).size()) + "; ";
+      text += table + ": " + std::to_string(rows.size()) + " rows against " + std::to_string(b.rows.at(table).size()) +
+              "; ";
   return text;
 }
 

@@ -75,9 +75,25 @@ int unfetch(sqlite3_file* file, sqlite3_int64 offset, void* page) {
 
 // Version 3: the unix layer underneath has shared memory and memory maps.
 const sqlite3_io_methods kCountedMethods = {
-    3,           closeFile, readFile,   writeFile, truncateFile, syncFile,  fileSize, lockFile, unlockFile,
-    checkReservedLock, fileControl, sectorSize, deviceCharacteristics, shmMap, shmLock, shmBarrier, shmUnmap,
-    fetch,       unfetch,
+    3,
+    closeFile,
+    readFile,
+    writeFile,
+    truncateFile,
+    syncFile,
+    fileSize,
+    lockFile,
+    unlockFile,
+    checkReservedLock,
+    fileControl,
+    sectorSize,
+    deviceCharacteristics,
+    shmMap,
+    shmLock,
+    shmBarrier,
+    shmUnmap,
+    fetch,
+    unfetch,
 };
 
 int openFile(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "db/connection_text.h"
-#include "runtime/encoding.h"
 #include "db_fixture.h"
+#include "runtime/encoding.h"
 #include "tests/support/lock_holder.h"
 
 namespace dbtest {
@@ -241,7 +241,8 @@ TEST_F(Connection, CommandsOnAUnitOfAnotherKindAnswerFalse) {
   EXPECT_FALSE(ask(rt::cmd::kOpenAccess, {recordsRef(), text(file.string()), text(kKey)}));
   EXPECT_FALSE(ask(rt::cmd::kMoveToFirst, {connectionRef()}));
   EXPECT_FALSE(ask(rt::cmd::kSetConnection, {recordsRef(), recordsRef(kSecondRecordSetUnit)}));
-  EXPECT_FALSE(ask(rt::cmd::kSetConnection, {recordsRef(), TypedValue::unitRef(kWindow, 0x16000099, rt::kind::kDBConnection)}));
+  EXPECT_FALSE(
+      ask(rt::cmd::kSetConnection, {recordsRef(), TypedValue::unitRef(kWindow, 0x16000099, rt::kind::kDBConnection)}));
   EXPECT_FALSE(openRecords("SELECT 1")) << "still unbound";
 }
 

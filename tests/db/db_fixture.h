@@ -116,11 +116,16 @@ class DatabaseUnits : public ::testing::Test {
     return ask(rt::cmd::kOpenAccess, {connectionRef(), text(rt::utf8ToGb(file.string())), text(password)});
   }
   bool execute(const std::string& sqlGb) { return ask(rt::cmd::kExecuteSql, {connectionRef(), text(sqlGb), {}}); }
-  bool executeUtf8(const char* sqlUtf8) { return ask(rt::cmd::kExecuteSql, {connectionRef(), text(rt::internUtf8(sqlUtf8)), {}}); }
+  bool executeUtf8(const char* sqlUtf8) {
+    return ask(rt::cmd::kExecuteSql, {connectionRef(), text(rt::internUtf8(sqlUtf8)), {}});
+  }
 
-  bool bind(uint32_t unit = kRecordSetUnit) { return ask(rt::cmd::kSetConnection, {recordsRef(unit), connectionRef()}); }
+  bool bind(uint32_t unit = kRecordSetUnit) {
+    return ask(rt::cmd::kSetConnection, {recordsRef(unit), connectionRef()});
+  }
   bool openRecords(const char* sourceUtf8, int32_t kind = 1, uint32_t unit = kRecordSetUnit) {
-    return ask(rt::cmd::kOpenRecords, {recordsRef(unit), text(rt::internUtf8(sourceUtf8)), TypedValue::ofInt(kind), {}});
+    return ask(rt::cmd::kOpenRecords,
+               {recordsRef(unit), text(rt::internUtf8(sourceUtf8)), TypedValue::ofInt(kind), {}});
   }
   bool moveFirst() { return ask(rt::cmd::kMoveToFirst, {recordsRef()}); }
   bool moveNext() { return ask(rt::cmd::kMoveToNext, {recordsRef()}); }

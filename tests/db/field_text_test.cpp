@@ -34,12 +34,13 @@ TEST_F(FieldText, ByStorageClass) {
 }
 
 TEST_F(FieldText, ByDeclaredTypeOfAColumn) {
-  makeDatabase(file_, kKey,
-               "CREATE TABLE t (born DATE, at DATETIME, member BOOLEAN, flag BIT, fee CURRENCY, price MONEY,"
-               " weight SINGLE, amount DECIMAL(10,2), ratio DOUBLE, photo LONGBINARY, note TEXT);"
-               "INSERT INTO t VALUES ('2014-07-01', '2014-07-01 08:05:09.250', 1, 0, 12.5, 3, 1.25, 12, 2, x'01', 007);"
-               "INSERT INTO t VALUES (2456839.5, 1404202509, 0, 5, -0.0001, 1234.56789, 0.1, 2.5, 1e-9, NULL, 'x');"
-               "INSERT INTO t VALUES ('next week', '2014-13-01', 'yes', NULL, 'n/a', 1e30, NULL, NULL, NULL, NULL, NULL);");
+  makeDatabase(
+      file_, kKey,
+      "CREATE TABLE t (born DATE, at DATETIME, member BOOLEAN, flag BIT, fee CURRENCY, price MONEY,"
+      " weight SINGLE, amount DECIMAL(10,2), ratio DOUBLE, photo LONGBINARY, note TEXT);"
+      "INSERT INTO t VALUES ('2014-07-01', '2014-07-01 08:05:09.250', 1, 0, 12.5, 3, 1.25, 12, 2, x'01', 007);"
+      "INSERT INTO t VALUES (2456839.5, 1404202509, 0, 5, -0.0001, 1234.56789, 0.1, 2.5, 1e-9, NULL, 'x');"
+      "INSERT INTO t VALUES ('next week', '2014-13-01', 'yes', NULL, 'n/a', 1e30, NULL, NULL, NULL, NULL, NULL);");
   ASSERT_TRUE(openAccess(file_) && bind());
   ASSERT_TRUE(openRecords("SELECT * FROM t"));
   // Text dates, and numbers as the engine's own date values (Julian day, Unix seconds).
@@ -84,14 +85,15 @@ TEST_F(FieldText, TextsCrossTheBoundaryLosslessly) {
   const std::string addressUtf8 = "北京市东城区和平里东街12号 €½";
   const std::string nameGb = rt::utf8ToGb(nameUtf8);
   ASSERT_EQ(rt::gbToUtf8(nameGb), nameUtf8);
-  ASSERT_TRUE(execute(rt::utf8ToGb("INSERT INTO student (姓名, 住址) VALUES ('" + nameUtf8 + "', '" + addressUtf8 + "')")));
+  ASSERT_TRUE(
+      execute(rt::utf8ToGb("INSERT INTO student (姓名, 住址) VALUES ('" + nameUtf8 + "', '" + addressUtf8 + "')")));
   EXPECT_EQ(queryValue(file_, kKey, "SELECT 姓名 FROM student"), nameUtf8) << "stored as UTF-8";
 
   ASSERT_TRUE(openRecords("SELECT * FROM student WHERE 姓名 like '%䶮%'"));
   ASSERT_EQ(recordCount(), 1);
   char* variable = nullptr;
-  ASSERT_TRUE(ask(rt::cmd::kReadFieldText,
-                  {recordsRef(), text("姓名"_gb), TypedValue::ofPointer(&variable, rt::tag::kText)}));
+  ASSERT_TRUE(
+      ask(rt::cmd::kReadFieldText, {recordsRef(), text("姓名"_gb), TypedValue::ofPointer(&variable, rt::tag::kText)}));
   EXPECT_EQ(std::string(variable), nameGb);
   rt::Free(variable);
   EXPECT_EQ(read("住址"), addressUtf8);

@@ -35,7 +35,7 @@ class ScopedUmask {
 };
 
 struct stat statOf(const fs::path& path) {
-  struct stat info{};
+  struct stat info {};
   EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
   return info;
 }
@@ -166,8 +166,8 @@ TEST(FolderAccess, CheckFindsOpenFilesAndPlantedLibrariesAndFixTightensWithoutDe
     ASSERT_EQ(chown((folder / "photo.bmp").c_str(), kSomeOtherUser, static_cast<gid_t>(-1)), 0);
     ToolRun foreign = runTool("check " + quoted(folder) + " --fix");
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_THAT(foreign.output, HasSubstr((folder / "photo.bmp").string() + ": belongs to user " +
-                                          std::to_string(kSomeOtherUser)));
+    EXPECT_THAT(foreign.output,
+                HasSubstr((folder / "photo.bmp").string() + ": belongs to user " + std::to_string(kSomeOtherUser)));
     fs::remove(folder / "photo.bmp");
   }
   ToolRun clean = runTool("check " + quoted(folder));

@@ -1,8 +1,8 @@
 // Reads answered from kept tables must be exactly the engine's answers, and
 // must stop being answered from memory as soon as the database may differ.
-#include "db_fixture.h"
 #include "db/sqlcipher_provider.h"
 #include "db/table_cache.h"
+#include "db_fixture.h"
 
 namespace dbtest {
 namespace {
@@ -17,8 +17,8 @@ constexpr const char* kLearners =
     " ('王五', '11010119900101123x', ''), ('䶮', NULL, NULL), ('𠀀张', '3201', '50%_off'),"
     " ('O''Brien', '3202', 'it''s'), ('ÄÖ', '3203', 'äö'), ('', '', 'ab');";
 
-const char* const kPatterns[] = {"",     "X",     "x",   "123X", "张",  "三",     "䶮",   "𠀀", "b",
-                                 "AB",   "it's",  "'",   "Ä",    "ä",   "1990", "nobody", "50",  " "};
+const char* const kPatterns[] = {"",   "X",    "x", "123X", "张", "三",   "䶮",     "𠀀", "b",
+                                 "AB", "it's", "'", "Ä",    "ä",  "1990", "nobody", "50", " "};
 
 std::string likeSql(const std::string& column, const std::string& value) {
   std::string literal;
@@ -199,8 +199,8 @@ TEST(TableQuery, ReadsTheTwoFormsAndNothingElse) {
   EXPECT_EQ(like->table, "one");
   EXPECT_EQ(like->column, "考试时间");
   EXPECT_EQ(like->value, "2024年'5月");
-  for (const char* other : {"SELECT * FROM one;", "SELECT * FROM one WHERE a like '%x%' ESCAPE 'x'",
-                            "SELECT * FROMone", "SELECT * FROM one WHERE a like '%x'", "SELECT * FROM 1one",
+  for (const char* other : {"SELECT * FROM one;", "SELECT * FROM one WHERE a like '%x%' ESCAPE 'x'", "SELECT * FROMone",
+                            "SELECT * FROM one WHERE a like '%x'", "SELECT * FROM 1one",
                             "SELECT * FROM one WHERE a like '%x%' AND b", "SELECT * FROM one WHERE a like '%x%"})
     EXPECT_FALSE(db::parseTableQuery(other)) << other;
 }

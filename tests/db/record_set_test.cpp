@@ -6,7 +6,8 @@ namespace {
 // Five rows; "nick" is NULL in the third.
 constexpr const char* kPeople =
     "CREATE TABLE people (name TEXT, nick TEXT, age INTEGER);"
-    "INSERT INTO people VALUES ('ann', 'a', 30), ('bob', 'b', 41), ('cy', NULL, 25), ('dee', 'd', 52), ('eve', 'e', 19);";
+    "INSERT INTO people VALUES ('ann', 'a', 30), ('bob', 'b', 41), ('cy', NULL, 25), ('dee', 'd', 52), ('eve', 'e', "
+    "19);";
 
 class RecordSet : public DatabaseUnits {
  protected:

@@ -69,8 +69,8 @@ class RecordsDatabase : public DatabaseUnits {
   }
   // The columns "select *" gives, with their declared types.
   std::vector<std::string> columnNames(const fs::path& file, std::string_view table) {
-    db::DatabaseHandle database = db::openDatabase(file.string(), std::string(db::records::kPassword),
-                                                   db::OpenMode::kExistingOnly);
+    db::DatabaseHandle database =
+        db::openDatabase(file.string(), std::string(db::records::kPassword), db::OpenMode::kExistingOnly);
     sqlite3_stmt* raw = nullptr;
     std::string sql = "select * from " + std::string(table);
     if (!database || sqlite3_prepare_v2(database.get(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) return {};
@@ -96,7 +96,8 @@ TEST_F(RecordsDatabase, InitMakesAProgramFolderThatTheProgramOpens) {
   EXPECT_THAT(settings->vehicleClasses, IsSupersetOf({"C1", "C2", "B2", "A1"}));
   EXPECT_GE(settings->vehicleClasses.size(), 5u);
   ASSERT_GE(settings->coaches.size(), 2u);
-  for (const auto& coach : settings->coaches) EXPECT_FALSE(coach.name.empty() || coach.phone.empty() || coach.plate.empty());
+  for (const auto& coach : settings->coaches)
+    EXPECT_FALSE(coach.name.empty() || coach.phone.empty() || coach.plate.empty());
   std::string iniBytes = fileBytes(folder / "systeminfo.ini");
   EXPECT_NE(iniBytes.find(rt::utf8ToGb("[教练姓名设置]")), std::string::npos) << "written in GB18030";
 
@@ -106,8 +107,8 @@ TEST_F(RecordsDatabase, InitMakesAProgramFolderThatTheProgramOpens) {
               ElementsAre("student", "one", "two", "three", "four", "graduation"));
   fs::path file = folder / "hj.mdb";
   EXPECT_THAT(columnNames(file, "student"),
-              ElementsAre("姓名", "性别", "民族", "出生日期", "住址", "身份证号码", "电话号码", "车型", "报名日期", "科二教练",
-                          "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"));
+              ElementsAre("姓名", "性别", "民族", "出生日期", "住址", "身份证号码", "电话号码", "车型", "报名日期",
+                          "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"));
   EXPECT_EQ(columnNames(file, "graduation"), columnNames(file, "student"));
   for (const char* exam : {"one", "two", "three", "four"})
     EXPECT_THAT(columnNames(file, exam), ElementsAre("身份证号码", "考试时间", "是否通过"));
@@ -154,7 +155,8 @@ TEST_F(RecordsDatabase, DemoDataIsRealisticAndConsistent) {
     EXPECT_TRUE(validIdentityNumber(identity)) << identity;
     EXPECT_TRUE(identities.insert(identity).second) << "unique: " << identity;
     EXPECT_EQ(read("性别"), (identity[16] - '0') % 2 ? "男" : "女");
-    EXPECT_EQ(*read("出生日期"), identity.substr(6, 4) + "年" + identity.substr(10, 2) + "月" + identity.substr(12, 2) + "日");
+    EXPECT_EQ(*read("出生日期"),
+              identity.substr(6, 4) + "年" + identity.substr(10, 2) + "月" + identity.substr(12, 2) + "日");
     EXPECT_TRUE(isDateText(*read("报名日期"))) << *read("报名日期");
     EXPECT_EQ(read("电话号码")->size(), 11u);
     EXPECT_NE(std::find(settings->vehicleClasses.begin(), settings->vehicleClasses.end(), *read("车型")),
@@ -246,8 +248,9 @@ TEST_F(RecordsDatabase, SelectsReturnRowsInInsertionOrder) {
 }
 
 TEST(DateText, HasNoLeadingZeros) {
-  EXPECT_EQ(admin::dateText(std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::May, std::chrono::day{6}}),
-            "2024年5月6日");
+  EXPECT_EQ(
+      admin::dateText(std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::May, std::chrono::day{6}}),
+      "2024年5月6日");
   EXPECT_TRUE(isDateText("2024年12月31日"));
   EXPECT_FALSE(isDateText("2024年05月06日"));
 }

@@ -38,8 +38,8 @@ inline std::string onServer(const std::string& sqlUtf8) {
   if (!connection) return "<no connection>";
   db::ServerResult result(PQexec(connection.get(), sqlUtf8.c_str()));
   ExecStatusType status = PQresultStatus(result.get());
-  EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
-      << PQresultErrorMessage(result.get()) << "\n" << sqlUtf8;
+  EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) << PQresultErrorMessage(result.get()) << "\n"
+                                                                       << sqlUtf8;
   if (status != PGRES_TUPLES_OK || PQntuples(result.get()) == 0) return "";
   return PQgetisnull(result.get(), 0, 0) ? "<null>" : PQgetvalue(result.get(), 0, 0);
 }

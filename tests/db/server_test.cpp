@@ -126,7 +126,9 @@ class OnServer : public DatabaseUnits {
   // Ends every server connection of the library under test (they name
   // themselves so), as a server restart or a network failure would.
   static void dropLibraryConnections() {
-    onServer("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'jiaxiao' AND pid <> pg_backend_pid()");
+    onServer(
+        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'jiaxiao' AND pid <> "
+        "pg_backend_pid()");
   }
   RecordingDesktop desktop_;
   bool installed_ = false;
@@ -146,7 +148,8 @@ TEST_F(OnServer, ADroppedConnectionIsReportedOnceAndTheNextActionConnectsAgain) 
   EXPECT_FALSE(insert("乙", "2"));
   ASSERT_EQ(desktop_.messages.size(), 1u);
   EXPECT_TRUE(desktop_.messages[0].starts_with("数据库连接已断开：")) << desktop_.messages[0];
-  EXPECT_NE(desktop_.messages[0].find("terminat"), std::string::npos) << "the server's reason: " << desktop_.messages[0];
+  EXPECT_NE(desktop_.messages[0].find("terminat"), std::string::npos)
+      << "the server's reason: " << desktop_.messages[0];
   EXPECT_TRUE(insert("丙", "3")) << "the next action connects again";
   EXPECT_EQ(onServer("SELECT string_agg(姓名, ',' ORDER BY jx_row) FROM student"), "甲,丙")
       << "the statement that failed was not sent again";
@@ -269,7 +272,8 @@ TEST(AdminOnServer, MoveBringsEveryRowOfAFolderAndTheFolderThenUsesTheServer) {
   EXPECT_EQ(fileCounts["student"], "300");
   // The same rows in the same order.
   EXPECT_EQ(onServer("SELECT string_agg(身份证号码, ',' ORDER BY jx_row) FROM student"),
-            queryValue(file, kKey, "SELECT group_concat(身份证号码, ',') FROM (SELECT 身份证号码 FROM student ORDER BY rowid)"));
+            queryValue(file, kKey,
+                       "SELECT group_concat(身份证号码, ',') FROM (SELECT 身份证号码 FROM student ORDER BY rowid)"));
   EXPECT_TRUE(db::serverNamedBeside((folder.path() / "f" / "hj.mdb").string())) << "database.ini names the server";
 
   ToolRun again = runTool("move " + quoted(folder.path() / "f") + " " + server);

@@ -35,9 +35,9 @@ TEST_F(ExamDetailTest, HistoryListsTheLearnersBookingsOfAllSubjectsInOrder) {
   openHistoryOf(0);
   EXPECT_EQ(currentPage(), kExamDetailPage);
   EXPECT_EQ(textOf(ui::编辑框6), dateText(pickerDate(ui::日期框1)));
-  EXPECT_EQ(examDetails(), (Rows{detailRow(1, kA, "一", "2024年4月1日", "合格"),
-                                 detailRow(2, kA, "二", "2024年5月1日", "不合格"), detailRow(3, kA, "二", kDay),
-                                 detailRow(4, kA, "四", "2024年7月1日", "合格")}));
+  EXPECT_EQ(examDetails(),
+            (Rows{detailRow(1, kA, "一", "2024年4月1日", "合格"), detailRow(2, kA, "二", "2024年5月1日", "不合格"),
+                  detailRow(3, kA, "二", kDay), detailRow(4, kA, "四", "2024年7月1日", "合格")}));
   EXPECT_EQ(utf8Of(rt::api::TextConcat(app::state().selectedStudentId)), kA[kIdentity]);
 
   showPage(kStudentPage);
@@ -79,7 +79,8 @@ TEST_F(ExamDetailTest, BookingsOfNumbersContainedInOthersNameTheirOwnLearner) {
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, shorter, "一", kDay)}));
   showPage(kStudentPage);
   openHistoryOf(0);
-  EXPECT_EQ(examDetails(), (Rows{detailRow(1, longer, "一", kDay, "合格"), detailRow(2, longer, "三", "2024年6月1日")}));
+  EXPECT_EQ(examDetails(),
+            (Rows{detailRow(1, longer, "一", kDay, "合格"), detailRow(2, longer, "三", "2024年6月1日")}));
 }
 
 TEST_F(ExamDetailTest, DateQueryNeedsSubjectAndDate) {
@@ -169,9 +170,9 @@ TEST_F(ResultChangeTest, ChangeReplacesTheBookingsOfThatDayAndShowsTheResult) {
   changeResult(1, 0, kPassed);
 
   // A's two bookings of the day collapse into the one that carries the result.
-  EXPECT_EQ(bookings("two"), (Rows{{kB[kIdentity], kDay, "不合格"},
-                                   {kC[kIdentity], "2024年6月1日", ""},
-                                   {kA[kIdentity], kDay, "合格"}}));
+  EXPECT_EQ(
+      bookings("two"),
+      (Rows{{kB[kIdentity], kDay, "不合格"}, {kC[kIdentity], "2024年6月1日", ""}, {kA[kIdentity], kDay, "合格"}}));
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, kB, "二", kDay, "不合格"), detailRow(2, kA, "二", kDay, "合格")}));
   expectOneMessage("修改学员信息成功！", "修改成绩成功", 0);
   for (const char* table : {"one", "three", "four"}) EXPECT_EQ(bookings(table).size(), 3u) << table;
@@ -195,8 +196,8 @@ TEST_F(ResultChangeTest, ChangeWorksOnTheRowsOwnSubjectWhateverTheChooserShows) 
   EXPECT_EQ(bookings("three").back(), (Row{kB[kIdentity], kDay, "合格"}));
   EXPECT_EQ(bookings("three").size(), 3u);
   // No booking appears in, or disappears from, the subject the chooser shows.
-  EXPECT_EQ(bookings("one"), (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"},
-                                   {kC[kIdentity], "2024年6月1日", ""}}));
+  EXPECT_EQ(bookings("one"),
+            (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"}, {kC[kIdentity], "2024年6月1日", ""}}));
   // The refresh queries what the chooser shows.
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, kA, "一", kDay), detailRow(2, kB, "一", kDay, "不合格")}));
   expectOneMessage("修改学员信息成功！", "修改成绩成功", 0);
@@ -207,8 +208,8 @@ TEST_F(ResultChangeTest, FailedInsertKeepsTheOldBookingAndStops) {
   changeResult(2, 1, kPassed);
 
   expectOneMessage("错误代码Add#2！", "修改成绩失败", 0);
-  EXPECT_EQ(bookings("three"), (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"},
-                                     {kC[kIdentity], "2024年6月1日", ""}}));
+  EXPECT_EQ(bookings("three"),
+            (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"}, {kC[kIdentity], "2024年6月1日", ""}}));
   // No refresh: the list still shows what the query found.
   EXPECT_EQ(examDetails(), (Rows{detailRow(2, kA, "三", kDay), detailRow(3, kB, "三", kDay, "不合格")}));
 
@@ -225,8 +226,8 @@ TEST_F(ResultChangeTest, FailedDeleteChangesNothingAndStops) {
   changeResult(3, 0, kFailed);
 
   expectOneMessage("错误代码Del#3！", "修改成绩失败", rt::mb::kIconStop);
-  EXPECT_EQ(bookings("four"), (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"},
-                                    {kC[kIdentity], "2024年6月1日", ""}}));
+  EXPECT_EQ(bookings("four"),
+            (Rows{{kA[kIdentity], kDay, ""}, {kB[kIdentity], kDay, "不合格"}, {kC[kIdentity], "2024年6月1日", ""}}));
 }
 
 TEST_F(ResultChangeTest, RefreshWithoutDateWarnsBeforeTheSuccessMessage) {

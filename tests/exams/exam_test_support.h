@@ -59,8 +59,17 @@ inline Rows examDetails() { return rowsOf(ui::超级列表框2, 7); }
 // The exam-list row a booking of this learner should add.
 inline Row examListRow(int number, const StudentFields& s, const std::string& subject, const std::string& coach,
                        int count) {
-  return {std::to_string(number), s[kName], s[kSex], s[kNation], s[kIdentity], s[kAddress], s[kPhone], s[kVehicle],
-          subject, coach, std::to_string(count)};
+  return {std::to_string(number),
+          s[kName],
+          s[kSex],
+          s[kNation],
+          s[kIdentity],
+          s[kAddress],
+          s[kPhone],
+          s[kVehicle],
+          subject,
+          coach,
+          std::to_string(count)};
 }
 // The exam-detail row of a booking of this learner.
 inline Row detailRow(int number, const StudentFields& s, const std::string& subject, const std::string& date,

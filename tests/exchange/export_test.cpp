@@ -15,8 +15,8 @@ using namespace exchangetest;
 constexpr int kStudentPage = 0, kExamDetailPage = 1, kExamListPage = 2, kGraduatePage = 3;
 
 const std::vector<std::string> kStudentHeaders = {
-    "ID",     "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码",
-    "车型",   "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
+    "ID",   "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码",
+    "车型", "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
 const std::vector<std::string> kExamListHeaders = {"ID",   "姓名", "性别", "民族",     "身份证号码", "地址",
                                                    "电话", "车型", "科目", "教练姓名", "考试次数"};
 
@@ -292,17 +292,15 @@ TEST_F(ListExport, AFailedSaveSaysSoOpensNothingAndLeavesNoFile) {
   fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
   if (geteuid() == 0) readOnly = "/proc";
 
-  for (const fs::path& file : {out_ / "missing" / "学员.xlsx", out_ / "a-file" / "学员.xlsx", readOnly / "学员.xlsx",
-                               readOnly / "学员.xls"}) {
+  for (const fs::path& file :
+       {out_ / "missing" / "学员.xlsx", out_ / "a-file" / "学员.xlsx", readOnly / "学员.xlsx", readOnly / "学员.xls"}) {
     SCOPED_TRACE(file.string());
     desktop().reset();
     exportTo(file);
     expectFailureOpeningNothing();
     EXPECT_FALSE(fs::exists(file));
   }
-  if (readOnly != "/proc") {
-    EXPECT_TRUE(filesIn(readOnly).empty());
-  }
+  if (readOnly != "/proc") { EXPECT_TRUE(filesIn(readOnly).empty()); }
 
   // A full disk: every write past the first kilobyte fails.
   const fs::path full = out_ / "full";

@@ -106,8 +106,7 @@ TEST_F(FormPrinting, C1LearnerGetsThreeFormsWithTheTextsInTheirBoxes) {
   EXPECT_EQ(wordsOf(lineWith(form, "姓名")),
             (std::vector<std::string>{"姓名", "赵六", "性别", "女", "出生日期", "1990年3月7日", "国籍", "中国"}));
   // E4 holds the first character of the number, V4 the X.
-  EXPECT_EQ(wordsOf(lineWith(form, "身份证明")),
-            joined({"身份证明", "居民身份证"}, charactersOf(kNumberWithX)));
+  EXPECT_EQ(wordsOf(lineWith(form, "身份证明")), joined({"身份证明", "居民身份证"}, charactersOf(kNumberWithX)));
   EXPECT_EQ(wordsOf(lineWith(form, "住址")), (std::vector<std::string>{"住址", kLongAddress}));
   EXPECT_EQ(wordsOf(lineWith(form, "联系电话")),
             (std::vector<std::string>{"联系电话", "13812345678", "邮政编码", "860000", "电子邮箱"}));
@@ -147,8 +146,7 @@ TEST_F(FormPrinting, B1LearnerWithAShortNumberGetsTwoForms) {
 
   ASSERT_EQ(printedSheets(), (std::vector<std::string>{"报名申请表", "学员登记卡"}));
   auto form = layoutLines(job(0).pdf);
-  EXPECT_EQ(wordsOf(lineWith(form, "身份证明")),
-            joined({"身份证明", "居民身份证"}, charactersOf(kShortNumber)));
+  EXPECT_EQ(wordsOf(lineWith(form, "身份证明")), joined({"身份证明", "居民身份证"}, charactersOf(kShortNumber)));
   EXPECT_EQ(wordsOf(lineWith(layoutLines(job(1).pdf), "出生年月")),
             (std::vector<std::string>{"姓名", "钱七", "性别", "女", "出生年月"}));
   expectFolderUnchanged();
@@ -170,9 +168,10 @@ TEST_F(FormPrinting, EachVehicleClassPrintsItsOwnSheetTurnedByTheProgram) {
                   learner("丙", kNumberWithX, "A1"), learner("丁", kNumberWithX, "c1")});
   startProgram();
 
-  const std::vector<std::vector<std::string>> expected = {
-      {"报名申请表", "学员登记卡", "C2"}, {"报名申请表", "学员登记卡", "B2"}, {"报名申请表", "学员登记卡", "A1"},
-      {"报名申请表", "学员登记卡"}};
+  const std::vector<std::vector<std::string>> expected = {{"报名申请表", "学员登记卡", "C2"},
+                                                          {"报名申请表", "学员登记卡", "B2"},
+                                                          {"报名申请表", "学员登记卡", "A1"},
+                                                          {"报名申请表", "学员登记卡"}};
   for (int32_t row = 0; row < 4; ++row) {
     SCOPED_TRACE(row);
     printers_.jobs.clear();

@@ -15,7 +15,7 @@ using namespace exchangetest;
 
 struct FilledBox {
   std::string address;
-  std::string label;       // the caption printed left of the box (one of them)
+  std::string label;  // the caption printed left of the box (one of them)
   std::string labelCell;
   bool keepsText = false;  // identity numbers, telephones and dates
 };
@@ -32,7 +32,7 @@ const std::vector<FilledBox> kCardBoxes = {
     {"B6", "身份证号", "A6", true}, {"B7", "住址", "A7"}, {"B8", "联系电话", "A8", true},
 };
 const std::vector<FilledBox> kRecordBoxes = {
-    {"B3", "姓名", "A3"},          {"E3", "性别", "D3"}, {"H3", "身份证号", "F3", true},
+    {"B3", "姓名", "A3"},           {"E3", "性别", "D3"}, {"H3", "身份证号", "F3", true},
     {"K3", "报名年份", "J3", true}, {"B4", "住址", "A4"}, {"I4", "联系电话", "G4", true},
 };
 
@@ -66,9 +66,9 @@ TEST_F(FormTemplate, SixFormsWithABorderedBoxBesideALabelForEveryFilledCell) {
   sheettest::ReadBack book = sheettest::readBack(file);
 
   ASSERT_EQ(book.sheets, (std::vector<std::string>{"报名申请表", "学员登记卡", "C2", "C1", "B2", "A1"}));
-  const std::map<int, const std::vector<FilledBox>*> boxes = {
-      {0, &kApplicationBoxes}, {1, &kCardBoxes},   {2, &kRecordBoxes},
-      {3, &kRecordBoxes},      {4, &kRecordBoxes}, {5, &kRecordBoxes}};
+  const std::map<int, const std::vector<FilledBox>*> boxes = {{0, &kApplicationBoxes}, {1, &kCardBoxes},
+                                                              {2, &kRecordBoxes},      {3, &kRecordBoxes},
+                                                              {4, &kRecordBoxes},      {5, &kRecordBoxes}};
   for (const auto& [sheet, filled] : boxes) {
     SCOPED_TRACE(book.sheets[static_cast<size_t>(sheet)]);
     EXPECT_EQ(book.orientation[sheet], sheet < 2 ? "portrait" : "landscape");
@@ -95,8 +95,7 @@ TEST_F(FormTemplate, SixFormsWithABorderedBoxBesideALabelForEveryFilledCell) {
   // Labels spanning several cells are merged with them.
   for (const char* merged : {"A1:X1", "A3:B3", "M3:P3", "A9:D9", "N29:S29", "C3:J3"})
     EXPECT_TRUE(contains(book.merges[0], merged)) << merged;
-  for (const char* merged : {"E5:F5", "B6:G6", "H5:H8"})
-    EXPECT_TRUE(contains(book.merges[1], merged)) << merged;
+  for (const char* merged : {"E5:F5", "B6:G6", "H5:H8"}) EXPECT_TRUE(contains(book.merges[1], merged)) << merged;
   for (const char* merged : {"F3:G3", "H3:I3", "G4:H4", "I4:L4"})
     EXPECT_TRUE(contains(book.merges[3], merged)) << merged;
 

@@ -21,8 +21,9 @@ class DatabaseFile {
  public:
   DatabaseFile() {
     std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
-                                                                                  : std::filesystem::temp_directory_path();
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
     std::string pattern = (base / "jx-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
     folder_ = pattern;
@@ -61,8 +62,8 @@ inline std::optional<std::vector<Row>> rowsOf(sqlite3* database, const std::stri
     return std::nullopt;
   db::StatementHandle statement(raw);
   for (size_t i = 0; i < textParameters.size(); ++i)
-    sqlite3_bind_text(raw, static_cast<int>(i + 1), textParameters[i].data(), static_cast<int>(textParameters[i].size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(raw, static_cast<int>(i + 1), textParameters[i].data(),
+                      static_cast<int>(textParameters[i].size()), SQLITE_TRANSIENT);
   std::vector<Row> rows;
   int rc;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {

@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The reader skips leading control bytes and blanks of the names; none
   // left reads as the empty text.
   auto withoutLeadingControls = [](std::string_view name) {
-    while (!name.empty() && static_cast<unsigned char>(name.front()) >= 1 && static_cast<unsigned char>(name.front()) <= 32)
+    while (!name.empty() && static_cast<unsigned char>(name.front()) >= 1 &&
+           static_cast<unsigned char>(name.front()) <= 32)
       name.remove_prefix(1);
     return name;
   };

@@ -40,15 +40,15 @@ constexpr size_t kMostSteps = 24;
 // Names that differ in ASCII case, need quotes or are not ASCII.
 const std::vector<std::string> kTableNames = {"t", "T", "名单", "two words", "Tab\"q"};
 const std::vector<std::string> kColumnNames = {"a", "B", "名字", "c d", "Ab"};
-const std::vector<std::string> kDeclaredTypes = {"", "TEXT", "INTEGER", "REAL", "BLOB", "DATE", "MONEY",
-                                                 "TEXT COLLATE NOCASE", "VARCHAR(10)"};
+const std::vector<std::string> kDeclaredTypes = {
+    "", "TEXT", "INTEGER", "REAL", "BLOB", "DATE", "MONEY", "TEXT COLLATE NOCASE", "VARCHAR(10)"};
 // Pieces of texts and patterns: ASCII letters in both cases, letters beyond
 // ASCII with case, a Chinese character, a quote; and the odd ones: the like
 // wildcards, bytes that are never UTF-8 or cut a character, NUL. A column
 // of clean texts (or NULL) is one whose like searches may be answered from
 // memory; the odd pieces must send them to the engine.
-const std::vector<std::string> kCleanPieces = {"a", "A", "b", "B", "z", " ", "名", "字", "\xC3\xA4", "\xC3\x84", "1",
-                                               "\\", "'"};
+const std::vector<std::string> kCleanPieces = {"a",  "A",        "b",        "B", "z",  " ", "名",
+                                               "字", "\xC3\xA4", "\xC3\x84", "1", "\\", "'"};
 const std::vector<std::string> kOddPieces = {"%", "_", "\xE5", "\x90", "\xFF", std::string(1, '\0')};
 
 struct Fixture {
@@ -176,8 +176,10 @@ std::optional<Table> makeTable(fuzz::Input& in) {
   for (size_t i = 0; i < table.columns.size(); ++i)
     sql += (i ? ", " : "") + db::quotedIdentifier(table.columns[i]) + " " + pick(in, kDeclaredTypes);
   uint8_t shape = in.byte();
-  if (shape % 5 == 4) sql += ", PRIMARY KEY (" + db::quotedIdentifier(table.columns[0]) + ")) WITHOUT ROWID;";
-  else sql += ");";
+  if (shape % 5 == 4)
+    sql += ", PRIMARY KEY (" + db::quotedIdentifier(table.columns[0]) + ")) WITHOUT ROWID;";
+  else
+    sql += ");";
   std::string column = db::quotedIdentifier(table.columns[in.below(table.columns.size())]);
   std::string index = "CREATE INDEX " + db::quotedIdentifier(table.name + "_i") + " ON " +
                       db::quotedIdentifier(table.name) + " (" + column;
@@ -297,10 +299,11 @@ void change(fuzz::Input& in, const Table& table) {
       require(db::runScript(fixture.writer.get(), sql.c_str()), "the other program's delete");
       break;
     }
-    case 2: fixture.connection->executeSql(rt::utf8ToGb("UPDATE " + name + " SET " + column + " = " + literal), {});
+    case 2:
+      fixture.connection->executeSql(rt::utf8ToGb("UPDATE " + name + " SET " + column + " = " + literal), {});
       break;
-    case 3: fixture.connection->executeSql(rt::utf8ToGb("DELETE FROM " + name + " WHERE " + column + " = " + literal),
-                                           {});
+    case 3:
+      fixture.connection->executeSql(rt::utf8ToGb("DELETE FROM " + name + " WHERE " + column + " = " + literal), {});
       break;
     default: {
       // A LIKE that is not the default: the program's connection and the

@@ -94,8 +94,8 @@ void checkTexts(std::span<const uint8_t> input) {
   std::optional<sdt::BaseInfo> info = sdt::baseInfoOf(data);
   if (!info) std::abort();
   const sdt::CardTexts& t = info->texts;
-  const std::string* texts[] = {&t.name, &t.sex, &t.nation, &t.birth, &t.number, &t.address, &t.issuer,
-                                &t.validFrom, &t.validTo};
+  const std::string* texts[] = {&t.name,    &t.sex,    &t.nation,    &t.birth,  &t.number,
+                                &t.address, &t.issuer, &t.validFrom, &t.validTo};
   for (size_t i = 0; i < std::size(kCapacities); ++i) {
     auto buffer = std::make_unique<char[]>(kCapacities[i] + 1);
     sdt::writeCut(buffer.get(), kCapacities[i], *texts[i]);

@@ -30,8 +30,8 @@ constexpr const char* kDateColumn = "考试时间";
 constexpr const char* kResultColumn = "是否通过";
 
 // The columns of the student searches, as the enumeration lists them.
-constexpr std::array<const char*, 7> kSearchColumns = {"姓名", "身份证号码", "电话号码", "车型",
-                                                      "报名日期", "科二教练", "科三教练"};
+constexpr std::array<const char*, 7> kSearchColumns = {"姓名",     "身份证号码", "电话号码", "车型",
+                                                       "报名日期", "科二教练",   "科三教练"};
 
 struct Database {
   fuzz::DatabaseFile file;
@@ -115,14 +115,16 @@ void insertBooking(fuzz::Input& in, const app::exams::Subject& subject, bool wit
   std::string id = in.runtimeText(kLongestValue), date = in.runtimeText(kLongestValue);
   std::string result = in.runtimeText(kLongestValue);
   size_t before = rowCount(subject.table);
-  std::string statement = withResult ? sql::insertBookingWithResult(subject, id, date, result)
-                                     : sql::insertBooking(subject, id, date);
+  std::string statement =
+      withResult ? sql::insertBookingWithResult(subject, id, date, result) : sql::insertBooking(subject, id, date);
   require(execute(statement), "the insert runs");
   Row row = insertedRow(subject.table, before);
   requireStored(row[0], id);
   requireStored(row[1], date);
-  if (withResult) requireStored(row[2], result);
-  else require(row[2].type == SQLITE_TEXT && row[2].bytes.empty(), "a booking has the empty result of the schema");
+  if (withResult)
+    requireStored(row[2], result);
+  else
+    require(row[2].type == SQLITE_TEXT && row[2].bytes.empty(), "a booking has the empty result of the schema");
 }
 
 // Rows around a value: itself, a longer and a shorter text, the empty text,
@@ -130,8 +132,8 @@ void insertBooking(fuzz::Input& in, const app::exams::Subject& subject, bool wit
 void seedAround(const std::string& table, const std::string& column, const std::string& otherColumn,
                 const std::string& valueUtf8, const std::string& otherUtf8, const std::string& secondUtf8) {
   const std::string insert = "INSERT INTO " + table + " (\"" + column + "\", \"" + otherColumn + "\") VALUES (?, ?)";
-  for (const std::string& v : {valueUtf8, valueUtf8 + "x", valueUtf8.substr(0, valueUtf8.size() / 2),
-                               std::string(), otherUtf8}) {
+  for (const std::string& v :
+       {valueUtf8, valueUtf8 + "x", valueUtf8.substr(0, valueUtf8.size() / 2), std::string(), otherUtf8}) {
     rows(insert, {v, secondUtf8});
     rows(insert, {v, otherUtf8});
   }
@@ -140,7 +142,8 @@ void seedAround(const std::string& table, const std::string& column, const std::
 
 void requireDeleteLeaves(const std::string& statementGb, const std::string& table, const std::string& keptSql,
                          const std::vector<std::string>& parameters) {
-  std::vector<Row> expected = rows("SELECT rowid, * FROM " + table + " WHERE " + keptSql + " ORDER BY rowid", parameters);
+  std::vector<Row> expected =
+      rows("SELECT rowid, * FROM " + table + " WHERE " + keptSql + " ORDER BY rowid", parameters);
   require(execute(statementGb), "the delete runs");
   require(rows("SELECT rowid, * FROM " + table + " ORDER BY rowid") == expected, "the delete removes its rows only");
 }

@@ -48,9 +48,7 @@ std::string take(const TypedValue& v) {
   return out;
 }
 
-TypedValue optionalInt(fuzz::Input& in) {
-  return in.byte() & 1 ? TypedValue{} : TypedValue::ofInt(in.position());
-}
+TypedValue optionalInt(fuzz::Input& in) { return in.byte() & 1 ? TypedValue{} : TypedValue::ofInt(in.position()); }
 
 void textCommands(fuzz::Input& in, Texts& texts) {
   std::string a = in.text(), b = in.text(), r = in.text();
@@ -69,8 +67,8 @@ void textCommands(fuzz::Input& in, Texts& texts) {
   if (found > 0 && ignoreCase.omitted() && !b.empty()) require(a.compare(found - 1, b.size(), b) == 0);
 
   bool caseSensitive = in.byte() & 1;
-  std::string replaced = take(call(c::ReplaceText, {ta, tb, tr, optionalInt(in), optionalInt(in),
-                                                    TypedValue::ofBool(caseSensitive)}));
+  std::string replaced =
+      take(call(c::ReplaceText, {ta, tb, tr, optionalInt(in), optionalInt(in), TypedValue::ofBool(caseSensitive)}));
   if (r == b && caseSensitive) require(replaced == a);
 
   TypedValue pieces = call(c::SplitText, {ta, in.byte() & 1 ? TypedValue{} : tb, optionalInt(in)});
@@ -99,9 +97,10 @@ void textCommands(fuzz::Input& in, Texts& texts) {
 
 // Any basic value converts; the random data words must not matter.
 void conversions(fuzz::Input& in) {
-  static const uint32_t kTags[] = {rt::tag::kByte,  rt::tag::kShort, rt::tag::kInt,      rt::tag::kInt64,
-                                   rt::tag::kFloat, rt::tag::kDouble, rt::tag::kBool,     rt::tag::kDateTime,
-                                   0,               0x00010001,       rt::tag::kText | 0};
+  static const uint32_t kTags[] = {rt::tag::kByte,  rt::tag::kShort,    rt::tag::kInt,
+                                   rt::tag::kInt64, rt::tag::kFloat,    rt::tag::kDouble,
+                                   rt::tag::kBool,  rt::tag::kDateTime, 0,
+                                   0x00010001,      rt::tag::kText | 0};
   TypedValue v{static_cast<uint32_t>(in.int32()), static_cast<uint32_t>(in.int32()), kTags[in.byte() % 10]};
   rt::valueToText(v);
   call(c::ToInteger, {v});

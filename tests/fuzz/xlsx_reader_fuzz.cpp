@@ -40,7 +40,8 @@ void put32(std::string& out, uint32_t v) {
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string out, directory;
   for (const auto& [name, data] : entries) {
-    auto crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    auto crc =
+        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
     auto offset = static_cast<uint32_t>(out.size());
     put32(out, 0x04034B50);
     put16(out, 20);
@@ -95,10 +96,11 @@ std::string packageAround(fuzz::Input& in) {
                               "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s\"/></sheets>"
                               "<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">S!$A$1:$C$3"
                               "</definedName></definedNames></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s\" Type=\"" + rel +
-                                         "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"t\" Type=\"" +
-                                         rel + "/styles\" Target=\"styles.xml\"/><Relationship Id=\"u\" Type=\"" + rel +
-                                         "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<Relationships><Relationship Id=\"s\" Type=\"" + rel +
+           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"t\" Type=\"" + rel +
+           "/styles\" Target=\"styles.xml\"/><Relationship Id=\"u\" Type=\"" + rel +
+           "/sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
       {"xl/worksheets/sheet1.xml", sheet},
       {"xl/styles.xml", styles},
       {"xl/sharedStrings.xml", strings},

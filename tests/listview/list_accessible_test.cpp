@@ -80,9 +80,7 @@ TEST_F(ListAccessibleTest, ACellOfARowARefillRemovedIsNoLongerValid) {
   EXPECT_TRUE(!gone || !gone->isValid());
   // A cell is a position: whatever is left of it reads the rows of now.
   QAccessibleInterface* first = QAccessible::accessibleInterface(firstRow);
-  if (first) {
-    EXPECT_EQ(first->text(QAccessible::Name).toStdString(), "r0c1");
-  }
+  if (first) { EXPECT_EQ(first->text(QAccessible::Name).toStdString(), "r0c1"); }
   EXPECT_EQ(rows()->rowCount(), 2);
 }
 

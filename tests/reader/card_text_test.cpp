@@ -38,8 +38,8 @@ TEST(CardTextTest, CodesBecomeTheirNames) {
   EXPECT_EQ(sdt::sexName("9"), gb("未说明"));
   EXPECT_EQ(sdt::sexName("5"), "5");
   const std::pair<const char*, const char*> nations[] = {
-      {"01", "汉"},     {"02", "蒙古"},   {"10", "朝鲜"}, {"29", "柯尔克孜"}, {"43", "乌孜别克"},
-      {"56", "基诺"},   {"97", "其他"},   {"98", "外国血统"}, {"57", "57"},   {"", ""}};
+      {"01", "汉"},   {"02", "蒙古"}, {"10", "朝鲜"},     {"29", "柯尔克孜"}, {"43", "乌孜别克"},
+      {"56", "基诺"}, {"97", "其他"}, {"98", "外国血统"}, {"57", "57"},       {"", ""}};
   for (auto [code, name] : nations) EXPECT_EQ(sdt::nationName(code), gb(name)) << code;
   // Every name of the table fits the program's ten-byte field.
   for (int code = 1; code <= 98; ++code) {
@@ -86,8 +86,8 @@ TEST(CardTextTest, BaseInfoNeedsBothLengthsAndTheWholeData) {
 
 TEST(ReaderSettingsTest, PortsMapToDevicesAndTheFileOverrides) {
   sdt::ReaderSettings none;
-  const std::pair<int32_t, const char*> builtIn[] = {{1, "/dev/ttyS0"},       {16, "/dev/ttyS15"},
-                                                     {1001, "/dev/ttyUSB0"},  {1016, "/dev/ttyUSB15"}};
+  const std::pair<int32_t, const char*> builtIn[] = {
+      {1, "/dev/ttyS0"}, {16, "/dev/ttyS15"}, {1001, "/dev/ttyUSB0"}, {1016, "/dev/ttyUSB15"}};
   for (auto [port, device] : builtIn) EXPECT_EQ(sdt::devicePath(none, port), device) << port;
   for (int32_t port : {0, -1, 17, 1000, 1017}) EXPECT_FALSE(sdt::devicePath(none, port)) << port;
 

@@ -57,9 +57,7 @@ TEST(FrameTest, NoiseFalsePreamblesAndImpossibleLengthsAreSkipped) {
     reader.append(view(stream).subspan(0, split));
     FrameReader::Status first = reader.next(found);
     reader.append(view(stream).subspan(split));
-    if (first != FrameReader::Status::kFrame) {
-      ASSERT_EQ(reader.next(found), FrameReader::Status::kFrame) << split;
-    }
+    if (first != FrameReader::Status::kFrame) { ASSERT_EQ(reader.next(found), FrameReader::Status::kFrame) << split; }
     EXPECT_EQ(found, payload) << split;
   }
 }

@@ -79,9 +79,9 @@ class LibraryFolder {
 // watches, when present).
 class Buffers {
  public:
-  static constexpr std::array<size_t, 9> kSizes = {SDTAPI_NAME_BYTES,    SDTAPI_SEX_BYTES,       SDTAPI_NATION_BYTES,
-                                                   SDTAPI_BIRTH_BYTES,   SDTAPI_NUMBER_BYTES,    SDTAPI_ADDRESS_BYTES,
-                                                   SDTAPI_ISSUER_BYTES,  SDTAPI_VALID_FROM_BYTES, SDTAPI_VALID_TO_BYTES};
+  static constexpr std::array<size_t, 9> kSizes = {SDTAPI_NAME_BYTES,   SDTAPI_SEX_BYTES,        SDTAPI_NATION_BYTES,
+                                                   SDTAPI_BIRTH_BYTES,  SDTAPI_NUMBER_BYTES,     SDTAPI_ADDRESS_BYTES,
+                                                   SDTAPI_ISSUER_BYTES, SDTAPI_VALID_FROM_BYTES, SDTAPI_VALID_TO_BYTES};
   static constexpr size_t kGuard = 16;
   static constexpr char kGuardByte = 0x5A;
 
@@ -228,8 +228,8 @@ TEST_F(ReaderLibraryTest, SilenceAndCutFramesFailWithinTheBound) {
     Mode mode;
     Stage stage;
   };
-  for (Case c : {Case{Mode::kSilent, Stage::kFind}, Case{Mode::kSilent, Stage::kRead},
-                 Case{Mode::kCutFrame, Stage::kRead}}) {
+  for (Case c :
+       {Case{Mode::kSilent, Stage::kFind}, Case{Mode::kSilent, Stage::kRead}, Case{Mode::kCutFrame, Stage::kRead}}) {
     reader().setMode(c.mode, c.stage);
     ASSERT_EQ(lib().initComm(kPort), SDTAPI_SUCCESS);
     Clock::time_point start = Clock::now();
@@ -270,12 +270,12 @@ TEST_F(ReaderLibraryTest, EveryBufferIsFilledToItsEdgeAndNeverPast) {
   };
   const std::string four = "\u3400";  // four bytes in GB18030
   Card card = sdt::sim::sampleCard();
-  card.name = "abc" + repeat(four.c_str(), 12);                              // 3 + 48 bytes for 31
-  card.sex = "9";                                                           // "未说明" for 3
-  card.birth = "a" + repeat(four.c_str(), 7);                               // 1 + 28 for 9
-  card.number = "a" + repeat("汉", 17);                                     // 1 + 34 for 19
-  card.address = "a" + repeat("汉", 31) + repeat(four.c_str(), 3);          // 1 + 62 + 12 for 71
-  card.issuer = "abc" + repeat(four.c_str(), 12);                           // 3 + 48 for 31
+  card.name = "abc" + repeat(four.c_str(), 12);                     // 3 + 48 bytes for 31
+  card.sex = "9";                                                   // "未说明" for 3
+  card.birth = "a" + repeat(four.c_str(), 7);                       // 1 + 28 for 9
+  card.number = "a" + repeat("汉", 17);                             // 1 + 34 for 19
+  card.address = "a" + repeat("汉", 31) + repeat(four.c_str(), 3);  // 1 + 62 + 12 for 71
+  card.issuer = "abc" + repeat(four.c_str(), 12);                   // 3 + 48 for 31
   card.validFrom = "a" + repeat(four.c_str(), 7);
   card.validTo = "a" + repeat(four.c_str(), 7);
   reader().setCard(card);

@@ -73,7 +73,7 @@ TEST_F(ChangeTest, ModifyingReplacesTheRowAndLogsOldAndNewValues) {
   ASSERT_EQ(stored.size(), 3u);
   EXPECT_EQ(stored[2], changed);  // the new row comes last
   EXPECT_EQ(listedStudent(2), changed);
-  EXPECT_EQ(textOf(ui::编辑框1), "");  // the form is emptied ...
+  EXPECT_EQ(textOf(ui::编辑框1), "");        // the form is emptied ...
   EXPECT_EQ(textOf(ui::编辑框9), "新地址");  // ... but for what the next learner may share
 
   std::vector<LogEntry> log = logEntries(readFileBytes("log.log"));
@@ -119,7 +119,7 @@ TEST_F(ChangeTest, ModificationNeedsNoCompleteForm) {
 
 TEST_F(ChangeTest, ModificationEmptiesCoachTextsOnlyAfterAllCoaches) {
   startProgram();
-  clickRow(0);  // 张三: 王教练 with telephone and plate for subject two, 李教练 for three
+  clickRow(0);                 // 张三: 王教练 with telephone and plate for subject two, 李教练 for three
   chooseItem(ui::组合框2, 0);  // 所有教练
   typeInto(ui::组合框3, "13900000001");
   typeInto(ui::组合框5, "");  // an empty coach keeps its telephone and plate
@@ -160,7 +160,7 @@ TEST_F(ChangeTest, AnUnchangedModificationAfterListingAllCoachesKeepsTheCoaches)
     desktop().reset();
     chooseItem(ui::组合框2, 0);
     chooseItem(ui::组合框5, 0);
-    clickRow(0);  // the learner modified before has moved to the end
+    clickRow(0);                                                   // the learner modified before has moved to the end
     EXPECT_EQ(comboSelection(ui::组合框2), learner == 0 ? 1 : 2);  // 王教练, 李教练
     click(ui::修改);
     expectMessage("修改学员信息成功！", "修改学员信息成功", 0);

@@ -29,8 +29,9 @@ inline QDate pickerDate(const rt::api::Unit& picker) {
 inline std::string timestampText(const QDateTime& at) {
   std::string text = dateText(at.date());
   QTime t = at.time();
-  if (t.second() != 0) return text + std::to_string(t.hour()) + "时" + std::to_string(t.minute()) + "分" +
-                              std::to_string(t.second()) + "秒";
+  if (t.second() != 0)
+    return text + std::to_string(t.hour()) + "时" + std::to_string(t.minute()) + "分" + std::to_string(t.second()) +
+           "秒";
   if (t.minute() != 0) return text + std::to_string(t.hour()) + "时" + std::to_string(t.minute()) + "分";
   if (t.hour() != 0) return text + std::to_string(t.hour()) + "时";
   return text;

@@ -11,8 +11,8 @@ namespace {
 using namespace recordstest;
 
 const std::array<rt::api::Unit, 15> kFormFields = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
-                                                    ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
-                                                    ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
+                                                   ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
+                                                   ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
 
 class RegisterTest : public AppTest {
  protected:
@@ -170,10 +170,13 @@ TEST_F(RegisterTest, ANumberAnotherDeskRegisteredMeanwhileIsReportedAsKnown) {
                           " user=" + variable("PGUSER", "postgres") + " password=" + variable("PGPASSWORD", "") +
                           " dbname=" + variable("PGDATABASE", "postgres");
   runSql("CREATE EXTENSION IF NOT EXISTS dblink");
-  runSql("CREATE FUNCTION other_desk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-         "IF NEW.姓名 <> '另一台' THEN PERFORM dblink_exec('" + otherDesk + "', "
-         "format('INSERT INTO student (姓名, 身份证号码) VALUES (%L, %L)', '另一台', NEW.身份证号码)); END IF; "
-         "RETURN NEW; END $$");
+  runSql(
+      "CREATE FUNCTION other_desk() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+      "IF NEW.姓名 <> '另一台' THEN PERFORM dblink_exec('" +
+      otherDesk +
+      "', "
+      "format('INSERT INTO student (姓名, 身份证号码) VALUES (%L, %L)', '另一台', NEW.身份证号码)); END IF; "
+      "RETURN NEW; END $$");
   runSql("CREATE TRIGGER other_desk BEFORE INSERT ON student FOR EACH ROW EXECUTE FUNCTION other_desk()");
   startProgram();
   StudentFields f = newcomer();

@@ -166,8 +166,7 @@ TEST_F(StartupTest, TheLastDateOfAQuickBurstReachesTheForm) {
   EXPECT_EQ(textOf(ui::编辑框4), "2026年12月9日") << "one event at the start of the burst";
 
   clock.advance(rt::kDateEventQuietMs + 1);
-  EXPECT_TRUE(QTest::qWaitFor([] { return textOf(ui::编辑框4) == "2026年12月13日"; }, 5000))
-      << textOf(ui::编辑框4);
+  EXPECT_TRUE(QTest::qWaitFor([] { return textOf(ui::编辑框4) == "2026年12月13日"; }, 5000)) << textOf(ui::编辑框4);
 }
 
 TEST_F(StartupTest, TabPagesPrepareTheirContent) {

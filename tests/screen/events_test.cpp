@@ -1,11 +1,11 @@
 // Events raised by user actions on the real widgets reach the handlers the
 // templates bind; changes made by the program raise nothing.
+#include <gtest/gtest.h>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 #include <QTreeView>
-#include <gtest/gtest.h>
 
 #include "app/windows/template_block.h"
 #include "tests/screen/screen_helpers.h"
@@ -141,8 +141,8 @@ TEST_F(EventsTest, DoubleClicksCarryPositionAndKeyState) {
 TEST_F(EventsTest, MenuBarEntriesRunTheirItemsHandlers) {
   QMenuBar* bar = loadedWindow(kMainWindowId)->windowUnit->control()->menuBar();
   QList<QAction*> records = bar->actions()[0]->menu()->actions();
-  records[0]->trigger();  // 读取身份证
-  records[3]->trigger();  // 导入数据: no handler
+  records[0]->trigger();                    // 读取身份证
+  records[3]->trigger();                    // 导入数据: no handler
   EXPECT_TRUE(handlers().calls().empty());  // commands arrive after the menu has closed
   settle();
   ASSERT_EQ(handlers().calls().size(), 1u);
@@ -157,7 +157,8 @@ TEST_F(EventsTest, HiddenMenuWorksAsAPopupAtTheCursor) {
   callCore(rt::cmd::kShowPopupMenu, ui::主窗口, ui::菜单添加考试, omitted, omitted);
   ASSERT_EQ(desktop().popups().size(), 1u);
   const PopupCall& popup = desktop().popups()[0];
-  EXPECT_EQ(popup.captions, (std::vector<std::string>{"添加科目一", "添加科目二", "添加科目三", "添加科目四", "学员结业"}));
+  EXPECT_EQ(popup.captions,
+            (std::vector<std::string>{"添加科目一", "添加科目二", "添加科目三", "添加科目四", "学员结业"}));
   EXPECT_EQ(popup.x, 103);
   EXPECT_EQ(popup.y, 203);
   settle();
@@ -184,7 +185,14 @@ TEST_F(EventsTest, PopupOfAnItemWithoutEntriesShowsNothing) {
 constexpr uint32_t kTestWindow = 0x52077701;
 constexpr uint32_t kTestTab = 0x16077702;
 constexpr uint32_t kTestEdit = 0x16077703;
-enum : int32_t { kTabClickHandler, kTabChangingHandler, kTabChangedHandler, kWheelHandler, kFocusHandler, kMoveHandler };
+enum : int32_t {
+  kTabClickHandler,
+  kTabChangingHandler,
+  kTabChangedHandler,
+  kWheelHandler,
+  kFocusHandler,
+  kMoveHandler
+};
 
 class SyntheticWindowTest : public RuntimeTest {
  protected:
@@ -246,8 +254,8 @@ TEST_F(SyntheticWindowTest, TabAsksBeforeAChangeAndMayRefuseIt) {
   EXPECT_EQ(handlers().count(kTabChangedHandler), 1);
   std::vector<int32_t> order;
   for (const HandlerCall& call : handlers().calls()) order.push_back(call.handler);
-  EXPECT_EQ(order, (std::vector<int32_t>{kTabChangingHandler, kTabClickHandler, kTabChangingHandler,
-                                         kTabChangedHandler, kTabClickHandler}));
+  EXPECT_EQ(order, (std::vector<int32_t>{kTabChangingHandler, kTabClickHandler, kTabChangingHandler, kTabChangedHandler,
+                                         kTabClickHandler}));
 }
 
 TEST_F(SyntheticWindowTest, WheelFocusAndMovesAreCommonEvents) {
@@ -285,7 +293,8 @@ class EventFailureTest : public EventsTest {
 TEST_F(EventFailureTest, EventDuringARunTimeErrorIsDropped) {
   desktop().setWhileMessageBox([](const MessageBoxCall&) {
     bool ran = rt::raiseEvent(ui::kMainWindow, ui::添加.id, rt::event::kButtonClick);
-    std::fprintf(stderr, "handlers run during the report: %d\n", static_cast<int>(ran) + RecordingHandlers::instance().count(handler::onAddClicked));
+    std::fprintf(stderr, "handlers run during the report: %d\n",
+                 static_cast<int>(ran) + RecordingHandlers::instance().count(handler::onAddClicked));
   });
   EXPECT_EXIT(rt::entries().ReportError(rt::kErrorIndexAboveRange, 0, 0), ::testing::ExitedWithCode(255),
               "handlers run during the report: 0");

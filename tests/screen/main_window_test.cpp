@@ -1,9 +1,9 @@
 // The main window as the templates describe it, through its real widgets.
+#include <gtest/gtest.h>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTreeView>
-#include <gtest/gtest.h>
 
 #include "runtime/listview/list_library.h"
 #include "tests/screen/screen_helpers.h"
@@ -130,8 +130,8 @@ TEST_F(MainWindowTest, EveryListColumnHasItsTemplateWidth) {
   int columns = 0;
   for (const rt::UnitTemplate& unit : mainTemplate().units) {
     if (unit.kind != rt::kind::kListView) continue;
-    auto* list = dynamic_cast<QTreeView*>(
-        dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(kMainWindowId, unit.id))->widget());
+    auto* list =
+        dynamic_cast<QTreeView*>(dynamic_cast<rt::ScreenUnit*>(rt::findUnitObject(kMainWindowId, unit.id))->widget());
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->header()->count(), static_cast<int>(unit.columns.size()));
     for (size_t column = 0; column < unit.columns.size(); ++column) {

@@ -1,10 +1,10 @@
 // Property numbers read and write what a user sees in the real widgets.
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QBuffer>
 #include <QImage>
 #include <QMenuBar>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "runtime/convert.h"
 #include "tests/screen/screen_helpers.h"
@@ -98,7 +98,8 @@ TEST_F(PropertiesTest, TabPageAndDatePickerDate) {
   auto* picker = widgetOf<rt::DatePickerWidget>(ui::日期框1);
   EXPECT_EQ(picker->date(), QDate(2008, 5, 6));
   rt::DateParts read = rt::splitDateTime(rt::api::readDate(ui::日期框1, prop::kPickedDate));
-  EXPECT_EQ(std::tie(read.year, read.month, read.day, read.hour, read.minute), std::tie(when.year, when.month, when.day, when.hour, when.minute));
+  EXPECT_EQ(std::tie(read.year, read.month, read.day, read.hour, read.minute),
+            std::tie(when.year, when.month, when.day, when.hour, when.minute));
   // A new picker shows today.
   rt::DateParts today = rt::splitDateTime(rt::api::readDate(ui::日期框2, prop::kPickedDate));
   EXPECT_EQ(QDate(today.year, today.month, today.day), QDate::currentDate());

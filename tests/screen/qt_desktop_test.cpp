@@ -1,5 +1,6 @@
 // The program's own desktop: real Qt message boxes and file dialogs, driven
 // the way a user drives them (a click, Escape, a typed file name).
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
@@ -56,7 +56,8 @@ class QtDesktopTest : public RuntimeTest {
       answered = true;
       act(box);
     });
-    PressedButton pressed = rt::qtDesktop().messageBox(rt::utf8ToGb(textUtf8), rt::utf8ToGb(captionUtf8), style, nullptr);
+    PressedButton pressed =
+        rt::qtDesktop().messageBox(rt::utf8ToGb(textUtf8), rt::utf8ToGb(captionUtf8), style, nullptr);
     EXPECT_TRUE(answered) << "the message box was never shown";
     return pressed;
   }
@@ -97,16 +98,16 @@ TEST_F(QtDesktopTest, MessageBoxShowsTheButtonsIconAndTextOfItsStyle) {
   EXPECT_EQ(seen_.icon, QMessageBox::Question);
   EXPECT_EQ(seen_.defaultButton, QMessageBox::Yes);
 
-  EXPECT_EQ(showBox(rt::mb::kAbortRetryIgnore | rt::mb::kIconWarning,
-                    [](QMessageBox& b) { click(b, QMessageBox::Ignore); }),
-            PressedButton::Ignore);
+  EXPECT_EQ(
+      showBox(rt::mb::kAbortRetryIgnore | rt::mb::kIconWarning, [](QMessageBox& b) { click(b, QMessageBox::Ignore); }),
+      PressedButton::Ignore);
   EXPECT_EQ(seen_.buttons, (QList<SB>{QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore}));
   EXPECT_EQ(seen_.defaultButton, QMessageBox::Abort);
   EXPECT_EQ(seen_.icon, QMessageBox::Warning);
 
-  EXPECT_EQ(showBox(rt::mb::kRetryCancel | rt::mb::kIconInformation,
-                    [](QMessageBox& b) { click(b, QMessageBox::Retry); }),
-            PressedButton::Retry);
+  EXPECT_EQ(
+      showBox(rt::mb::kRetryCancel | rt::mb::kIconInformation, [](QMessageBox& b) { click(b, QMessageBox::Retry); }),
+      PressedButton::Retry);
   EXPECT_EQ(seen_.icon, QMessageBox::Information);
 
   // No icon bits: no icon.
@@ -121,7 +122,8 @@ TEST_F(QtDesktopTest, ButtonsAndCalendarSpeakChinese) {
     QStringList texts;
     showBox(style, [&](QMessageBox& box) {
       for (SB which : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::No})
-        if (QAbstractButton* button = box.button(which)) texts << button->text().remove(QRegularExpression("\\(&.\\)|&"));
+        if (QAbstractButton* button = box.button(which))
+          texts << button->text().remove(QRegularExpression("\\(&.\\)|&"));
       escape(box);
     });
     return texts;
@@ -166,7 +168,8 @@ TEST_F(QtDesktopTest, EscapeAnswersAsTheBoxAllows) {
 }
 
 TEST_F(QtDesktopTest, TextIsShownAsPlainText) {
-  showBox(rt::mb::kOk, [](QMessageBox& b) { click(b, QMessageBox::Ok); }, "<b>张三</b> & 李四");
+  showBox(
+      rt::mb::kOk, [](QMessageBox& b) { click(b, QMessageBox::Ok); }, "<b>张三</b> & 李四");
   EXPECT_EQ(seen_.text, qs("<b>张三</b> & 李四"));
   showBox(rt::mb::kOk, [](QMessageBox& b) {
     EXPECT_EQ(b.textFormat(), Qt::PlainText);

@@ -1,10 +1,10 @@
 // Entry operations, start-up, the run-time error report and the exit
 // sequence; everything that ends the process runs in a child.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <thread>
 
 #include "app/windows/template_block.h"

@@ -1,7 +1,7 @@
 // The window and control commands with their rules.
+#include <gtest/gtest.h>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "tests/screen/screen_helpers.h"
 
@@ -109,18 +109,24 @@ TEST_F(WindowCommandsTest, IdleRoutinesRunNewestFirstWhileTheirWindowLives) {
   // order does not depend on how fast the machine is: the progress window
   // goes after its routine's first turn, the main window once its routine
   // has run again without the progress window's.
-  rt::registerIdleRoutine(kMainWindowId, [](intptr_t) {
-    order.push_back(1);
-    if (isLoaded(ui::进度窗口) || mainClosing) return;
-    mainClosing = true;
-    QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::主窗口); });
-  }, 0);
-  rt::registerIdleRoutine(kProgressWindowId, [](intptr_t argument) {
-    order.push_back(static_cast<int>(argument));
-    if (progressClosing) return;
-    progressClosing = true;
-    QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::进度窗口); });
-  }, 2);
+  rt::registerIdleRoutine(
+      kMainWindowId,
+      [](intptr_t) {
+        order.push_back(1);
+        if (isLoaded(ui::进度窗口) || mainClosing) return;
+        mainClosing = true;
+        QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::主窗口); });
+      },
+      0);
+  rt::registerIdleRoutine(
+      kProgressWindowId,
+      [](intptr_t argument) {
+        order.push_back(static_cast<int>(argument));
+        if (progressClosing) return;
+        progressClosing = true;
+        QTimer::singleShot(0, [] { callCore(cmd::kUnloadWindow, ui::进度窗口); });
+      },
+      2);
   rt::entries().RunMessageLoop();
   ASSERT_GE(order.size(), 3u);
   EXPECT_EQ(order[0], 2);

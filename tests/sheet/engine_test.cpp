@@ -41,21 +41,31 @@ TEST(TypedInput, NumbersBecomeNumbersUnlessDigitsWouldBeLost) {
     bool number;
     double value;
   } cases[] = {
-      {"42", true, 42},        {"-3.5", true, -3.5},    {"+7", true, 7},
-      {"0123", true, 123},     {".5", true, 0.5},       {"5.", true, 5},
-      {"123456789012345", true, 123456789012345.0},     {"130102199001011234", false, 0},
-      {"1234567890123456", false, 0},                   {"0.0000001234567890123", true, 0.0000001234567890123},
-      {"13800138000", true, 13800138000.0},             {"1,234", false, 0},
-      {"12%", false, 0},       {" 12", false, 0},       {"12 ", false, 0},
-      {"1e5", false, 0},       {"-", false, 0},         {".", false, 0},
-      {"1.2.3", false, 0},     {"13010219900101123X", false, 0},
+      {"42", true, 42},
+      {"-3.5", true, -3.5},
+      {"+7", true, 7},
+      {"0123", true, 123},
+      {".5", true, 0.5},
+      {"5.", true, 5},
+      {"123456789012345", true, 123456789012345.0},
+      {"130102199001011234", false, 0},
+      {"1234567890123456", false, 0},
+      {"0.0000001234567890123", true, 0.0000001234567890123},
+      {"13800138000", true, 13800138000.0},
+      {"1,234", false, 0},
+      {"12%", false, 0},
+      {" 12", false, 0},
+      {"12 ", false, 0},
+      {"1e5", false, 0},
+      {"-", false, 0},
+      {".", false, 0},
+      {"1.2.3", false, 0},
+      {"13010219900101123X", false, 0},
   };
   for (const Case& c : cases) {
     TypedInput in = interpretTypedInput(c.text);
     EXPECT_EQ(in.isNumber, c.number) << c.text;
-    if (c.number) {
-      EXPECT_DOUBLE_EQ(in.number, c.value) << c.text;
-    }
+    if (c.number) { EXPECT_DOUBLE_EQ(in.number, c.value) << c.text; }
     EXPECT_TRUE(in.dateFormat.empty()) << c.text;
   }
 }
@@ -137,8 +147,7 @@ TEST(ColumnWidths, SettingARangeSplitsTheSpansItCrosses) {
   EXPECT_EQ(sheet.column(4)->format, 3u);  // the span's format stays with each part
   EXPECT_EQ(sheet.column(9)->format, 3u);
   EXPECT_FALSE(sheet.column(0)->hasFormat);
-  for (size_t i = 1; i < sheet.columns().size(); ++i)
-    EXPECT_GT(sheet.columns()[i].first, sheet.columns()[i - 1].last);
+  for (size_t i = 1; i < sheet.columns().size(); ++i) EXPECT_GT(sheet.columns()[i].first, sheet.columns()[i - 1].last);
 }
 
 TEST(Cells, WritingOutOfOrderKeepsRowsAndColumnsSorted) {

@@ -29,8 +29,10 @@ struct Book {
 
   explicit Book(const std::string& path = {}) {
     EXPECT_EQ(application->workbooks(workbooks), status::kOk);
-    if (path.empty()) EXPECT_EQ(workbooks->add(workbook), status::kOk);
-    else EXPECT_EQ(workbooks->open(path, workbook), status::kOk);
+    if (path.empty())
+      EXPECT_EQ(workbooks->add(workbook), status::kOk);
+    else
+      EXPECT_EQ(workbooks->open(path, workbook), status::kOk);
     EXPECT_EQ(workbook->sheets(sheets), status::kOk);
     choose(1);
   }
@@ -42,9 +44,7 @@ struct Book {
   }
   void text(const std::string& address, const std::string& value, bool asText = false) {
     Ref<Range> r = range(address);
-    if (asText) {
-      EXPECT_EQ(r->setNumberFormat("@"), status::kOk);
-    }
+    if (asText) { EXPECT_EQ(r->setNumberFormat("@"), status::kOk); }
     EXPECT_EQ(r->setText(value), status::kOk) << address;
   }
   std::string save(const fs::path& path) {
@@ -63,7 +63,8 @@ void fillExportLike(Book& book, int rows) {
   for (int c = 0; c < 4; ++c) {
     std::string address = std::string(1, static_cast<char>('a' + c)) + "1";
     book.text(address, headers[c], true);
-    EXPECT_EQ(book.range(address)->setColumnWidth(static_cast<double>(std::string(headers[c]).size() + 3)), status::kOk);
+    EXPECT_EQ(book.range(address)->setColumnWidth(static_cast<double>(std::string(headers[c]).size() + 3)),
+              status::kOk);
   }
   for (int r = 2; r <= rows + 1; ++r) {
     std::string n = std::to_string(r);
@@ -163,7 +164,8 @@ TEST(WrittenFiles, ManyLongTextsSpanContinuationRecordsAndAnExtendedAllocationTa
       "bad=[r for r in range(s.nrows) if s.cell_value(r,0)!=chr(97+r%26)*140+str(r) or "
       "s.cell_value(r,1)!='汉字'+str(r)+'x'*60]\n"
       "print(s.nrows, len(bad))\n";
-  EXPECT_EQ(run(kPython + " -c " + shellQuoted(script) + " " + shellQuoted((folder / "long.xls").string())), "30000 0\n");
+  EXPECT_EQ(run(kPython + " -c " + shellQuoted(script) + " " + shellQuoted((folder / "long.xls").string())),
+            "30000 0\n");
 }
 
 TEST(WrittenFiles, XlsRefusesCellsBeyondItsLimitsAndKeepsTheOldFile) {
@@ -177,7 +179,8 @@ TEST(WrittenFiles, XlsRefusesCellsBeyondItsLimitsAndKeepsTheOldFile) {
   std::string written;
   EXPECT_EQ(book.sheet->saveAs(target.string(), &written), status::kException);
   EXPECT_EQ(fileBytes(target), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1) << "no temporary file is left";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1)
+      << "no temporary file is left";
   // As .xlsx the same workbook is fine.
   EXPECT_EQ(book.save(folder / "limits.xlsx"), (folder / "limits.xlsx").string());
   EXPECT_EQ(readBack(folder / "limits.xlsx").text(0, "A70000"), "too far");
@@ -200,12 +203,12 @@ TEST(TemplateRoundTrip, OnlyTheWrittenSheetTheStylesAndTheCalculationChainChange
   fs::path original = makeDesktopStyleWorkbook(folder.path());
   {
     Book book(original.string());
-    book.text("A2", "新名字");          // was a shared string
-    book.text("B2", "0123");            // the cell's own format is text
-    book.text("C2", "2014年5月6日");    // its column's format is text
-    book.text("E2", "2014年5月6日");    // a general cell: a date format is added
-    book.text("D5", "9");               // was a formula
-    book.text("F8", "新行");            // a new row and column
+    book.text("A2", "新名字");        // was a shared string
+    book.text("B2", "0123");          // the cell's own format is text
+    book.text("C2", "2014年5月6日");  // its column's format is text
+    book.text("E2", "2014年5月6日");  // a general cell: a date format is added
+    book.text("D5", "9");             // was a formula
+    book.text("F8", "新行");          // a new row and column
     Ref<PageSetupObject> setup;
     ASSERT_EQ(book.sheet->pageSetup(setup), status::kOk);
     EXPECT_EQ(setup->setOrientation(kLandscape), status::kOk);
@@ -220,8 +223,10 @@ TEST(TemplateRoundTrip, OnlyTheWrittenSheetTheStylesAndTheCalculationChainChange
   for (const auto& [part, digest] : before) {
     if (part == "xl/calcChain.xml") continue;
     ASSERT_TRUE(after.count(part)) << part;
-    if (changed.count(part)) EXPECT_NE(after[part], digest) << part;
-    else EXPECT_EQ(after[part], digest) << part << " changed";
+    if (changed.count(part))
+      EXPECT_NE(after[part], digest) << part;
+    else
+      EXPECT_EQ(after[part], digest) << part << " changed";
   }
   EXPECT_EQ(after.size(), before.size() - 1);
   EXPECT_EQ(partText(saved, "xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
@@ -307,19 +312,25 @@ std::string zipOf(const std::vector<std::pair<std::string, std::string>>& parts)
   return fileBytes(file);
 }
 
-std::vector<std::pair<std::string, std::string>> minimalParts(const std::string& sheetXml, const std::string& sheetTarget) {
+std::vector<std::pair<std::string, std::string>> minimalParts(const std::string& sheetXml,
+                                                              const std::string& sheetTarget) {
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
   return {
-      {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<workbook xmlns:r=\"" + rel + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s1\" Type=\"" + rel + "/worksheet\" Target=\"" + sheetTarget + "\"/></Relationships>"},
+      {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel +
+                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml",
+       "<workbook xmlns:r=\"" + rel + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s1\" Type=\"" + rel + "/worksheet\" Target=\"" +
+                                         sheetTarget + "\"/></Relationships>"},
       {"xl/worksheets/sheet1.xml", sheetXml},
   };
 }
 
 TEST(HostilePackages, FailCleanly) {
   std::string error;
-  const std::string good = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>ok</t></is></c></row></sheetData></worksheet>";
+  const std::string good =
+      "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" "
+      "t=\"inlineStr\"><is><t>ok</t></is></c></row></sheetData></worksheet>";
   auto readable = sheet::readXlsx(zipOf(minimalParts(good, "worksheets/sheet1.xml")), &error);
   ASSERT_TRUE(readable) << error;
   EXPECT_EQ(readable->sheets[0]->text(*readable->sheets[0]->find({0, 0})), "ok");
@@ -328,10 +339,14 @@ TEST(HostilePackages, FailCleanly) {
   EXPECT_NE(error.find("malformed"), std::string::npos) << error;
   EXPECT_FALSE(sheet::readXlsx(zipOf(minimalParts(good, "../../../../etc/passwd")), &error))
       << "a target above the package root is not followed";
-  EXPECT_FALSE(sheet::readXlsx(zipOf(minimalParts(
-      "<worksheet><sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData></worksheet>", "worksheets/sheet1.xml")), &error));
-  EXPECT_FALSE(sheet::readXlsx(zipOf(minimalParts(
-      "<worksheet><sheetData><row r=\"2\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>", "worksheets/sheet1.xml")), &error));
+  EXPECT_FALSE(sheet::readXlsx(
+      zipOf(minimalParts("<worksheet><sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData></worksheet>",
+                         "worksheets/sheet1.xml")),
+      &error));
+  EXPECT_FALSE(sheet::readXlsx(
+      zipOf(minimalParts("<worksheet><sheetData><row r=\"2\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>",
+                         "worksheets/sheet1.xml")),
+      &error));
   std::string whole = zipOf(minimalParts(good, "worksheets/sheet1.xml"));
   EXPECT_FALSE(sheet::readXlsx(whole.substr(0, whole.size() / 2), &error)) << "a truncated package";
   EXPECT_FALSE(sheet::readXlsx("not a zip at all", &error));
@@ -355,9 +370,11 @@ TEST(HostilePackages, LimitsBoundWhatIsRead) {
 
 TEST(HostilePackages, OutOfRangeReferencesDegradeToEmptyCells) {
   std::string error;
-  auto workbook = sheet::readXlsx(zipOf(minimalParts(
-      "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\" s=\"99\"><v>7</v></c><c r=\"B1\"><v>x</v></c></row></sheetData></worksheet>",
-      "worksheets/sheet1.xml")), &error);
+  auto workbook =
+      sheet::readXlsx(zipOf(minimalParts("<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\" "
+                                         "s=\"99\"><v>7</v></c><c r=\"B1\"><v>x</v></c></row></sheetData></worksheet>",
+                                         "worksheets/sheet1.xml")),
+                      &error);
   ASSERT_TRUE(workbook) << error;
   const sheet::Cell* a1 = workbook->sheets[0]->find({0, 0});
   ASSERT_TRUE(a1);

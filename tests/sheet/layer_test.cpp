@@ -84,8 +84,8 @@ class SpreadsheetLayer : public jxtest::RuntimeTest {
   }
   void printSheets(const std::string& printer, bool toFile = false, const std::string& file = {}, int32_t from = 1,
                    int32_t to = 1, int32_t copies = 1) {
-    api::call(cmd::spreadsheet(cmd::kPrintSheets), ui::Excel工作簿1, from, to, copies, false, gb(printer), toFile, false,
-              gb(file));
+    api::call(cmd::spreadsheet(cmd::kPrintSheets), ui::Excel工作簿1, from, to, copies, false, gb(printer), toFile,
+              false, gb(file));
   }
 
   TempFolder folder_;

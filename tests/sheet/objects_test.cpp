@@ -66,7 +66,8 @@ TEST(DispatchNumbers, TheWholeCallChainOfAnExport) {
   ASSERT_TRUE(value.get<std::u16string>());
   EXPECT_EQ(*value.get<std::u16string>(), u"0123");
   // SaveAs: Filename, then eight omitted (dropped before the call).
-  EXPECT_EQ(invoke(o.sheet, dispid::kSaveAs, InvokeKind::kMethod, {text((folder / "out").string())}, ignored), status::kOk);
+  EXPECT_EQ(invoke(o.sheet, dispid::kSaveAs, InvokeKind::kMethod, {text((folder / "out").string())}, ignored),
+            status::kOk);
   EXPECT_EQ(readBack(folder / "out.xlsx").text(0, "C3"), "0123");
   EXPECT_EQ(invoke(o.workbooks, dispid::kClose, InvokeKind::kMethod, {}, ignored), status::kOk);
   EXPECT_FALSE(o.sheet->available()) << "the workbook was closed";
@@ -81,18 +82,21 @@ TEST(DispatchNumbers, WrongArgumentsFailWithTheirStatus) {
   EXPECT_EQ(s, status::kException) << "a sheet index beyond the sheets";
   EXPECT_FALSE(object(o.sheets.get(), dispid::kItem, InvokeKind::kPropertyGet, {}, &s));
   EXPECT_EQ(s, status::kParameterNotOptional);
-  EXPECT_TRUE(object(o.sheets.get(), dispid::kItem, InvokeKind::kPropertyGet, {text("sheet1")}, &s)) << "by name, any case";
+  EXPECT_TRUE(object(o.sheets.get(), dispid::kItem, InvokeKind::kPropertyGet, {text("sheet1")}, &s))
+      << "by name, any case";
   EXPECT_FALSE(object(o.sheet.get(), dispid::kRange, InvokeKind::kPropertyGet, {text(""), text("C3")}, &s));
   EXPECT_EQ(s, status::kException) << "an empty Cell1";
   EXPECT_FALSE(object(o.sheet.get(), dispid::kRange, InvokeKind::kPropertyGet, {Variant::ofI4(3)}, &s));
   EXPECT_EQ(s, status::kTypeMismatch);
-  EXPECT_FALSE(object(o.sheet.get(), dispid::kRange, InvokeKind::kPropertyGet, {text("A1"), text("B2"), text("C3")}, &s));
+  EXPECT_FALSE(
+      object(o.sheet.get(), dispid::kRange, InvokeKind::kPropertyGet, {text("A1"), text("B2"), text("C3")}, &s));
   EXPECT_EQ(s, status::kBadParameterCount);
   EXPECT_FALSE(object(o.workbooks.get(), dispid::kOpen, InvokeKind::kMethod, {text("/no/such/file.xlsx")}, &s));
   EXPECT_EQ(s, status::kException);
   rt::DispatchRef range = object(o.sheet.get(), dispid::kRange, InvokeKind::kPropertyGet, {text("A1")});
   Variant ignored;
-  EXPECT_EQ(invoke(range, dispid::kColumnWidth, InvokeKind::kPropertyPut, {Variant::ofR8(300)}, ignored), status::kException);
+  EXPECT_EQ(invoke(range, dispid::kColumnWidth, InvokeKind::kPropertyPut, {Variant::ofR8(300)}, ignored),
+            status::kException);
   EXPECT_EQ(invoke(range, dispid::kValue, InvokeKind::kPropertyPut, {text(std::string(32768, 'x'))}, ignored),
             status::kException)
       << "longer than a cell holds";

@@ -63,7 +63,8 @@ TEST_F(Printing, AFilledFormPrintsOnOnePageInItsOrientationWithItsTexts) {
   ASSERT_EQ(portrait.pageSizes.size(), 1u);
   EXPECT_NEAR(portrait.pageSizes[0].first, kA4Short, 1);
   EXPECT_NEAR(portrait.pageSizes[0].second, kA4Long, 1);
-  for (const char* text : {"机动车驾驶人培训报名表", "姓名", "张三丰", "130102199001011234", "河北省石家庄市长安区建设北大街", "报名日期"})
+  for (const char* text :
+       {"机动车驾驶人培训报名表", "姓名", "张三丰", "130102199001011234", "河北省石家庄市长安区建设北大街", "报名日期"})
     EXPECT_NE(portrait.text.find(text), std::string::npos) << text << " in\n" << portrait.text;
 
   Ref<WorksheetObject> classSheet;

@@ -123,22 +123,32 @@ struct ReadBack {
 
 inline ReadBack readBack(const fs::path& workbook) {
   ReadBack out;
-  out.raw = run(kPython + " " + shellQuoted((kScripts / "read_workbook.py").string()) + " " + shellQuoted(workbook.string()));
+  out.raw =
+      run(kPython + " " + shellQuoted((kScripts / "read_workbook.py").string()) + " " + shellQuoted(workbook.string()));
   std::istringstream lines(out.raw);
   std::string line;
   while (std::getline(lines, line)) {
     std::vector<std::string> f = split(line, '\t');
     if (f.size() < 3) continue;
     int sheet = std::atoi(f[1].c_str());
-    if (f[0] == "sheet") out.sheets.push_back(unescape(f[2]));
-    else if (f[0] == "cell" && f.size() >= 6) out.cells[{sheet, f[2]}] = {f[3], unescape(f[4]), unescape(f[5])};
-    else if (f[0] == "width" && f.size() >= 4) out.widths[{sheet, f[2]}] = std::atof(f[3].c_str());
-    else if (f[0] == "height" && f.size() >= 4) out.heights[{sheet, std::atoi(f[2].c_str())}] = std::atof(f[3].c_str());
-    else if (f[0] == "merge") out.merges[sheet].push_back(f[2]);
-    else if (f[0] == "style" && f.size() >= 4) out.styles[{sheet, f[2]}] = unescape(f[3]);
-    else if (f[0] == "orientation") out.orientation[sheet] = f[2];
-    else if (f[0] == "margins") out.margins[sheet] = line.substr(line.find(f[2]));
-    else if (f[0] == "printarea") out.printArea[sheet] = unescape(f[2]);
+    if (f[0] == "sheet")
+      out.sheets.push_back(unescape(f[2]));
+    else if (f[0] == "cell" && f.size() >= 6)
+      out.cells[{sheet, f[2]}] = {f[3], unescape(f[4]), unescape(f[5])};
+    else if (f[0] == "width" && f.size() >= 4)
+      out.widths[{sheet, f[2]}] = std::atof(f[3].c_str());
+    else if (f[0] == "height" && f.size() >= 4)
+      out.heights[{sheet, std::atoi(f[2].c_str())}] = std::atof(f[3].c_str());
+    else if (f[0] == "merge")
+      out.merges[sheet].push_back(f[2]);
+    else if (f[0] == "style" && f.size() >= 4)
+      out.styles[{sheet, f[2]}] = unescape(f[3]);
+    else if (f[0] == "orientation")
+      out.orientation[sheet] = f[2];
+    else if (f[0] == "margins")
+      out.margins[sheet] = line.substr(line.find(f[2]));
+    else if (f[0] == "printarea")
+      out.printArea[sheet] = unescape(f[2]);
   }
   return out;
 }
@@ -162,7 +172,8 @@ inline std::map<std::string, std::string> partDigests(const fs::path& package) {
 }
 
 inline std::string partText(const fs::path& package, const std::string& part) {
-  std::string script = "import sys,zipfile\nsys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())\n";
+  std::string script =
+      "import sys,zipfile\nsys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]).decode())\n";
   return run(kPython + " -c " + shellQuoted(script) + " " + shellQuoted(package.string()) + " " + shellQuoted(part));
 }
 
@@ -227,9 +238,11 @@ class PdfPrintService : public sheet::PrintService {
       error = "unknown printer";
       return false;
     }
-    fs::path pdf = job.pdfFile.empty() ? folder_ / ("print-" + std::to_string(jobs.size() + 1) + ".pdf") : fs::path(job.pdfFile);
+    fs::path pdf =
+        job.pdfFile.empty() ? folder_ / ("print-" + std::to_string(jobs.size() + 1) + ".pdf") : fs::path(job.pdfFile);
     if (!sheet::print::printToPdf(job, pdf.string(), error)) return false;
-    jobs.push_back({job.pdfFile.empty() ? printer : "", job.sheet->name(), job.firstPage, job.lastPage, job.copies, pdf});
+    jobs.push_back(
+        {job.pdfFile.empty() ? printer : "", job.sheet->name(), job.firstPage, job.lastPage, job.copies, pdf});
     return true;
   }
 

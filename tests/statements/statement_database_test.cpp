@@ -29,7 +29,7 @@ std::string gb(const std::string& utf8) { return rt::utf8ToGb(utf8); }
 constexpr size_t kNameColumn = 0;
 constexpr size_t kIdentityColumn = 5;
 const std::array<const char*, sql::kStudentValueCount> kStudentColumns = {
-    "姓名", "性别", "民族", "出生日期", "住址", "身份证号码", "电话号码", "车型",
+    "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码", "车型",
     "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
 
 // A learner's fifteen values in UTF-8; every field tells the learner apart.
@@ -71,7 +71,8 @@ class StatementsOnDatabase : public dbtest::DatabaseUnits {
   // The rows a statement reads, each column listed by name, in UTF-8.
   std::vector<std::vector<std::string>> rows(const std::string& statementGb, const std::vector<const char*>& columns) {
     std::vector<std::vector<std::string>> result;
-    TypedValue opened = call(rt::cmd::kOpenRecords, {recordsRef(), dbtest::text(statementGb), TypedValue::ofInt(1), {}});
+    TypedValue opened =
+        call(rt::cmd::kOpenRecords, {recordsRef(), dbtest::text(statementGb), TypedValue::ofInt(1), {}});
     EXPECT_TRUE(opened.asBool()) << rt::gbToUtf8(statementGb);
     for (moveFirst(); !isEof(); moveNext()) {
       std::vector<std::string> row;
@@ -105,9 +106,21 @@ class StatementsOnDatabase : public dbtest::DatabaseUnits {
 // Texts with quotes, wildcards, backslashes, two-byte and four-byte
 // characters; each is a name, and the name is found again by the search.
 TEST_F(StatementsOnDatabase, AnyTextRoundTripsThroughTheInsertAndIsFoundByName) {
-  const std::vector<std::string> names = {
-      "O'Neil", "'", "''", "a''b'", "100%", "a_b", "王小明", "𠮷野家😀", "龘'𪚥", "x\\y", "  two  spaces ",
-      "x' or '1'='1", "'; drop table student; --", "\"double\"", "--"};
+  const std::vector<std::string> names = {"O'Neil",
+                                          "'",
+                                          "''",
+                                          "a''b'",
+                                          "100%",
+                                          "a_b",
+                                          "王小明",
+                                          "𠮷野家😀",
+                                          "龘'𪚥",
+                                          "x\\y",
+                                          "  two  spaces ",
+                                          "x' or '1'='1",
+                                          "'; drop table student; --",
+                                          "\"double\"",
+                                          "--"};
   std::vector<Learner> stored;
   for (size_t i = 0; i < names.size(); ++i) {
     stored.push_back(learner(names[i], "11010119900101" + std::to_string(1000 + i)));
@@ -147,7 +160,7 @@ TEST_F(StatementsOnDatabase, PercentAndUnderscoreActAsWildcardsInSearches) {
 TEST_F(StatementsOnDatabase, InjectionAttemptsChangeAndDeleteNothingElse) {
   const std::string attackId = "'; drop table student; --";
   const std::vector<Learner> registered = {learner("甲", "110"), learner("乙", attackId),
-                                          learner("丙", "x' or '1'='1")};
+                                           learner("丙", "x' or '1'='1")};
   for (const Learner& values : registered) ASSERT_TRUE(insert(values));
   const std::string date = gb("2024年5月6日");
   for (const Subject& subject : allSubjects()) {
@@ -190,9 +203,9 @@ TEST_F(StatementsOnDatabase, AResultReplacesOnlyItsOwnBooking) {
   ASSERT_TRUE(run(sql::insertBooking(subject, "o'2", day1)));
   ASSERT_TRUE(run(sql::deleteBooking(subject, "o'1", day1)));
   ASSERT_TRUE(run(sql::insertBookingWithResult(subject, "o'1", day1, gb("合格"))));
-  EXPECT_EQ(bookings(subject), (std::vector<std::vector<std::string>>{{"o'1", "2024年5月7日", ""},
-                                                                      {"o'2", "2024年5月6日", ""},
-                                                                      {"o'1", "2024年5月6日", "合格"}}));
+  EXPECT_EQ(bookings(subject),
+            (std::vector<std::vector<std::string>>{
+                {"o'1", "2024年5月7日", ""}, {"o'2", "2024年5月6日", ""}, {"o'1", "2024年5月6日", "合格"}}));
   for (const Subject& other : allSubjects()) {
     if (&other == &subject) continue;
     EXPECT_TRUE(bookings(other).empty()) << other.table;

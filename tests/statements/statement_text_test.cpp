@@ -31,14 +31,18 @@ TEST(StatementText, WholeTableReads) {
   std::vector<std::string> bookingReads;
   for (const Subject& s : allSubjects()) bookingReads.push_back(sql::selectAllBookings(s));
   EXPECT_EQ(bookingReads, (std::vector<std::string>{"select * from one", "select * from two", "select * from three",
-                                                     "select * from four"}));
+                                                    "select * from four"}));
 }
 
 TEST(StatementText, StudentSearchesNameTheirColumn) {
   using Column = sql::StudentSearch;
   const std::vector<std::pair<Column, std::string>> columns = {
-      {Column::kName, "姓名"},         {Column::kIdentityNumber, "身份证号码"}, {Column::kTelephone, "电话号码"},
-      {Column::kVehicleClass, "车型"}, {Column::kRegistrationDate, "报名日期"}, {Column::kSubjectTwoCoach, "科二教练"},
+      {Column::kName, "姓名"},
+      {Column::kIdentityNumber, "身份证号码"},
+      {Column::kTelephone, "电话号码"},
+      {Column::kVehicleClass, "车型"},
+      {Column::kRegistrationDate, "报名日期"},
+      {Column::kSubjectTwoCoach, "科二教练"},
       {Column::kSubjectThreeCoach, "科三教练"},
   };
   for (const auto& [column, name] : columns)
@@ -57,8 +61,21 @@ TEST(StatementText, SearchValuesKeepWildcardsAndDoubleQuotes) {
 }
 
 TEST(StatementText, InsertOfALearnerListsFifteenValuesInColumnOrder) {
-  std::vector<std::string> texts = {"O'Neil", "男", "汉", "1990年01月01日", "北京市'朝阳区", "110101199001011234",
-                                    "",       "C1", "2024年3月3日", "王'教练", "139", "京A1111学", "", "", "'"};
+  std::vector<std::string> texts = {"O'Neil",
+                                    "男",
+                                    "汉",
+                                    "1990年01月01日",
+                                    "北京市'朝阳区",
+                                    "110101199001011234",
+                                    "",
+                                    "C1",
+                                    "2024年3月3日",
+                                    "王'教练",
+                                    "139",
+                                    "京A1111学",
+                                    "",
+                                    "",
+                                    "'"};
   sql::StudentValues values;
   for (size_t i = 0; i < texts.size(); ++i) {
     texts[i] = gb(texts[i]);
@@ -83,7 +100,8 @@ TEST(StatementText, BookingStatementsNameTheSubjectsTable) {
   const std::string date = gb("2024年5月6日");
   expectStatement(sql::findBookingsById(subject(1), "110'"), "SELECT * FROM two WHERE 身份证号码 = '110'''");
   expectStatement(sql::findStudentById("110'"), "SELECT * FROM student WHERE 身份证号码 = '110'''");
-  expectStatement(sql::findBookingsByDate(subject(2), date), "SELECT * FROM three WHERE 考试时间 like '%2024年5月6日%'");
+  expectStatement(sql::findBookingsByDate(subject(2), date),
+                  "SELECT * FROM three WHERE 考试时间 like '%2024年5月6日%'");
   expectStatement(sql::findBookingsByDate(subject(2), "%_"), "SELECT * FROM three WHERE 考试时间 like '%%_%'");
   expectStatement(sql::insertBooking(subject(0), "110'", date),
                   "insert into one(身份证号码,考试时间) values ('110''','2024年5月6日')");

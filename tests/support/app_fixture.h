@@ -16,6 +16,8 @@
 // Texts given to and returned by the helpers are UTF-8.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
@@ -24,8 +26,6 @@
 #include <QMenuBar>
 #include <QTest>
 #include <QTreeView>
-#include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <array>
 #include <filesystem>
@@ -87,13 +87,27 @@ inline void removeFile(const std::string& name) {
 // A learner's fifteen fields in the student table's column order.
 using StudentFields = std::array<std::string, 15>;
 enum StudentField : size_t {
-  kName, kSex, kNation, kBirth, kAddress, kIdentity, kPhone, kVehicle, kRegistered,
-  kCoach2, kCoach2Phone, kCoach2Plate, kCoach3, kCoach3Phone, kCoach3Plate,
+  kName,
+  kSex,
+  kNation,
+  kBirth,
+  kAddress,
+  kIdentity,
+  kPhone,
+  kVehicle,
+  kRegistered,
+  kCoach2,
+  kCoach2Phone,
+  kCoach2Plate,
+  kCoach3,
+  kCoach3Phone,
+  kCoach3Plate,
 };
 
-inline StudentFields student(const std::string& name, const std::string& identity, const std::string& phone = "13800000000",
-                             const std::string& vehicle = "C1", const std::string& registered = "2024年3月3日",
-                             const std::string& coach2 = "", const std::string& coach3 = "") {
+inline StudentFields student(const std::string& name, const std::string& identity,
+                             const std::string& phone = "13800000000", const std::string& vehicle = "C1",
+                             const std::string& registered = "2024年3月3日", const std::string& coach2 = "",
+                             const std::string& coach3 = "") {
   StudentFields f;
   f[kName] = name;
   f[kSex] = "男";
@@ -130,7 +144,8 @@ inline db::ServerConnectionHandle testServerConnection() {
 // row-order column's, ifnull is coalesce.
 inline std::string serverTestSql(std::string sql) {
   auto replace = [&](std::string_view from, std::string_view to) {
-    for (size_t at = 0; (at = sql.find(from, at)) != std::string::npos; at += to.size()) sql.replace(at, from.size(), to);
+    for (size_t at = 0; (at = sql.find(from, at)) != std::string::npos; at += to.size())
+      sql.replace(at, from.size(), to);
   };
   replace("ORDER BY rowid", "ORDER BY jx_row");
   replace("ifnull(", "coalesce(");
@@ -141,9 +156,9 @@ inline db::ServerResult onTestServer(const std::string& sql, const char* const* 
   db::ServerConnectionHandle connection = testServerConnection();
   if (!connection) return nullptr;
   std::string text = serverTestSql(sql);
-  db::ServerResult result(count == 0 ? PQexec(connection.get(), text.c_str())
-                                     : PQexecParams(connection.get(), text.c_str(), count, nullptr, values, nullptr,
-                                                    nullptr, 0));
+  db::ServerResult result(
+      count == 0 ? PQexec(connection.get(), text.c_str())
+                 : PQexecParams(connection.get(), text.c_str(), count, nullptr, values, nullptr, nullptr, 0));
   ExecStatusType status = PQresultStatus(result.get());
   EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) << PQresultErrorMessage(result.get()) << sql;
   return result;
@@ -355,9 +370,7 @@ inline std::vector<std::string> comboItems(const rt::api::Unit& combo) {
   for (int i = 0; box && i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
   return items;
 }
-inline int32_t comboSelection(const rt::api::Unit& combo) {
-  return rt::api::readInt(combo, rt::prop::kComboSelection);
-}
+inline int32_t comboSelection(const rt::api::Unit& combo) { return rt::api::readInt(combo, rt::prop::kComboSelection); }
 
 // ----------------------------------------------------------- user input
 

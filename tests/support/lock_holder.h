@@ -64,8 +64,7 @@ class LockHolder {
     char answer = locked ? kHolding : kFailed;
     if (write(readyFd, &answer, 1) != 1 || !locked) _exit(1);
     char ignored;
-    while (read(releaseFd, &ignored, 1) > 0) {
-    }
+    while (read(releaseFd, &ignored, 1) > 0) {}
     db::runScript(database.get(), "ROLLBACK");
     database.reset();
     _exit(0);

@@ -19,9 +19,7 @@ rt::PressedButton firstButtonOf(uint32_t style) {
 
 }  // namespace
 
-void ScriptedDesktop::reset() {
-  *this = ScriptedDesktop();
-}
+void ScriptedDesktop::reset() { *this = ScriptedDesktop(); }
 
 rt::PressedButton ScriptedDesktop::messageBox(const std::string& textGb, const std::string& captionGb, uint32_t style,
                                               void* ownerWindow) {
@@ -73,6 +71,8 @@ void ScriptedDesktop::shellExecute(const std::string& verb, const std::string& f
       ShellCall{verb, rt::gbToUtf8(fileGb), rt::gbToUtf8(parametersGb), rt::gbToUtf8(folderGb), show});
 }
 
-void ScriptedDesktop::beep(uint32_t frequency, uint32_t durationMs) { beeps_.push_back(BeepCall{frequency, durationMs}); }
+void ScriptedDesktop::beep(uint32_t frequency, uint32_t durationMs) {
+  beeps_.push_back(BeepCall{frequency, durationMs});
+}
 
 }  // namespace jxtest

@@ -222,19 +222,17 @@ TEST_F(StoredTemplates, TabHoldsThePageControls) {
   EXPECT_EQ(std::count(tab.contained.begin(), tab.contained.end(), 0u), 3);
   EXPECT_EQ(tab.contained.size(), 35u + 9u + 1u + 1u + 3u);
 
-  EXPECT_EQ(tab.tabPageOf(0x16011D2B), 0);  // 标签2
-  EXPECT_EQ(tab.tabPageOf(0x16011D2E), 0);  // 超级列表框1
-  EXPECT_EQ(tab.tabPageOf(0x16011F50), 1);  // 成绩修改
-  EXPECT_EQ(tab.tabPageOf(0x16011EE4), 2);  // 超级列表框3
-  EXPECT_EQ(tab.tabPageOf(0x16012184), 3);  // 超级列表框4
+  EXPECT_EQ(tab.tabPageOf(0x16011D2B), 0);   // 标签2
+  EXPECT_EQ(tab.tabPageOf(0x16011D2E), 0);   // 超级列表框1
+  EXPECT_EQ(tab.tabPageOf(0x16011F50), 1);   // 成绩修改
+  EXPECT_EQ(tab.tabPageOf(0x16011EE4), 2);   // 超级列表框3
+  EXPECT_EQ(tab.tabPageOf(0x16012184), 3);   // 超级列表框4
   EXPECT_EQ(tab.tabPageOf(0x16011D32), -1);  // 数据库连接1 is not on a page
   EXPECT_EQ(tab.tabPageOf(0), -1);
   EXPECT_EQ(named("标签2").tabPageOf(0x16011D2B), -1);  // not a Tab
 
   for (uint32_t id : tab.contained) {
-    if (id != 0) {
-      EXPECT_EQ(unit(id).container, kTab);
-    }
+    if (id != 0) { EXPECT_EQ(unit(id).container, kTab); }
   }
   size_t onTab = 0;
   for (const rt::UnitTemplate& u : window(kMainWindow).units) onTab += u.container == kTab;
@@ -246,7 +244,7 @@ TEST_F(StoredTemplates, MenuItemsInOrderWithLevelsAndFlags) {
   for (const rt::UnitTemplate& u : window(kMainWindow).units)
     if (u.isMenuItem()) menu.emplace_back(rt::gbToUtf8(u.captionGb), u.level);
   std::vector<std::pair<std::string, int32_t>> expected = {
-      {"学员管理 ", 0},  {"读取身份证", 1}, {"打印报名表", 1}, {"删除学员", 1}, {"导入数据", 1},
+      {"学员管理 ", 0},  {"读取身份证", 1}, {"打印报名表", 1}, {"删除学员", 1},   {"导入数据", 1},
       {"导出数据", 1},   {"查看日志", 1},   {"添加考试", 0},   {"添加科目一", 1}, {"添加科目二", 1},
       {"添加科目三", 1}, {"添加科目四", 1}, {"学员结业", 1},   {"选项", 0},       {"参数设置", 1}};
   EXPECT_EQ(menu, expected);
@@ -384,8 +382,7 @@ TEST(DamagedTemplateBlock, EveryDamagedByteIsReadSafely) {
     b[at] ^= 0xFF;
     try {
       parse(b);
-    } catch (const rt::TemplateError&) {
-    }
+    } catch (const rt::TemplateError&) {}
   }
 }
 
@@ -403,7 +400,7 @@ TEST(DamagedTemplateBlock, CorruptedSizesAndCountsAreRefused) {
   refused(MainWindowLayout::kIndexSize, 12);  // not 8 per window
   refused(MainWindowLayout::kIndexSize, 24);  // a third window that is not there
   refused(MainWindowLayout::kIndexSize, -8);
-  refused(4, 0x16011D2B);                     // the index names a unit, not a window
+  refused(4, 0x16011D2B);  // the index names a unit, not a window
   refused(MainWindowLayout::kUnitCount, readInt(good, MainWindowLayout::kUnitBlockSize) / 8 + 1);
   refused(MainWindowLayout::kUnitCount, 0x7FFFFFFF);
   refused(MainWindowLayout::kUnitCount, -1);
@@ -437,9 +434,7 @@ TEST(DamagedTemplateBlock, MissingNulIsRefused) {
   try {
     parse(b);
     ADD_FAILURE() << "accepted a record without NUL";
-  } catch (const rt::TemplateError& e) {
-    EXPECT_NE(std::string(e.what()).find("NUL"), std::string::npos) << e.what();
-  }
+  } catch (const rt::TemplateError& e) { EXPECT_NE(std::string(e.what()).find("NUL"), std::string::npos) << e.what(); }
 }
 
 TEST(DamagedTemplateBlock, HandlerOffsetsMustNameTableEntries) {
