@@ -5,6 +5,8 @@
 set -e
 cd "$(dirname "$0")"
 ./.ci/install-deps
+# Sources formatted as .clang-format says (fails fast, before any build).
+tools/check_format.sh
 jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
