@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs a test program once more with JX_TEST_SERVER naming a throw-away
 # PostgreSQL cluster that pg_virtualenv starts for it (as root too) and
-# removes afterwards. Without the server's programs the run is skipped
+# removes afterwards. The cluster lives in a temporary folder (-t) even as
+# root, so a run that was killed before it could clean up leaves nothing in
+# /etc/postgresql that would make the next run refuse to start. Without the server's programs the run is skipped
 # (exit 77), saying so.
 if ! command -v pg_virtualenv >/dev/null 2>&1 || ! ls /usr/lib/postgresql/*/bin/postgres >/dev/null 2>&1; then
   echo "SKIPPED: the PostgreSQL server is not installed (postgresql, postgresql-common)"
@@ -9,4 +11,4 @@ if ! command -v pg_virtualenv >/dev/null 2>&1 || ! ls /usr/lib/postgresql/*/bin/
 fi
 # The cluster speaks UTF-8 whatever the session's locale, as a school's
 # server does.
-exec pg_virtualenv -i "--encoding=UTF8 --locale=C.UTF-8" sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
+exec pg_virtualenv -t -i "--encoding=UTF8 --locale=C.UTF-8" sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
