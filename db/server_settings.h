@@ -8,7 +8,9 @@
 // written here: libpq reads it from ~/.pgpass or the file PGPASSFILE names.
 // The file is read as GB18030, like systeminfo.ini; a file that starts with
 // the UTF-8 byte order mark is read as UTF-8 (a GB18030 text never starts
-// with those three bytes, so either reading is unambiguous).
+// with those three bytes, so either reading is unambiguous). The rules are
+// those of every settings file (base/ini.h), with '#' comment lines as well;
+// only a regular file of at most base::kSettingsFileLimit bytes is read.
 #pragma once
 
 #include <optional>

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "reader/text_codec.h"
+#include "base/gb18030.h"
+#include "base/iconv_converter.h"
 
 namespace sdt {
 
@@ -41,7 +42,7 @@ constexpr std::pair<std::string_view, std::string_view> kNationNames[] = {
 template <size_t N>
 std::string nameOf(const std::pair<std::string_view, std::string_view> (&table)[N], std::string_view code) {
   for (const auto& [key, name] : table)
-    if (key == code) return utf8ToGb18030(name).value_or(std::string());
+    if (key == code) return base::utf8ToGb18030(name).value_or(std::string());
   return std::string(code);
 }
 
@@ -58,9 +59,6 @@ std::u16string unitsOf(std::span<const uint8_t> ucs2) {
   return units;
 }
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 std::string littleEndianBytes(std::u16string_view units) {
   std::string bytes;
   for (char16_t unit : units) {
@@ -73,17 +71,8 @@ std::string littleEndianBytes(std::u16string_view units) {
 }  // namespace
 
 std::string fieldText(std::span<const uint8_t> ucs2) {
-  std::u16string units = unitsOf(ucs2);
-  Converter toGb("GB18030", "UTF-16LE");
-  // Character by character, so that one that does not convert costs only itself.
-  std::string text;
-  for (size_t i = 0; i < units.size(); ++i) {
-    size_t count = isHighSurrogate(units[i]) && i + 1 < units.size() && isLowSurrogate(units[i + 1]) ? 2 : 1;
-    std::optional<std::string> converted = toGb.convert(littleEndianBytes(std::u16string_view(units).substr(i, count)));
-    text += converted ? *converted : "?";
-    i += count - 1;
-  }
-  return text;
+  // A unit that does not convert (a surrogate without its pair) costs only itself.
+  return base::Converter("GB18030", "UTF-16LE").convertReplacing(littleEndianBytes(unitsOf(ucs2)), "?", 2);
 }
 
 std::string sexName(std::string_view code) { return nameOf(kSexNames, code); }
@@ -113,7 +102,7 @@ std::optional<BaseInfo> baseInfoOf(std::span<const uint8_t> data) {
 }
 
 void writeCut(char* buffer, size_t capacity, std::string_view text) {
-  size_t length = gb18030PrefixLength(text, capacity);
+  size_t length = base::gb18030PrefixLength(text, capacity);
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
 }

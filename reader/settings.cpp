@@ -1,8 +1,9 @@
 #include "reader/settings.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
+
+#include "base/ini.h"
+#include "base/regular_file.h"
 
 namespace sdt {
 
@@ -11,13 +12,10 @@ namespace {
 constexpr int32_t kFirstSerialPort = 1;
 constexpr int32_t kFirstUsbPort = 1001;
 constexpr int32_t kPortsPerKind = 16;
-constexpr std::string_view kBlanks = " \t\r";
-
-std::string_view trimmed(std::string_view text) {
-  size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
+constexpr std::string_view kPortsSection = "ports";
+constexpr std::string_view kPhotoSection = "photo";
+constexpr std::string_view kDecoderKey = "decoder";
+constexpr std::string_view kFunctionKey = "function";
 
 std::optional<int32_t> numberOf(std::string_view text) {
   int32_t value = 0;
@@ -29,44 +27,24 @@ std::optional<int32_t> numberOf(std::string_view text) {
 }  // namespace
 
 ReaderSettings parseSettings(std::string_view text, const std::filesystem::path& folder) {
+  constexpr base::ini::Options kFormat{
+      .characters = base::ini::Characters::kUtf8, .hashComments = true, .trailingComments = true};
   ReaderSettings settings;
-  std::string section;
-  std::string decoderFile, decoderFunction;
-  while (!text.empty()) {
-    size_t end = text.find('\n');
-    std::string_view line = trimmed(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
-    if (line.front() == '[') {
-      size_t close = line.find(']');
-      section =
-          std::string(trimmed(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
-      continue;
-    }
-    size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    std::string_view key = trimmed(line.substr(0, equals));
-    std::string value(trimmed(line.substr(equals + 1)));
-    if (section == "ports") {
-      if (auto port = numberOf(key); port && !value.empty()) settings.ports[*port] = value;
-    } else if (section == "photo") {
-      if (key == "decoder") decoderFile = value;
-      if (key == "function") decoderFunction = value;
-    }
-  }
+  for (const base::ini::Entry& entry : base::ini::sectionEntries(text, kPortsSection, kFormat))
+    if (auto port = numberOf(entry.key); port && !entry.value.empty()) settings.ports.emplace(*port, entry.value);
+  std::string_view decoderFile = base::ini::findValue(text, kPhotoSection, kDecoderKey, kFormat).value_or("");
+  std::string_view decoderFunction = base::ini::findValue(text, kPhotoSection, kFunctionKey, kFormat).value_or("");
   if (!decoderFile.empty() && !decoderFunction.empty()) {
     std::filesystem::path library(decoderFile);
     if (library.is_relative()) library = folder / library;
-    settings.photoDecoder = PhotoDecoderSetting{library, decoderFunction};
+    settings.photoDecoder = PhotoDecoderSetting{library, std::string(decoderFunction)};
   }
   return settings;
 }
 
 ReaderSettings readSettings(const std::filesystem::path& folder) {
-  std::ifstream in(folder / kSettingsFileName, std::ios::binary);
-  if (!in) return {};
-  std::string text(std::istreambuf_iterator<char>(in), {});
-  return parseSettings(text, folder);
+  std::optional<std::string> text = base::readRegularFile(folder / kSettingsFileName);
+  return text ? parseSettings(*text, folder) : ReaderSettings{};
 }
 
 std::optional<std::string> devicePath(const ReaderSettings& settings, int32_t port) {

@@ -9,8 +9,11 @@
 //   decoder = libcardphoto.so
 //   function = sdtapi_decode_photo
 //
-// Lines are "key = value" (blanks around both ignored), sections in square
-// brackets, comments start with ";" or "#". The file is UTF-8 text.
+// The file is UTF-8 text read by the rules of base/ini.h (names ignore ASCII
+// case, the first line of a key counts, quotes around a value go), and lines
+// that start with "#" are comments too, as is whatever follows a ";" or "#"
+// after a blank on a value's line. Only a regular file of at most
+// base::kSettingsFileLimit bytes is read.
 #pragma once
 
 #include <cstdint>

@@ -1,57 +1,23 @@
 #include "runtime/encoding.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "base/iconv_converter.h"
+#include "base/utf8.h"
 #include "runtime/heap.h"
 
 namespace rt {
 namespace {
 
-// One conversion with iconv; undecodable input bytes are replaced by the
+// One conversion with iconv; undecodable input units are replaced by the
 // given replacement and conversion goes on after them.
 std::string convert(const char* to, const char* from, const char* in, size_t inBytes, std::string_view replacement,
                     size_t unitBytes) {
-  std::string out;
-  if (inBytes == 0) return out;
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
-  out.resize(inBytes * 4 + 16);
-  char* src = const_cast<char*>(in);
-  size_t srcLeft = inBytes;
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  while (srcLeft > 0) {
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) {
-      size_t used = static_cast<size_t>(dst - out.data());
-      out.resize(out.size() * 2);
-      dst = out.data() + used;
-      dstLeft = out.size() - used;
-      continue;
-    }
-    // EILSEQ or EINVAL: skip one input unit and write the replacement.
-    size_t skip = srcLeft < unitBytes ? srcLeft : unitBytes;
-    src += skip;
-    srcLeft -= skip;
-    size_t used = static_cast<size_t>(dst - out.data());
-    if (dstLeft < replacement.size()) {
-      out.resize(out.size() * 2 + replacement.size());
-      dst = out.data() + used;
-      dstLeft = out.size() - used;
-    }
-    std::memcpy(dst, replacement.data(), replacement.size());
-    dst += replacement.size();
-    dstLeft -= replacement.size();
-  }
-  out.resize(static_cast<size_t>(dst - out.data()));
-  iconv_close(cd);
-  return out;
+  if (inBytes == 0) return {};
+  return base::Converter(to, from).convertReplacing(std::string_view(in, inBytes), replacement, unitBytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -76,11 +42,9 @@ size_t pairIndex(unsigned lead, unsigned trail) { return (lead - kLeadFirst) * k
 class PairTables {
  public:
   PairTables() : toUnicode_((kLeadLast - kLeadFirst + 1) * kTrailSpan, 0), fromUnicode_(kBmpEnd, 0) {
-    iconv_t decode = iconv_open("UTF-32LE", "GB18030");
-    iconv_t encode = iconv_open("GB18030", "UTF-32LE");
-    if (decode != reinterpret_cast<iconv_t>(-1) && encode != reinterpret_cast<iconv_t>(-1)) fill(decode, encode);
-    if (decode != reinterpret_cast<iconv_t>(-1)) iconv_close(decode);
-    if (encode != reinterpret_cast<iconv_t>(-1)) iconv_close(encode);
+    base::Converter decode("UTF-32LE", "GB18030");
+    base::Converter encode("GB18030", "UTF-32LE");
+    if (decode.usable() && encode.usable()) fill(decode, encode);
   }
 
   // 0 when the pair is not on the fast path.
@@ -89,25 +53,18 @@ class PairTables {
   uint16_t fromUnicode(char32_t c) const { return c < kBmpEnd ? fromUnicode_[c] : 0; }
 
  private:
-  static size_t run(iconv_t cd, const void* in, size_t inBytes, void* out, size_t outBytes) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* src = static_cast<char*>(const_cast<void*>(in));
-    char* dst = static_cast<char*>(out);
-    size_t dstLeft = outBytes;
-    if (iconv(cd, &src, &inBytes, &dst, &dstLeft) == static_cast<size_t>(-1) || inBytes != 0) return 0;
-    return outBytes - dstLeft;
-  }
-
-  void fill(iconv_t decode, iconv_t encode) {
+  void fill(base::Converter& decode, base::Converter& encode) {
     for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
       for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
         if (!isTrail(trail)) continue;
-        const unsigned char pair[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        std::optional<std::string> decoded = decode.convert(std::string_view(pair, sizeof pair));
         char32_t c = 0;
-        if (run(decode, pair, sizeof pair, &c, sizeof c) != sizeof c || c < kAsciiEnd) continue;
-        unsigned char back[8];
-        if (run(encode, &c, sizeof c, back, sizeof back) != sizeof pair || std::memcmp(back, pair, sizeof pair) != 0)
-          continue;  // does not come back as the same pair: iconv decides
+        if (!decoded || decoded->size() != sizeof c) continue;
+        std::memcpy(&c, decoded->data(), sizeof c);
+        if (c < kAsciiEnd) continue;
+        // A character that does not come back as the same pair: iconv decides.
+        if (encode.convert(*decoded) != std::string_view(pair, sizeof pair)) continue;
         toUnicode_[pairIndex(lead, trail)] = c;
         if (c < kBmpEnd) fromUnicode_[c] = static_cast<uint16_t>(lead << 8 | trail);
       }
@@ -161,48 +118,13 @@ bool encodeGbFast(char32_t c, std::string& out, const PairTables*& tables) {
   return true;
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 constexpr char32_t kNotFast = 0xFFFFFFFF;
 
-// The next character of well-formed UTF-8 in the basic plane (shortest
-// form, no surrogates); kNotFast for anything else, which iconv then handles.
+// The next character of well-formed UTF-8 in the basic plane; kNotFast for
+// anything else, which iconv then handles.
 char32_t nextUtf8(std::string_view text, size_t& i) {
-  auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  auto continuation = [&](size_t k) { return k < text.size() && (at(k) & 0xC0) == 0x80; };
-  unsigned char first = at(i);
-  if (first < 0x80) {
-    ++i;
-    return first;
-  }
-  if (first >= 0xC2 && first <= 0xDF && continuation(i + 1)) {
-    char32_t c = (first & 0x1Fu) << 6 | (at(i + 1) & 0x3Fu);
-    i += 2;
-    return c;
-  }
-  if (first >= 0xE0 && first <= 0xEF && continuation(i + 1) && continuation(i + 2)) {
-    char32_t c = (first & 0x0Fu) << 12 | (at(i + 1) & 0x3Fu) << 6 | (at(i + 2) & 0x3Fu);
-    if (c < 0x800 || (c >= kSurrogateFirst && c <= kSurrogateLast)) return kNotFast;
-    i += 3;
-    return c;
-  }
-  return kNotFast;
+  char32_t c = base::decodeUtf8(text, i);
+  return c == base::kNotUtf8 || c >= kBmpEnd ? kNotFast : c;
 }
 
 constexpr uint64_t kHighBits = 0x8080808080808080u;
@@ -272,7 +194,7 @@ void appendGbAsUtf8(std::string_view gb, std::string& out) {
   }
   size_t start = out.size();
   out.reserve(start + gb.size() * 3 / 2 + 1);
-  if (decodeGbFast(gb, [&out](char32_t c) { appendUtf8(c, out); })) return;
+  if (decodeGbFast(gb, [&out](char32_t c) { base::appendUtf8(c, out); })) return;
   out.resize(start);
   out += convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
 }

@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files -z '*.c' '*.cpp' '*.h'
 else
-  find app bench db reader runtime sheet tests tools -name '*.c' -print0 -o -name '*.cpp' -print0 -o -name '*.h' -print0
+  find app base bench db reader runtime sheet tests tools -name '*.c' -print0 -o -name '*.cpp' -print0 -o -name '*.h' -print0
 fi | xargs -0 clang-format --dry-run --Werror

@@ -1,9 +1,9 @@
 #include "tools/settings.h"
 
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <cstdlib>
 
+#include "base/ini.h"
+#include "base/regular_file.h"
 #include "runtime/encoding.h"
 
 namespace admin {
@@ -29,33 +29,11 @@ void writeSection(std::string& text, std::string_view name, std::string_view val
   text.append("[").append(name).append("]\n").append(name).append("=").append(value).append("\n");
 }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-  return text;
-}
-
-// section -> value of the key of the same name
-std::map<std::string, std::string, std::less<>> parseIni(std::string_view utf8) {
-  std::map<std::string, std::string, std::less<>> values;
-  std::string section;
-  std::istringstream lines{std::string(utf8)};
-  for (std::string raw; std::getline(lines, raw);) {
-    std::string_view line = trimmed(raw);
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      section = std::string(trimmed(line.substr(1, line.size() - 2)));
-      continue;
-    }
-    size_t equals = line.find('=');
-    if (equals == std::string_view::npos || trimmed(line.substr(0, equals)) != section) continue;
-    values.emplace(section, std::string(trimmed(line.substr(equals + 1))));
-  }
-  return values;
-}
-
-std::string valueOf(const std::map<std::string, std::string, std::less<>>& values, std::string_view section) {
-  auto it = values.find(section);
-  return it == values.end() ? std::string() : it->second;
+// The value of the key that has its section's name, as the program reads it
+// (base/ini.h: names ignore ASCII case, quotes around the value go), in UTF-8.
+std::string valueOf(std::string_view fileGb, std::string_view sectionUtf8) {
+  std::string section = rt::utf8ToGb(sectionUtf8);
+  return rt::gbToUtf8(base::ini::findValue(fileGb, section, section).value_or(""));
 }
 
 }  // namespace
@@ -94,17 +72,14 @@ std::vector<std::string> splitList(std::string_view value) {
 }
 
 std::optional<Settings> readSettingsFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  auto values = parseIni(rt::gbToUtf8(bytes.str()));
+  std::optional<std::string> bytes = base::readRegularFile(file);
+  if (!bytes) return std::nullopt;
   Settings settings;
-  settings.port = std::atoi(valueOf(values, kPortSection).c_str());
-  settings.vehicleClasses = splitList(valueOf(values, kVehicleClassSection));
-  std::vector<std::string> names = splitList(valueOf(values, kCoachNameSection));
-  std::vector<std::string> plates = splitList(valueOf(values, kCoachPlateSection));
-  std::vector<std::string> phones = splitList(valueOf(values, kCoachPhoneSection));
+  settings.port = std::atoi(valueOf(*bytes, kPortSection).c_str());
+  settings.vehicleClasses = splitList(valueOf(*bytes, kVehicleClassSection));
+  std::vector<std::string> names = splitList(valueOf(*bytes, kCoachNameSection));
+  std::vector<std::string> plates = splitList(valueOf(*bytes, kCoachPlateSection));
+  std::vector<std::string> phones = splitList(valueOf(*bytes, kCoachPhoneSection));
   for (size_t i = 0; i < names.size(); ++i)
     settings.coaches.push_back({names[i], i < phones.size() ? phones[i] : "", i < plates.size() ? plates[i] : ""});
   return settings;

@@ -37,8 +37,9 @@ Settings sampleSettings();
 // The file's text in GB18030.
 std::string settingsFileText(const Settings& settings);
 
-// Reads the lists back (missing sections read as empty lists); nothing when
-// the file cannot be read.
+// Reads the lists back as the program reads them (missing sections read as
+// empty lists); nothing when the file cannot be read or is not a regular
+// file of at most base::kSettingsFileLimit bytes.
 std::optional<Settings> readSettingsFile(const std::filesystem::path& file);
 
 // Splits a list at every separator; a separator at the very end adds no element.

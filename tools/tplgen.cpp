@@ -52,10 +52,7 @@
 // The layout of the block and of the kind-specific data is described at the
 // top of runtime/templates.cpp, which reads it back.
 
-#include <iconv.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -68,6 +65,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "base/gb18030.h"
 
 namespace {
 
@@ -89,32 +88,12 @@ struct Location {
 
 // ---------------------------------------------------------------- encoding
 
-class Utf8ToGb18030 {
- public:
-  Utf8ToGb18030() : cd_(iconv_open("GB18030", "UTF-8")) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw GenError("iconv cannot convert UTF-8 to GB18030");
-  }
-  ~Utf8ToGb18030() { iconv_close(cd_); }
-  Utf8ToGb18030(const Utf8ToGb18030&) = delete;
-  Utf8ToGb18030& operator=(const Utf8ToGb18030&) = delete;
-
-  // Strict: a text that does not convert is an error in the source.
-  std::string operator()(const std::string& utf8, const Location& where) const {
-    std::string out(utf8.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(utf8.data());
-    size_t srcLeft = utf8.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1))
-      fail(where, "text is not valid UTF-8: " + utf8);
-    out.resize(out.size() - dstLeft);
-    return out;
-  }
-
- private:
-  iconv_t cd_;
-};
+// Strict: a text that does not convert is an error in the source.
+std::string toGb18030(const std::string& utf8, const Location& where) {
+  std::optional<std::string> gb = base::utf8ToGb18030(utf8);
+  if (!gb) fail(where, "text is not valid UTF-8: " + utf8);
+  return *gb;
+}
 
 // ------------------------------------------------------------ source model
 
@@ -633,7 +612,7 @@ class BlockWriter {
   }
 
  private:
-  std::string gb(const std::string& utf8, const Location& where) const { return toGb_(utf8, where); }
+  std::string gb(const std::string& utf8, const Location& where) const { return toGb18030(utf8, where); }
 
   void window(Bytes& out, const SourceWindow& w) {
     out.i32(w.wordA);
@@ -777,7 +756,6 @@ class BlockWriter {
   }
 
   const std::map<std::string, int32_t>& handlers_;
-  Utf8ToGb18030 toGb_;
 };
 
 // ------------------------------------------------------------------ output

@@ -3,17 +3,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/text.h"
+
 namespace sdt::sim {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t\r";
-
-std::string_view trimmed(std::string_view text) {
-  size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 bool readBytes(const std::filesystem::path& file, Bytes& bytes) {
   std::ifstream in(file, std::ios::binary);
@@ -55,9 +49,7 @@ bool readCardFile(const std::filesystem::path& file, Card& card, std::string& er
   std::string text(std::istreambuf_iterator<char>(in), {});
   std::string_view rest = text;
   for (int lineNumber = 1; !rest.empty(); ++lineNumber) {
-    size_t end = rest.find('\n');
-    std::string_view line = trimmed(rest.substr(0, end));
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    std::string_view line = base::trimmed(base::takeLine(rest));
     if (line.empty() || line.front() == '#') continue;
     size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
@@ -65,7 +57,7 @@ bool readCardFile(const std::filesystem::path& file, Card& card, std::string& er
       return false;
     }
     std::string fieldError;
-    if (!setCardField(card, trimmed(line.substr(0, equals)), std::string(trimmed(line.substr(equals + 1))),
+    if (!setCardField(card, base::trimmed(line.substr(0, equals)), std::string(base::trimmed(line.substr(equals + 1))),
                       file.parent_path(), fieldError)) {
       error = file.string() + ":" + std::to_string(lineNumber) + ": " + fieldError;
       return false;

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "reader/text_codec.h"
+#include "base/iconv_converter.h"
 
 namespace sdt::sim {
 
@@ -32,7 +32,7 @@ bool sameCommand(Command a, Command b) { return a.command == b.command && a.para
 void putField(Bytes& text, CardField field, const std::string& utf8, const char* name,
               std::vector<std::string>* problems) {
   FieldPlace place = placeOf(field);
-  std::optional<std::string> ucs2 = utf8ToUtf16le(utf8);
+  std::optional<std::string> ucs2 = base::Converter("UTF-16LE", "UTF-8").convert(utf8);
   if (!ucs2) {
     if (problems) problems->push_back(std::string(name) + ": not UTF-8 text");
     ucs2 = std::string();

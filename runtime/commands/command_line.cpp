@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/gb18030.h"
 #include "runtime/commands/core_commands.h"
-#include "runtime/commands/gbk.h"
 
 namespace rt::commands {
 namespace {
@@ -16,7 +16,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Appends the character at `pos` (all of its bytes) and returns the position after it.
 size_t appendCharacter(std::string_view line, size_t pos, std::string& word) {
-  size_t after = gbk::next(line, pos);
+  size_t after = base::gbk::next(line, pos);
   word.append(line, pos, after - pos);
   return after;
 }
@@ -31,7 +31,7 @@ bool splitCommandLine(std::string_view line, std::vector<std::string>& arguments
   size_t pos = 0;
   while (pos < line.size()) {
     char c = line[pos];
-    if (gbk::isLeadByte(c)) {
+    if (base::gbk::isLeadByte(c)) {
       pos = appendCharacter(line, pos, word);
       inWord = true;
       continue;

@@ -6,9 +6,9 @@
 #include <limits>
 #include <string>
 
+#include "base/gb18030.h"
 #include "runtime/commands/arguments.h"
 #include "runtime/commands/core_commands.h"
-#include "runtime/commands/gbk.h"
 #include "runtime/convert.h"
 
 namespace rt::commands {
@@ -37,7 +37,7 @@ std::string withFullWidthFormsAsAscii(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {
-    size_t after = gbk::next(text, pos);
+    size_t after = base::gbk::next(text, pos);
     char ascii = after - pos == 2 ? asciiOfFullWidth(static_cast<unsigned char>(text[pos]),
                                                      static_cast<unsigned char>(text[pos + 1]))
                                   : 0;

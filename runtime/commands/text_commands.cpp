@@ -1,14 +1,14 @@
 // Text commands: lengths, positions and counts are in bytes, positions are
-// 1-based. Scans step over double-byte characters as units (gbk.h); the
+// 1-based. Scans step over double-byte characters as units (base/gb18030.h); the
 // simple cutters count raw bytes.
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/gb18030.h"
 #include "runtime/commands/arguments.h"
 #include "runtime/commands/core_commands.h"
-#include "runtime/commands/gbk.h"
 #include "runtime/heap.h"
 
 namespace rt::commands {
@@ -66,8 +66,8 @@ void FindText(TypedValue* result, int32_t count, TypedValue* args) {
     setInt(result, 1);
     return;
   }
-  for (size_t pos = static_cast<size_t>(skip); text.size() - pos >= sought.size(); pos = gbk::next(text, pos)) {
-    if (gbk::matchesAt(text.data() + pos, sought, ignoreCase)) {
+  for (size_t pos = static_cast<size_t>(skip); text.size() - pos >= sought.size(); pos = base::gbk::next(text, pos)) {
+    if (base::gbk::matchesAt(text.data() + pos, sought, ignoreCase)) {
       setInt(result, static_cast<int32_t>(pos + 1));
       return;
     }
@@ -89,14 +89,14 @@ void ReplaceText(TypedValue* result, int32_t count, TypedValue* args) {
   size_t pos = static_cast<size_t>(from);
   int64_t replaced = 0;
   while (text.size() - pos >= sought.size()) {
-    if (gbk::matchesAt(text.data() + pos, sought, ignoreCase)) {
+    if (base::gbk::matchesAt(text.data() + pos, sought, ignoreCase)) {
       if (out.size() + replacement.size() + (text.size() - pos) > kMaxTextBytes)
         allocationFailure(static_cast<int64_t>(out.size() + replacement.size() + text.size() - pos) + 1);
       out += replacement;
       pos += sought.size();
       if (++replaced == limit) break;
     } else {
-      size_t after = gbk::next(text, pos);
+      size_t after = base::gbk::next(text, pos);
       out.append(text, pos, after - pos);
       pos = after;
     }
@@ -117,12 +117,12 @@ void SplitText(TypedValue* result, int32_t count, TypedValue* args) {
     } else {
       size_t cut = 0, pos = 0;
       while (pos < text.size() && static_cast<int64_t>(pieces.size()) < maximum) {
-        if (text.size() - pos >= separator.size() && gbk::matchesAt(text.data() + pos, separator, false)) {
+        if (text.size() - pos >= separator.size() && base::gbk::matchesAt(text.data() + pos, separator, false)) {
           pieces.push_back(text.substr(cut, pos - cut));
           pos += separator.size();
           cut = pos;
         } else {
-          pos = gbk::next(text, pos);
+          pos = base::gbk::next(text, pos);
         }
       }
       if (static_cast<int64_t>(pieces.size()) < maximum && cut < text.size()) pieces.push_back(text.substr(cut));

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <filesystem>
 
+#include "base/utf8.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
 #include "sheet/engine/save.h"
 #include "sheet/engine/typed_input.h"
-#include "sheet/engine/utf.h"
 #include "sheet/engine/xlsx_reader.h"
 #include "sheet/print_service.h"
 
@@ -28,7 +28,7 @@ constexpr uint32_t kNoPrinterStyle = rt::mb::kOk | rt::mb::kIconWarning | rt::mb
 bool omitted(std::span<const Variant> args, size_t at) { return at >= args.size() || args[at].empty(); }
 
 std::optional<std::string> textArgument(const Variant& v) {
-  if (const auto* s = v.get<std::u16string>()) return utf16ToUtf8(*s);
+  if (const auto* s = v.get<std::u16string>()) return base::utf16ToUtf8(*s);
   return std::nullopt;
 }
 
@@ -134,7 +134,7 @@ int32_t Application::invoke(int32_t id, InvokeKind kind, std::span<const Variant
     if (int32_t s = checkCount(args, 0, 0); s != status::kOk) return s;
     std::string name;
     int32_t s = activePrinter(name);
-    if (s == status::kOk) result = Variant::ofString(utf8ToUtf16(name));
+    if (s == status::kOk) result = Variant::ofString(base::utf8ToUtf16(name));
     return s;
   }
   if (id == dispid::kQuit && kind == InvokeKind::kMethod) {
@@ -356,7 +356,7 @@ int32_t Sheets::itemByName(std::string_view name, Ref<WorksheetObject>& out) {
   if (!usable()) return status::kException;
   const auto& sheets = workbook().sheets;
   for (size_t i = 0; i < sheets.size(); ++i)
-    if (asciiEqualNoCase(utf8ToUtf16(sheets[i]->name()), utf8ToUtf16(name)))
+    if (asciiEqualNoCase(base::utf8ToUtf16(sheets[i]->name()), base::utf8ToUtf16(name)))
       return item(static_cast<int32_t>(i + 1), out);
   return status::kException;
 }
@@ -427,7 +427,7 @@ int32_t WorksheetObject::invoke(int32_t id, InvokeKind kind, std::span<const Var
   if (id == dispid::kName && kind == InvokeKind::kPropertyGet) {
     Worksheet* ws = sheet();
     if (!ws) return status::kException;
-    result = Variant::ofString(utf8ToUtf16(ws->name()));
+    result = Variant::ofString(base::utf8ToUtf16(ws->name()));
     return status::kOk;
   }
   return status::kMemberNotFound;
@@ -506,7 +506,7 @@ int32_t Range::invoke(int32_t id, InvokeKind kind, std::span<const Variant> args
       if (!put) {
         std::string code;
         int32_t s = numberFormat(code);
-        if (s == status::kOk) result = Variant::ofString(utf8ToUtf16(code));
+        if (s == status::kOk) result = Variant::ofString(base::utf8ToUtf16(code));
         return s;
       }
       auto code = textArgument(args[0]);
@@ -538,7 +538,7 @@ int32_t Range::forEachCell(Write&& write) {
 }
 
 int32_t Range::setText(std::string_view utf8) {
-  if (utf8.size() > kMaxCellTextUnits && utf16Length(utf8) > kMaxCellTextUnits) return status::kException;
+  if (utf8.size() > kMaxCellTextUnits && base::utf16Length(utf8) > kMaxCellTextUnits) return status::kException;
   StyleTable& styles = workbook().styles;
   // The typed reading is the same for every cell; only the cell's format
   // decides whether it applies.
@@ -606,7 +606,7 @@ int32_t Range::value(Variant& out) const {
     case CellKind::kNumber: out = Variant::ofR8(cell->number()); break;
     case CellKind::kBool: out = Variant::ofBool(cell->number() != 0); break;
     case CellKind::kText:
-    case CellKind::kError: out = Variant::ofString(utf8ToUtf16(ws->text(*cell))); break;
+    case CellKind::kError: out = Variant::ofString(base::utf8ToUtf16(ws->text(*cell))); break;
   }
   return status::kOk;
 }

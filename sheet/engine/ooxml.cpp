@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sheet/engine/utf.h"
+#include "base/utf8.h"
 
 namespace sheet::ooxml {
 namespace {
@@ -112,7 +112,7 @@ std::string decodeEscapes(std::string_view text) {
     if (isEscapeAt(text, i)) {
       uint32_t code = 0;
       std::from_chars(text.data() + i + 2, text.data() + i + 6, code, 16);
-      appendUtf8(static_cast<char32_t>(code), out);
+      base::appendUtf8(static_cast<char32_t>(code), out);
       i += kEscapeLength;
     } else {
       out += text[i++];

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "base/utf8.h"
 #include "sheet/engine/compound_file.h"
-#include "sheet/engine/utf.h"
 
 namespace sheet {
 namespace {
@@ -196,7 +196,7 @@ class XlsBuilder {
             return false;
           }
           std::string_view text = sheet->text(cell);
-          if (text.size() > kMaxCellTextUnits && utf16Length(text) > kMaxCellTextUnits) {
+          if (text.size() > kMaxCellTextUnits && base::utf16Length(text) > kMaxCellTextUnits) {
             error = "a text is longer than an .xls cell holds";
             return false;
           }
@@ -239,7 +239,7 @@ class XlsBuilder {
           if (!isTextCell(*sheet, cell) || !inside(index, cell.column)) continue;
           std::string_view text = sheet->text(cell);
           auto [it, made] = stringIndex_.try_emplace(std::string(text), static_cast<uint32_t>(strings_.size()));
-          if (made) strings_.push_back(utf8ToUtf16(text));
+          if (made) strings_.push_back(base::utf8ToUtf16(text));
           ++stringReferences_;
         }
       }
@@ -322,7 +322,7 @@ class XlsBuilder {
       boundSheetPositions_.push_back(out_.size() + kRecordHeader);
       Bytes body;
       body.u32(0).u8(0).u8(0);
-      shortString(body, utf8ToUtf16(sheet->name()));
+      shortString(body, base::utf8ToUtf16(sheet->name()));
       record(kBoundSheet, body);
     }
     writePrintAreas();
@@ -345,7 +345,7 @@ class XlsBuilder {
     uint16_t color =
         isAutomatic(font.color) ? kAutoFontColor : nearestPaletteIndex(workbook_.styles.resolve(font.color, 0));
     static constexpr uint8_t kUnderline[] = {0x00, 0x01, 0x02, 0x21, 0x22};
-    std::u16string name = utf8ToUtf16(font.name.empty() ? "Arial" : font.name);
+    std::u16string name = base::utf8ToUtf16(font.name.empty() ? "Arial" : font.name);
     Bytes body;
     body.u16(static_cast<uint32_t>(std::clamp(font.size, 1.0, 409.0) * kTwipsPerPoint))
         .u16(flags)
@@ -364,7 +364,7 @@ class XlsBuilder {
     for (const auto& [id, code] : workbook_.styles.customNumberFormats()) {
       Bytes body;
       body.u16(id);
-      longString(body, utf8ToUtf16(code));
+      longString(body, base::utf8ToUtf16(code));
       record(kFormat, body);
     }
   }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "base/ini.h"
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/ini_reader.h"
 #include "runtime/encoding.h"
@@ -106,14 +107,14 @@ TEST(IniReader, PipesAndEndlessDevicesCountAsMissingFiles) {
 
 TEST(IniReader, SectionNamesEndAtABracketThatIsNotInsideACharacter) {
   // 81 5D has ']' as its second byte.
-  EXPECT_EQ(rt::ini::findValue("[\x81\x5D]\nk=v\n", "\x81\x5D", "k"), "v");
-  EXPECT_EQ(rt::ini::findValue("[a]b]\nk=v\n", "a", "k"), "v");
-  EXPECT_EQ(rt::ini::findValue("[a\nk=v\n", "a", "k"), "v");
-  EXPECT_EQ(rt::ini::findValue("k=v\n[a]\n", "a", "k"), std::nullopt);
-  EXPECT_EQ(rt::ini::findValue("[a]\r\nK = v\r\n[A]\r\nk=w\r\n", "a", "k"), "v");
-  EXPECT_EQ(rt::ini::findValue("[a]\nk=v=w\n", "a", "k"), "v=w");
+  EXPECT_EQ(base::ini::findValue("[\x81\x5D]\nk=v\n", "\x81\x5D", "k"), "v");
+  EXPECT_EQ(base::ini::findValue("[a]b]\nk=v\n", "a", "k"), "v");
+  EXPECT_EQ(base::ini::findValue("[a\nk=v\n", "a", "k"), "v");
+  EXPECT_EQ(base::ini::findValue("k=v\n[a]\n", "a", "k"), std::nullopt);
+  EXPECT_EQ(base::ini::findValue("[a]\r\nK = v\r\n[A]\r\nk=w\r\n", "a", "k"), "v");
+  EXPECT_EQ(base::ini::findValue("[a]\nk=v=w\n", "a", "k"), "v=w");
   // Different double-byte characters whose second bytes differ only in case.
-  EXPECT_EQ(rt::ini::findValue("[\x81\x41]\nk=v\n", "\x81\x61", "k"), std::nullopt);
+  EXPECT_EQ(base::ini::findValue("[\x81\x41]\nk=v\n", "\x81\x61", "k"), std::nullopt);
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The conversions take a table path for ASCII and two-byte characters and
 // iconv for everything else; both must give iconv's own answer.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
+#include "base/iconv_converter.h"
 #include "runtime/encoding.h"
 #include "runtime/heap.h"
 
@@ -12,17 +12,7 @@ namespace {
 
 // iconv on input it accepts whole; empty when it refuses any of it.
 std::string iconvWhole(const char* to, const char* from, const std::string& in) {
-  iconv_t cd = iconv_open(to, from);
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1) || srcLeft != 0) return {};
-  out.resize(out.size() - dstLeft);
-  return out;
+  return base::Converter(to, from).convert(in).value_or("");
 }
 
 std::string pair(unsigned lead, unsigned trail) {

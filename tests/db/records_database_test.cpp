@@ -266,5 +266,28 @@ TEST(SettingsList, SplitsAtEverySeparatorButTheLast) {
   EXPECT_TRUE(admin::splitList("").empty());
 }
 
+// The admin tool reads systeminfo.ini by the program's rules: quotes around a
+// value go, names ignore ASCII case, the first line of a key counts.
+TEST(SettingsFile, ReadsAsTheProgramReads) {
+  jxtest::TempFolder folder("jx-settings");
+  std::string text = rt::utf8ToGb(
+      "[车型信息设置]\r\n车型信息设置 = \"C1|C2\"\r\n车型信息设置=B2\r\n"
+      "[端口设置]\r\n端口设置='3'\r\n[教练姓名设置]\r\n教练姓名设置=王|李\r\n");
+  jxtest::TempFolder::write(folder / "systeminfo.ini", text);
+  std::optional<admin::Settings> settings = admin::readSettingsFile(folder / "systeminfo.ini");
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->port, 3);
+  EXPECT_THAT(settings->vehicleClasses, ElementsAre("C1", "C2"));
+  ASSERT_EQ(settings->coaches.size(), 2u);
+  EXPECT_EQ(settings->coaches[1].name, "李");
+
+  admin::Settings sample = admin::sampleSettings();
+  jxtest::TempFolder::write(folder / "sample.ini", admin::settingsFileText(sample));
+  std::optional<admin::Settings> back = admin::readSettingsFile(folder / "sample.ini");
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->vehicleClasses, sample.vehicleClasses);
+  EXPECT_EQ(back->coaches.back().plate, sample.coaches.back().plate);
+}
+
 }  // namespace
 }  // namespace dbtest

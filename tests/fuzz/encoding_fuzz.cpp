@@ -3,14 +3,13 @@
 // same input: the same bytes out for every input, invalid bytes included
 // (each byte or unit that does not convert is replaced, as documented in
 // runtime/encoding.h, and the conversion goes on after it).
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "base/iconv_converter.h"
+#include "base/utf8.h"
 #include "runtime/encoding.h"
 #include "runtime/heap.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -32,50 +31,15 @@ void require(bool condition, const char* what) {
 // cut-off sequence) is skipped and the replacement written.
 std::string throughIconv(const char* to, const char* from, std::string_view in, std::string_view replacement,
                          size_t unitBytes) {
-  iconv_t cd = iconv_open(to, from);
-  require(cd != reinterpret_cast<iconv_t>(-1), "iconv_open");
-  std::string out;
-  char buffer[256];
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  while (srcLeft > 0) {
-    char* dst = buffer;
-    size_t dstLeft = sizeof buffer;
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    int error = errno;
-    out.append(buffer, static_cast<size_t>(dst - buffer));
-    if (r != static_cast<size_t>(-1) || error == E2BIG) continue;
-    size_t skip = srcLeft < unitBytes ? srcLeft : unitBytes;
-    src += skip;
-    srcLeft -= skip;
-    out += replacement;
-  }
-  iconv_close(cd);
-  return out;
+  base::Converter converter(to, from);
+  require(converter.usable(), "iconv_open");
+  return converter.convertReplacing(in, replacement, unitBytes);
 }
 
 std::u16string asUtf16(const std::string& bytes) {
   std::u16string text(bytes.size() / 2, u'\0');
   std::memcpy(text.data(), bytes.data(), text.size() * 2);
   return text;
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // Texts the fast path takes: two-byte GB18030 characters among ASCII, with
@@ -125,11 +89,11 @@ void appendBrokenUtf8(uint8_t how, char32_t c, std::string& out) {
       break;
     case 2: {  // cut short
       std::string whole;
-      appendUtf8(0x800 + c % 0xF000, whole);
+      base::appendUtf8(0x800 + c % 0xF000, whole);
       out += whole.substr(0, whole.size() - 1 - how / 5 % 2);
       break;
     }
-    case 3: appendUtf8(0x110000 + c, out); break;
+    case 3: base::appendUtf8(0x110000 + c, out); break;
     default: out += static_cast<char>(0x80 | (c & 0x3F)); break;
   }
 }
@@ -142,11 +106,11 @@ std::string utf8LikeText(fuzz::Input& in) {
     uint8_t kind = in.byte();
     char32_t c = static_cast<char32_t>(in.byte()) << 8 | in.byte();
     if (kind < 100) {
-      appendUtf8(0x4E00 + c % 0x5200, text);  // the Chinese characters
+      base::appendUtf8(0x4E00 + c % 0x5200, text);  // the Chinese characters
     } else if (kind < 200) {
-      appendUtf8(c, text);  // surrogates included: not UTF-8, iconv refuses them
+      base::appendUtf8(c, text);  // surrogates included: not UTF-8, iconv refuses them
     } else if (kind < 215) {
-      appendUtf8(0x10000 + (c << 4 | (kind & 0x0F)), text);
+      base::appendUtf8(0x10000 + (c << 4 | (kind & 0x0F)), text);
     } else if (kind < 235) {
       appendBrokenUtf8(kind, c, text);
     } else {

@@ -11,8 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "base/gb18030.h"
+#include "base/ini.h"
 #include "runtime/commands/core_commands.h"
-#include "runtime/commands/gbk.h"
 #include "runtime/commands/ini_reader.h"
 #include "runtime/heap.h"
 #include "tests/fuzz/fuzz_input.h"
@@ -37,7 +38,7 @@ int memoryFile() {
 
 bool atBoundary(std::string_view text, size_t at) {
   size_t pos = 0;
-  while (pos < at) pos = rt::gbk::next(text, pos);
+  while (pos < at) pos = base::gbk::next(text, pos);
   return pos == at;
 }
 
@@ -50,7 +51,7 @@ void requireCutOf(std::string_view whole, std::string_view read) {
     return;
   }
   require(atBoundary(whole, read.size()), "the cut falls between characters");
-  require(rt::gbk::next(whole, read.size()) > kLimit, "the cut keeps every character that fits");
+  require(base::gbk::next(whole, read.size()) > kLimit, "the cut keeps every character that fits");
 }
 
 std::string readThroughCommand(const std::string& content, const std::string& section, const std::string& key,
@@ -97,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return name;
   };
   std::string_view sectionRead = withoutLeadingControls(section), keyRead = withoutLeadingControls(key);
-  std::optional<std::string> found = rt::ini::findValue(content, sectionRead, keyRead);
+  std::optional<std::string_view> found = base::ini::findValue(content, sectionRead, keyRead);
   if (found) require(found->size() <= content.size(), "a value comes from the file");
   std::string read = readThroughCommand(content, section, key, fallback);
   if (sectionRead.empty() || keyRead.empty()) {

@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "base/gb18030.h"
 #include "reader/settings.h"
 #include "reader/sim/simulated_reader.h"
-#include "reader/text_codec.h"
 
 namespace {
 
 using sdt::Bytes;
 
-std::string gb(const std::string& utf8) { return sdt::utf8ToGb18030(utf8).value(); }
+std::string gb(const std::string& utf8) { return base::utf8ToGb18030(utf8).value(); }
 
 Bytes ucs2(std::u16string_view units) {
   Bytes bytes;
@@ -53,9 +53,9 @@ TEST(CardTextTest, CutFallsBetweenCharactersOfOneTwoAndFourBytes) {
   std::string text = gb("a汉\u3400b");  // 1 + 2 + 4 + 1 bytes
   const size_t expected[] = {0, 1, 1, 3, 3, 3, 3, 7, 8, 8};
   for (size_t limit = 0; limit < std::size(expected); ++limit)
-    EXPECT_EQ(sdt::gb18030PrefixLength(text, limit), expected[limit]) << limit;
+    EXPECT_EQ(base::gb18030PrefixLength(text, limit), expected[limit]) << limit;
   // A character cut off at the end of the input is not taken.
-  EXPECT_EQ(sdt::gb18030PrefixLength(text.substr(0, 5), 10), 3u);
+  EXPECT_EQ(base::gb18030PrefixLength(text.substr(0, 5), 10), 3u);
 
   char buffer[8] = "#######";
   sdt::writeCut(buffer, 5, text);
@@ -104,6 +104,19 @@ TEST(ReaderSettingsTest, PortsMapToDevicesAndTheFileOverrides) {
 
   EXPECT_FALSE(sdt::parseSettings("[photo]\ndecoder=/x.so\n", "/").photoDecoder);  // no function: no decoder
   EXPECT_EQ(sdt::parseSettings("[photo]\ndecoder=/x.so\nfunction=f\n", "/opt").photoDecoder->library, "/x.so");
+}
+
+// The rules of every settings file: a comment after a value (as README.md
+// writes one), names ignoring case, the first line of a port counting.
+TEST(ReaderSettingsTest, CommentsAfterValuesAndRepeatedPorts) {
+  sdt::ReaderSettings settings = sdt::parseSettings(
+      "[Ports]\n1 = /dev/a  # first\n01 = /dev/b\n# 2 = /dev/c\n"
+      "[photo]\nDecoder = libcardphoto.so        ; relative to this folder\nfunction = sdtapi_decode_photo\n",
+      "/opt/school");
+  EXPECT_EQ(sdt::devicePath(settings, 1), "/dev/a");
+  EXPECT_EQ(sdt::devicePath(settings, 2), "/dev/ttyS1");
+  ASSERT_TRUE(settings.photoDecoder);
+  EXPECT_EQ(settings.photoDecoder->library, "/opt/school/libcardphoto.so");
 }
 
 }  // namespace

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "base/gb18030.h"
 #include "reader/sdtapi.h"
 #include "reader/sim/simulated_reader.h"
-#include "reader/text_codec.h"
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/asan_interface.h>
@@ -107,7 +107,7 @@ class Buffers {
     return library.readBaseInfos(b(0), b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8));
   }
   // Field i as UTF-8, read up to its zero as the program reads it.
-  std::string utf8(size_t i) const { return sdt::gb18030ToUtf8(gb(i)).value_or("<not GB18030>"); }
+  std::string utf8(size_t i) const { return base::gb18030ToUtf8(gb(i)).value_or("<not GB18030>"); }
   std::string gb(size_t i) const { return std::string(blocks_[i].get()); }
   bool untouched(size_t i) const { return gb(i) == std::string(kSizes[i], ' '); }
   bool guardsIntact() {

@@ -2,9 +2,9 @@
 // automation calls use, and by name through the runtime's late-bound call.
 #include <gtest/gtest.h>
 
+#include "base/utf8.h"
 #include "runtime/heap.h"
 #include "sheet/automation/objects.h"
-#include "sheet/engine/utf.h"
 #include "tests/sheet/sheet_support.h"
 #include "tests/support/runtime_fixture.h"
 
@@ -16,7 +16,7 @@ using rt::InvokeKind;
 using rt::Variant;
 namespace status = rt::automation;
 
-Variant text(const std::string& utf8) { return Variant::ofString(sheet::utf8ToUtf16(utf8)); }
+Variant text(const std::string& utf8) { return Variant::ofString(base::utf8ToUtf16(utf8)); }
 
 int32_t invoke(rt::DispatchObject* on, int32_t id, InvokeKind kind, std::vector<Variant> args, Variant& result) {
   return on->invoke(id, kind, args, result);

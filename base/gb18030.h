@@ -1,17 +1,28 @@
-// Character-aware stepping over GB18030 texts. A byte with the top bit set
-// starts a two-byte character (the double-byte set); a lead byte followed by
-// a digit, a second lead byte and a digit is one four-byte character of
-// GB18030 and is stepped over whole. (Double-byte texts never have a digit
-// in second place, so they step exactly as before; stepping the four bytes as
-// two pairs would let a sought four-byte character match across the middle
-// of two neighbouring ones.) Scans therefore try matches only where a
-// character begins and never cut one.
+// GB18030 texts: stepping over their characters, checking them, and
+// converting them to and from UTF-8 (through iconv).
+//
+// Stepping (namespace gbk) is what the runtime's text operations do: a byte
+// with the top bit set starts a two-byte character (the double-byte set); a
+// lead byte followed by a digit, a second lead byte and a digit is one
+// four-byte character of GB18030 and is stepped over whole. (Double-byte
+// texts never have a digit in second place, so they step exactly as before;
+// stepping the four bytes as two pairs would let a sought four-byte character
+// match across the middle of two neighbouring ones.) Scans therefore try
+// matches only where a character begins and never cut one. Stepping never
+// fails: any bytes step somehow.
+//
+// Checking (gb18030CharacterLength) knows which bytes form a character at
+// all, for texts that come from outside (a card) and must be cut whole.
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
-namespace rt::gbk {
+namespace base {
+
+namespace gbk {
 
 inline bool isLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -59,4 +70,17 @@ inline bool equalIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && matchesAt(a.data(), b, true);
 }
 
-}  // namespace rt::gbk
+}  // namespace gbk
+
+// The byte length of the GB18030 character that starts `text` (1, 2 or 4),
+// or 0 when the bytes there do not form a whole character.
+size_t gb18030CharacterLength(std::string_view text);
+// The longest prefix of `text` of at most `limit` bytes that ends between
+// two characters (and before any bytes that form no character).
+size_t gb18030PrefixLength(std::string_view text, size_t limit);
+
+// Strict conversions: nothing when any of the input does not convert.
+std::optional<std::string> utf8ToGb18030(std::string_view utf8);
+std::optional<std::string> gb18030ToUtf8(std::string_view gb);
+
+}  // namespace base

@@ -1,0 +1,24 @@
+// Small text rules shared by every reader of the program's own text files.
+#pragma once
+
+#include <string_view>
+
+namespace base {
+
+// The blanks a line may carry around its names and values: space, tab and
+// the carriage return, vertical tab and form feed a file from another
+// system may leave.
+inline constexpr std::string_view kBlanks = " \t\r\v\f";
+
+inline bool isBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
+
+// The text without blanks at either end.
+std::string_view trimmed(std::string_view text);
+// The text without blanks at its end.
+std::string_view trimmedEnd(std::string_view text);
+
+// The first line of `rest` without its '\n' (a "\r" before it stays: the
+// callers trim it); `rest` moves past the line. The last line needs no '\n'.
+std::string_view takeLine(std::string_view& rest);
+
+}  // namespace base
