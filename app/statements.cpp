@@ -26,25 +26,36 @@ std::string joined(std::initializer_list<std::string_view> parts) {
   return out;
 }
 
-const char* columnName(StudentSearch column) {
-  switch (column) {
-    case StudentSearch::kName: return "姓名"_gb;
-    case StudentSearch::kIdentityNumber: return "身份证号码"_gb;
-    case StudentSearch::kTelephone: return "电话号码"_gb;
-    case StudentSearch::kVehicleClass: return "车型"_gb;
-    case StudentSearch::kRegistrationDate: return "报名日期"_gb;
-    case StudentSearch::kSubjectTwoCoach: return "科二教练"_gb;
-    case StudentSearch::kSubjectThreeCoach: return "科三教练"_gb;
+// "(姓名,性别,...,科三车牌)": every column of the learner record in order.
+std::string learnerColumnList() {
+  std::string list = "(";
+  for (const learner::Column& column : learner::kColumns) {
+    if (column.field != learner::kName) list += ",";
+    list += learner::nameGb(column.field);
   }
-  return "姓名"_gb;
+  return list + ")";
 }
 
 }  // namespace
 
+learner::Field searchedField(StudentSearch search) {
+  switch (search) {
+    case StudentSearch::kName: return learner::kName;
+    case StudentSearch::kIdentityNumber: return learner::kIdentityNumber;
+    case StudentSearch::kTelephone: return learner::kTelephone;
+    case StudentSearch::kVehicleClass: return learner::kVehicleClass;
+    case StudentSearch::kRegistrationDate: return learner::kRegistrationDate;
+    case StudentSearch::kSubjectTwoCoach: return learner::kSubjectTwoCoach;
+    case StudentSearch::kSubjectThreeCoach: return learner::kSubjectThreeCoach;
+  }
+  return learner::kName;
+}
+
 std::string selectAllStudents() { return "select * from student"; }
 
 std::string findStudents(StudentSearch column, std::string_view value) {
-  return joined({"SELECT * FROM student WHERE ", columnName(column), " like '%", quoted(value), "%'"});
+  return joined(
+      {"SELECT * FROM student WHERE ", learner::nameGb(searchedField(column)), " like '%", quoted(value), "%'"});
 }
 
 std::string findStudentById(std::string_view identityNumber) {
@@ -52,9 +63,7 @@ std::string findStudentById(std::string_view identityNumber) {
 }
 
 std::string insertStudent(const StudentValues& values) {
-  std::string statement =
-      "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,"
-      "科二教练,科二教练电话,科二车牌,科三教练,科三教练电话,科三车牌) values ('"_gb;
+  std::string statement = "insert into student" + learnerColumnList() + " values ('";
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i > 0) statement += "','";
     statement += quoted(values[i]);

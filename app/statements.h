@@ -13,26 +13,26 @@
 #include <string_view>
 
 #include "app/exams/subjects.h"
+#include "app/learner.h"
 
 namespace app::statements {
 
 // The columns the student searches look in.
 enum class StudentSearch {
-  kName,               // 姓名
-  kIdentityNumber,     // 身份证号码
-  kTelephone,          // 电话号码
-  kVehicleClass,       // 车型
-  kRegistrationDate,   // 报名日期
-  kSubjectTwoCoach,    // 科二教练
-  kSubjectThreeCoach,  // 科三教练
+  kName,
+  kIdentityNumber,
+  kTelephone,
+  kVehicleClass,
+  kRegistrationDate,
+  kSubjectTwoCoach,
+  kSubjectThreeCoach,
 };
+// The learner's field a search looks in.
+learner::Field searchedField(StudentSearch search);
 
-// A learner's fifteen values in the student table's column order: name, sex,
-// nationality, birth date, address, identity number, telephone, vehicle
-// class, registration date, then coach, coach's telephone and car plate of
-// subject two and of subject three.
-inline constexpr std::size_t kStudentValueCount = 15;
-using StudentValues = std::array<std::string_view, kStudentValueCount>;
+// A learner's fifteen values in the student table's column order
+// (app/learner.h).
+using StudentValues = std::array<std::string_view, learner::kFieldCount>;
 
 // Every learner, in the order they were registered.
 std::string selectAllStudents();

@@ -2,7 +2,9 @@
 // in the subject's exam table and one row in the exam list of this run.
 #include "app/exams/columns.h"
 #include "app/exams/subjects.h"
+#include "app/form.h"
 #include "app/handler_table.h"
+#include "app/learner.h"
 #include "app/state.h"
 #include "app/statements.h"
 #include "app/support.h"
@@ -12,26 +14,26 @@ namespace app::exams {
 
 namespace {
 
-// A cell of the row selected in the student list at this moment.
-Text selectedStudentCell(int32_t column) { return selectedCellText(ui::超级列表框1, column); }
+// A field of the learner selected in the student list at this moment.
+Text selectedStudentCell(learner::Field field) { return selectedCellText(ui::超级列表框1, learner::listColumn(field)); }
 
 void appendExamListRow(const Subject& subject, int32_t bookingCount) {
   const Unit& list = ui::超级列表框3;
   ++state().examListCounter;
   appendRow(list);
   setLastRowCell(list, kListNumber, numberText(state().examListCounter).c_str());
-  setLastRowCell(list, kListName, selectedStudentCell(kStudentName).c_str());
-  setLastRowCell(list, kListSex, selectedStudentCell(kStudentSex).c_str());
-  setLastRowCell(list, kListNation, selectedStudentCell(kStudentNation).c_str());
-  setLastRowCell(list, kListId, selectedStudentCell(kStudentId).c_str());
-  setLastRowCell(list, kListAddress, selectedStudentCell(kStudentAddress).c_str());
-  setLastRowCell(list, kListPhone, selectedStudentCell(kStudentPhone).c_str());
-  setLastRowCell(list, kListVehicle, selectedStudentCell(kStudentVehicle).c_str());
+  setLastRowCell(list, kListName, selectedStudentCell(learner::kName).c_str());
+  setLastRowCell(list, kListSex, selectedStudentCell(learner::kSex).c_str());
+  setLastRowCell(list, kListNation, selectedStudentCell(learner::kNation).c_str());
+  setLastRowCell(list, kListId, selectedStudentCell(learner::kIdentityNumber).c_str());
+  setLastRowCell(list, kListAddress, selectedStudentCell(learner::kAddress).c_str());
+  setLastRowCell(list, kListPhone, selectedStudentCell(learner::kTelephone).c_str());
+  setLastRowCell(list, kListVehicle, selectedStudentCell(learner::kVehicleClass).c_str());
   setLastRowCell(list, kListSubject, subject.numeral);
-  if (subject.coachColumn == kSchoolCoach)
+  if (subject.coach == nullptr)
     setLastRowCell(list, kListCoach, schoolCoachName());
   else
-    setLastRowCell(list, kListCoach, selectedStudentCell(subject.coachColumn).c_str());
+    setLastRowCell(list, kListCoach, selectedStudentCell(*subject.coach).c_str());
   setLastRowCell(list, kListBookingCount, numberText(bookingCount).c_str());
 }
 
@@ -44,8 +46,9 @@ void bookExam(const Subject& subject) {
   const Unit& counter = ui::记录集考试名单;
   recordset::bind(counter);
 
-  Text id = selectedStudentCell(kStudentId);
-  Text examDate = fieldText(ui::编辑框4);
+  Text id = selectedStudentCell(learner::kIdentityNumber);
+  // The booking takes its date from the registration date field.
+  Text examDate = fieldText(form::kRegistrationDate);
   executeSql(statements::insertBooking(subject, id.view(), examDate.view()));
 
   // The count is the booked learner's, whatever the form shows (a right

@@ -1,22 +1,12 @@
-// Column numbers of the lists the exam pages read and write.
+// Column numbers of the exam lists the exam pages read and write. The
+// student list's columns are those of the learner record (app/learner.h).
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace app::exams {
-
-// The student list 超级列表框1.
-enum StudentColumn : int32_t {
-  kStudentName = 1,
-  kStudentSex = 2,
-  kStudentNation = 3,
-  kStudentAddress = 5,
-  kStudentId = 6,
-  kStudentPhone = 7,
-  kStudentVehicle = 8,
-  kStudentCoach2 = 10,
-  kStudentCoach3 = 13,
-};
 
 // The exam list 超级列表框3: the bookings of this run.
 enum ExamListColumn : int32_t {
@@ -32,6 +22,9 @@ enum ExamListColumn : int32_t {
   kListCoach,
   kListBookingCount,
 };
+// Its titles, in column order (the export writes them as the header row).
+inline constexpr std::array<std::string_view, 11> kExamListTitlesUtf8 = {
+    "ID", "姓名", "性别", "民族", "身份证号码", "地址", "电话", "车型", "科目", "教练姓名", "考试次数"};
 
 // The exam detail list 超级列表框2.
 enum ExamDetailColumn : int32_t {

@@ -2,7 +2,9 @@
 // on one date, and recording a booking's result.
 #include "app/exams/columns.h"
 #include "app/exams/subjects.h"
+#include "app/form.h"
 #include "app/handler_table.h"
+#include "app/learner.h"
 #include "app/state.h"
 #include "app/statements.h"
 #include "app/support.h"
@@ -35,9 +37,10 @@ void appendDetailRow(const Subject& subject) {
   recordset::open(ui::记录集学员, statements::findStudentById(id.view()));
   recordset::moveToFirst(ui::记录集学员);
   setLastRowCell(list, kDetailId, id.c_str());
-  setLastRowCell(list, kDetailVehicle, recordset::field(ui::记录集学员, "车型"_gb).c_str());
+  setLastRowCell(list, kDetailVehicle,
+                 recordset::field(ui::记录集学员, learner::nameGb(learner::kVehicleClass)).c_str());
   setLastRowCell(list, kDetailSubject, subject.numeral);
-  setLastRowCell(list, kDetailName, recordset::field(ui::记录集学员, "姓名"_gb).c_str());
+  setLastRowCell(list, kDetailName, recordset::field(ui::记录集学员, learner::nameGb(learner::kName)).c_str());
   setLastRowCell(list, kDetailDate, recordset::field(bookings, "考试时间"_gb).c_str());
   setLastRowCell(list, kDetailResult, recordset::field(bookings, "是否通过"_gb).c_str());
 }
@@ -56,9 +59,9 @@ void bindExamRecordSets() {
 // one first. With no row selected every booking is listed.
 void showStudentHistory() {
   state().examDetailCounter = 0;
-  state().selectedStudentId = selectedCellText(ui::超级列表框1, kStudentId);
+  state().selectedStudentId = selectedCellText(ui::超级列表框1, learner::listColumn(learner::kIdentityNumber));
   writeInt(ui::选择夹1, rt::prop::kTabPage, kExamDetailPage);
-  writePickerDate(ui::日期框1, ui::编辑框6);
+  writePickerDate(form::kRegistrationDatePicker, form::kExamDate);
 
   bindExamRecordSets();
   std::string_view id = state().selectedStudentId.view();
@@ -71,11 +74,11 @@ void showStudentHistory() {
   for (const Subject& subject : allSubjects()) appendAllBookings(subject);
 }
 
-// The bookings of the chosen subject whose date contains the text of 编辑框6.
+// The bookings of the chosen subject whose date contains the exam date field's text.
 void runDateQuery() {
   state().examDetailCounter = 0;
-  const Subject* subject = subjectAt(readInt(ui::组合框8, rt::prop::kComboSelection));
-  Text date = fieldText(ui::编辑框6);
+  const Subject* subject = subjectAt(readInt(form::kExamSubject, rt::prop::kComboSelection));
+  Text date = fieldText(form::kExamDate);
   if (!subject || date.empty()) {
     showMessage("请选择科目和时间！"_gb, kMessageErrorIcon, "考试查询失败"_gb);
     return;
@@ -107,7 +110,7 @@ void changeResult() {
   }
   Text id = cellText(list, row, kDetailId);
   Text date = cellText(list, row, kDetailDate);
-  Text result = fieldText(ui::组合框9);
+  Text result = fieldText(form::kExamResult);
 
   DatabaseTransaction transaction;
   if (!transaction.begun() || !executeSql(statements::deleteBooking(*subject, id.view(), date.view()))) {

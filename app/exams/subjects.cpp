@@ -2,18 +2,19 @@
 
 #include <array>
 
-#include "app/exams/columns.h"
-
 namespace app::exams {
 
 namespace {
+constexpr learner::Field kSubjectTwoCoach = learner::kSubjectTwoCoach;
+constexpr learner::Field kSubjectThreeCoach = learner::kSubjectThreeCoach;
+
 // Built on first use: the numerals are interned in the runtime's constant block.
 const std::array<Subject, kSubjectCount>& subjectTable() {
   static const std::array<Subject, kSubjectCount> table = {{
-      {0, "one", "一"_gb, ui::记录集一, kSchoolCoach},
-      {1, "two", "二"_gb, ui::记录集二, kStudentCoach2},
-      {2, "three", "三"_gb, ui::记录集三, kStudentCoach3},
-      {3, "four", "四"_gb, ui::记录集四, kSchoolCoach},
+      {0, "one", "一"_gb, ui::记录集一, nullptr},
+      {1, "two", "二"_gb, ui::记录集二, &kSubjectTwoCoach},
+      {2, "three", "三"_gb, ui::记录集三, &kSubjectThreeCoach},
+      {3, "four", "四"_gb, ui::记录集四, nullptr},
   }};
   return table;
 }

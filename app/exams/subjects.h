@@ -7,22 +7,22 @@
 #include <string_view>
 
 #include "app/ids.h"
+#include "app/learner.h"
 
 namespace app::exams {
 
 inline constexpr int32_t kSubjectCount = 4;
 
 struct Subject {
-  int32_t index;            // 0..3, item index of 组合框8
+  int32_t index;            // 0..3, item index of the subject chooser
   const char* table;        // one, two, three, four
   const char* numeral;      // 一, 二, 三, 四 (GB18030)
   rt::api::Unit recordSet;  // 记录集一 .. 记录集四
-  // Column of the student list holding the subject's coach, or
-  // kSchoolCoach for the subjects the school's own coach teaches.
-  int32_t coachColumn;
+  // The learner's field holding the subject's coach; null for the subjects
+  // the school's own coach teaches.
+  const learner::Field* coach;
 };
 
-inline constexpr int32_t kSchoolCoach = -1;
 // The coach of subjects one and four.
 const char* schoolCoachName();
 

@@ -14,6 +14,7 @@
 #include "app/exchange/spreadsheet.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/state.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
@@ -36,17 +37,14 @@ constexpr int32_t kPortrait = 1;
 constexpr int32_t kLandscape = 2;
 constexpr int32_t kNoSelection = -1;
 
-// Columns of the student list the forms read.
-enum StudentColumn : int32_t {
-  kName = 1,
-  kSex = 2,
-  kBirthDate = 4,
-  kAddress = 5,
-  kIdentityNumber = 6,
-  kTelephone = 7,
-  kVehicleClass = 8,
-  kRegistrationDate = 9,
-};
+using learner::kAddress;
+using learner::kBirthDate;
+using learner::kIdentityNumber;
+using learner::kName;
+using learner::kRegistrationDate;
+using learner::kSex;
+using learner::kTelephone;
+using learner::kVehicleClass;
 
 // What a form cell receives.
 enum class Take {
@@ -60,15 +58,15 @@ enum class Take {
 struct FormCell {
   const char* address;
   Take take;
-  int32_t column = 0;                   // kColumn
+  learner::Field field = kName;         // kColumn
   const char* fixedTextUtf8 = nullptr;  // kFixedText
   int32_t bytePosition = 0;             // kIdentityByte, 1-based
 };
 
-constexpr FormCell column(const char* address, StudentColumn source) { return {address, Take::kColumn, source}; }
-constexpr FormCell fixedText(const char* address, const char* utf8) { return {address, Take::kFixedText, 0, utf8}; }
+constexpr FormCell column(const char* address, learner::Field source) { return {address, Take::kColumn, source}; }
+constexpr FormCell fixedText(const char* address, const char* utf8) { return {address, Take::kFixedText, kName, utf8}; }
 constexpr FormCell identityByte(const char* address, int32_t position) {
-  return {address, Take::kIdentityByte, 0, nullptr, position};
+  return {address, Take::kIdentityByte, kName, nullptr, position};
 }
 
 // Worksheet 1: the application form. The 18 boxes E4 to V4 take one byte of
@@ -118,7 +116,7 @@ constexpr int32_t kRegistrationYearBytes = 6;
 // "月" takes two bytes.
 constexpr int32_t kMonthMarkExtraBytes = 1;
 
-Text studentText(StudentColumn source) { return selectedCellText(ui::超级列表框1, source); }
+Text studentText(learner::Field source) { return selectedCellText(ui::超级列表框1, learner::listColumn(source)); }
 
 Text yearAndMonth() {
   Text birthDate = studentText(kBirthDate);
@@ -129,7 +127,7 @@ Text yearAndMonth() {
 
 Text valueOf(const FormCell& cell) {
   switch (cell.take) {
-    case Take::kColumn: return studentText(static_cast<StudentColumn>(cell.column));
+    case Take::kColumn: return studentText(cell.field);
     case Take::kFixedText: return TextConcat(rt::internUtf8(cell.fixedTextUtf8));
     case Take::kIdentityByte:
       return callText(cmd::core(cmd::kTextMid), studentText(kIdentityNumber), cell.bytePosition, 1);

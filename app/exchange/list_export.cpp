@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <span>
 
+#include "app/exams/columns.h"
 #include "app/exchange/spreadsheet.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
@@ -37,18 +39,25 @@ constexpr int32_t kHeaderWidthAllowance = 3;
 
 constexpr SpreadsheetPair kExportPair{ui::Excel程序, ui::Excel工作簿};
 
+// The column titles of the student list, in GB18030: the running number's,
+// then the learner record's.
 std::span<const char* const> studentListHeaders() {
-  static const std::array<const char*, 16> headers = {
-      "ID"_gb,         "姓名"_gb,     "性别"_gb,         "民族"_gb,     "出生日期"_gb, "住址"_gb,
-      "身份证号码"_gb, "电话号码"_gb, "车型"_gb,         "报名日期"_gb, "科二教练"_gb, "科二教练电话"_gb,
-      "科二车牌"_gb,   "科三教练"_gb, "科三教练电话"_gb, "科三车牌"_gb};
+  static const std::array<const char*, learner::kListColumnCount> headers = [] {
+    std::array<const char*, learner::kListColumnCount> titles{};
+    titles[learner::kListNumberColumn] = rt::internUtf8(learner::kListNumberTitleUtf8);
+    for (const learner::Column& column : learner::kColumns)
+      titles[learner::listColumn(column.field)] = learner::nameGb(column.field);
+    return titles;
+  }();
   return headers;
 }
 
 std::span<const char* const> examListHeaders() {
-  static const std::array<const char*, 11> headers = {"ID"_gb,         "姓名"_gb,     "性别"_gb,    "民族"_gb,
-                                                      "身份证号码"_gb, "地址"_gb,     "电话"_gb,    "车型"_gb,
-                                                      "科目"_gb,       "教练姓名"_gb, "考试次数"_gb};
+  static const std::array<const char*, exams::kExamListTitlesUtf8.size()> headers = [] {
+    std::array<const char*, exams::kExamListTitlesUtf8.size()> titles{};
+    for (size_t i = 0; i < titles.size(); ++i) titles[i] = rt::internUtf8(exams::kExamListTitlesUtf8[i]);
+    return titles;
+  }();
   return headers;
 }
 

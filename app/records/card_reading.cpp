@@ -1,5 +1,6 @@
 // Reading a resident identity card on the reader into the form, then looking
 // its number up in the registry.
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/program.h"
@@ -73,12 +74,12 @@ Text birthDateText(const char* digits) {
 }
 
 void fillFormFromCard(const CardBuffers& card) {
-  setFieldText(ui::编辑框1, withoutBlanks(card.name.c_str()).c_str());
-  setFieldText(ui::编辑框2, card.number.c_str());
-  setFieldText(ui::编辑框5, card.sex.c_str());
-  setFieldText(ui::编辑框7, card.nation.c_str());
-  setFieldText(ui::编辑框8, birthDateText(card.birth.c_str()).c_str());
-  setFieldText(ui::编辑框9, card.address.c_str());
+  setFieldText(form::kName, withoutBlanks(card.name.c_str()).c_str());
+  setFieldText(form::kIdentityNumber, card.number.c_str());
+  setFieldText(form::kSex, card.sex.c_str());
+  setFieldText(form::kNation, card.nation.c_str());
+  setFieldText(form::kBirthDate, birthDateText(card.birth.c_str()).c_str());
+  setFieldText(form::kAddress, card.address.c_str());
 }
 
 // The port is closed on every way out: left open, it would refuse every
@@ -111,7 +112,7 @@ void readCard() {
 // that learner and show the stored row. Otherwise list and form stay.
 void showCardHolder() {
   const Unit& students = ui::记录集学员;
-  Text number = fieldText(ui::编辑框2);
+  Text number = fieldText(form::kIdentityNumber);
   recordset::open(students, statements::findStudents(statements::StudentSearch::kIdentityNumber, number.view()));
   if (recordset::count(students) != 1) {
     recordset::close(students);
@@ -128,7 +129,7 @@ void showCardHolder() {
 
 namespace app::handlers {
 
-// The look-up runs also when the read stopped early, on what 编辑框2 holds.
+// The look-up runs also when the read stopped early, on the identity number the form holds.
 int32_t onMenuReadCard(const rt::EventArgs&) {
   records::readCard();
   records::showCardHolder();

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/state.h"
@@ -41,10 +42,10 @@ void loadList(const char* name, std::initializer_list<ui::Unit> targets) {
 
 // Coach at list position i stands at index i + 1 of a coach box (after
 // "所有教练") and at index i of its telephone and plate boxes.
-void followCoach(const ui::Unit& coach, const ui::Unit& telephone, const ui::Unit& plate) {
-  int32_t position = readInt(coach, rt::prop::kComboSelection) - 1;
-  writeInt(telephone, rt::prop::kComboSelection, position);
-  writeInt(plate, rt::prop::kComboSelection, position);
+void followCoach(const form::CoachFields& fields) {
+  int32_t position = readInt(fields.coach, rt::prop::kComboSelection) - 1;
+  writeInt(fields.telephone, rt::prop::kComboSelection, position);
+  writeInt(fields.plate, rt::prop::kComboSelection, position);
 }
 
 }  // namespace
@@ -52,10 +53,10 @@ void followCoach(const ui::Unit& coach, const ui::Unit& telephone, const ui::Uni
 void loadSettings() {
   Text port = readSetting("端口设置"_gb);
   state().readerPort = callInt(cmd::core(cmd::kToInteger), port);
-  loadList("车型信息设置"_gb, {ui::组合框1});
-  loadList("教练姓名设置"_gb, {ui::组合框2, ui::组合框5});
-  loadList("教练车牌设置"_gb, {ui::组合框4, ui::组合框7});
-  loadList("教练电话设置"_gb, {ui::组合框3, ui::组合框6});
+  loadList("车型信息设置"_gb, {form::kVehicleClass});
+  loadList("教练姓名设置"_gb, {form::kSubjectTwoCoach, form::kSubjectThreeCoach});
+  loadList("教练车牌设置"_gb, {form::kSubjectTwoPlate, form::kSubjectThreePlate});
+  loadList("教练电话设置"_gb, {form::kSubjectTwoCoachTelephone, form::kSubjectThreeCoachTelephone});
 }
 
 }  // namespace app::records
@@ -63,12 +64,12 @@ void loadSettings() {
 namespace app::handlers {
 
 int32_t onCoach2Chosen(const rt::EventArgs&) {
-  records::followCoach(ui::组合框2, ui::组合框3, ui::组合框4);
+  records::followCoach(form::kSubjectTwoCoachFields);
   return 0;
 }
 
 int32_t onCoach3Chosen(const rt::EventArgs&) {
-  records::followCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+  records::followCoach(form::kSubjectThreeCoachFields);
   return 0;
 }
 

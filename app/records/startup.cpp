@@ -2,8 +2,10 @@
 #include <initializer_list>
 
 #include "app/exams/subjects.h"
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/records/settings.h"
 #include "app/records/student_list.h"
 #include "app/state.h"
@@ -43,34 +45,32 @@ void resetComboLists() {
     call(cmd::core(cmd::kComboClear), box);
     if (firstItem) call(cmd::core(cmd::kComboAddItem), box, firstItem);
   };
-  reset(ui::组合框1, "所有车型"_gb);
-  reset(ui::组合框2, "所有教练"_gb);
-  reset(ui::组合框3, nullptr);
-  reset(ui::组合框4, nullptr);
-  reset(ui::组合框5, "所有教练"_gb);
-  reset(ui::组合框6, nullptr);
-  reset(ui::组合框7, nullptr);
+  reset(form::kVehicleClass, "所有车型"_gb);
+  reset(form::kSubjectTwoCoach, "所有教练"_gb);
+  reset(form::kSubjectTwoCoachTelephone, nullptr);
+  reset(form::kSubjectTwoPlate, nullptr);
+  reset(form::kSubjectThreeCoach, "所有教练"_gb);
+  reset(form::kSubjectThreeCoachTelephone, nullptr);
+  reset(form::kSubjectThreePlate, nullptr);
 }
 
-// Every field but the registration date, whose text comes from 日期框1.
+// Every field but the registration date, whose text comes from its picker.
 void emptyWholeForm() {
-  for (const ui::Unit& field :
-       {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9, ui::组合框1,
-        ui::组合框2, ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
-    clearFieldText(field);
-  }
+  for (const learner::Column& column : learner::kColumns)
+    if (column.field != learner::kRegistrationDate) clearFieldText(form::fieldOf(column.field));
 }
 
 void showStudentsPage() {
-  writePickerDate(ui::日期框1, ui::编辑框4);
+  writePickerDate(form::kRegistrationDatePicker, form::kRegistrationDate);
   recordset::bind(ui::记录集学员);
   recordset::open(ui::记录集学员, statements::selectAllStudents());
   fillStudentListFromOpenRecords();
 }
 
-// The date query needs the four exam record sets bound and open.
+// The date query needs the four exam record sets bound and open. The exam
+// date starts as the registration date's picker shows it.
 void showExamDetailsPage() {
-  writePickerDate(ui::日期框1, ui::编辑框6);
+  writePickerDate(form::kRegistrationDatePicker, form::kExamDate);
   for (const exams::Subject& subject : exams::allSubjects()) recordset::bind(subject.recordSet);
   for (const exams::Subject& subject : exams::allSubjects())
     recordset::open(subject.recordSet, statements::selectAllBookings(subject));
@@ -110,12 +110,12 @@ int32_t onTabPageChanged(const rt::EventArgs&) {
 }
 
 int32_t onDatePicker1Changed(const rt::EventArgs&) {
-  writePickerDate(ui::日期框1, ui::编辑框4);
+  writePickerDate(form::kRegistrationDatePicker, form::kRegistrationDate);
   return 0;
 }
 
 int32_t onDatePicker2Changed(const rt::EventArgs&) {
-  writePickerDate(ui::日期框2, ui::编辑框6);
+  writePickerDate(form::kExamDatePicker, form::kExamDate);
   return 0;
 }
 

@@ -1,13 +1,16 @@
 // Registering, modifying and deleting a student from the student form.
+#include <array>
 #include <initializer_list>
+#include <span>
 #include <string>
 
 #include "app/exams/subjects.h"
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/records/operation_log.h"
 #include "app/records/student_list.h"
-#include "app/records/student_table.h"
 #include "app/statements.h"
 #include "app/support.h"
 #include "runtime/properties.h"
@@ -27,58 +30,96 @@ int32_t selectedStudentRow() { return selectedRow(ui::超级列表框1); }
 
 Text cellOf(int32_t row, int32_t column) { return cellText(ui::超级列表框1, row, column); }
 
-// Texts joined with two spaces between neighbours.
-template <typename Source, typename Read>
-Text joinedValues(std::initializer_list<Source> sources, Read read) {
+using learner::Field;
+
+// What the log keeps of the selected row before a change: the identity
+// number appears twice.
+constexpr Field kLoggedOldValues[] = {
+    learner::kName,
+    learner::kIdentityNumber,
+    learner::kNation,
+    learner::kBirthDate,
+    learner::kAddress,
+    learner::kIdentityNumber,
+    learner::kTelephone,
+    learner::kVehicleClass,
+    learner::kRegistrationDate,
+    learner::kSubjectTwoCoach,
+    learner::kSubjectTwoCoachTelephone,
+};
+// What the log keeps of the form after a change; also the fields a
+// registration or modification empties (sex, nationality, birth date and
+// address stay for the next one, as does the photo).
+constexpr Field kLoggedNewValues[] = {
+    learner::kName,
+    learner::kIdentityNumber,
+    learner::kTelephone,
+    learner::kVehicleClass,
+    learner::kRegistrationDate,
+    learner::kSubjectTwoCoach,
+    learner::kSubjectTwoCoachTelephone,
+    learner::kSubjectTwoPlate,
+    learner::kSubjectThreeCoach,
+    learner::kSubjectThreeCoachTelephone,
+    learner::kSubjectThreePlate,
+};
+constexpr Field kRequiredForRegistration[] = {learner::kName, learner::kIdentityNumber, learner::kTelephone,
+                                              learner::kVehicleClass, learner::kRegistrationDate};
+
+// The texts joined with two spaces between neighbours.
+template <typename Read>
+Text joinedValues(std::span<const Field> fields, Read read) {
   std::string joined;
-  bool first = true;
-  for (const Source& source : sources) {
-    if (!first) joined += kValueSeparator;
-    first = false;
-    joined += read(source).view();
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) joined += kValueSeparator;
+    joined += read(fields[i]).view();
   }
   return TextConcat(joined);
 }
 
-// The selected row's 姓名, 身份证号码, 民族, 出生日期, 住址, 身份证号码 again,
-// 电话号码, 车型, 报名日期, 科二教练, 科二教练电话: what the log keeps of it.
 Text oldValuesText() {
   int32_t row = selectedStudentRow();
-  return joinedValues({1, 6, 3, 4, 5, 6, 7, 8, 9, 10, 11}, [row](int32_t column) { return cellOf(row, column); });
+  return joinedValues(kLoggedOldValues, [row](Field field) { return cellOf(row, learner::listColumn(field)); });
 }
 
 Text newValuesText() {
-  return joinedValues({ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2, ui::组合框3,
-                       ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7},
-                      [](const ui::Unit& field) { return fieldText(field); });
+  return joinedValues(kLoggedNewValues, [](Field field) { return fieldText(form::fieldOf(field)); });
 }
 
-void clearCoach(const ui::Unit& coach, const ui::Unit& telephone, const ui::Unit& plate) {
-  for (const ui::Unit& box : {coach, telephone, plate}) clearFieldText(box);
+void clearCoach(const form::CoachFields& fields) {
+  for (const ui::Unit& box : {fields.coach, fields.telephone, fields.plate}) clearFieldText(box);
 }
 
 bool allCoachesChosen(const ui::Unit& coach) { return readInt(coach, rt::prop::kComboSelection) == kAllCoachesIndex; }
 
 // Registration: "所有教练" or no coach at all means no coach, telephone, plate.
 void normaliseCoachesForRegistration() {
-  if (allCoachesChosen(ui::组合框2) || fieldText(ui::组合框2).empty())
-    clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
-  if (allCoachesChosen(ui::组合框5) || fieldText(ui::组合框5).empty())
-    clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+  for (const form::CoachFields& fields : {form::kSubjectTwoCoachFields, form::kSubjectThreeCoachFields})
+    if (allCoachesChosen(fields.coach) || fieldText(fields.coach).empty()) clearCoach(fields);
 }
 
 // Modification empties only after "所有教练"; an empty coach text keeps the
 // telephone and plate.
 void normaliseCoachesForModification() {
-  if (allCoachesChosen(ui::组合框2)) clearCoach(ui::组合框2, ui::组合框3, ui::组合框4);
-  if (allCoachesChosen(ui::组合框5)) clearCoach(ui::组合框5, ui::组合框6, ui::组合框7);
+  for (const form::CoachFields& fields : {form::kSubjectTwoCoachFields, form::kSubjectThreeCoachFields})
+    if (allCoachesChosen(fields.coach)) clearCoach(fields);
 }
 
 bool registrationComplete() {
-  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4}) {
-    if (fieldText(field).empty()) return false;
-  }
+  for (Field field : kRequiredForRegistration)
+    if (fieldText(form::fieldOf(field)).empty()) return false;
   return true;
+}
+
+// The insert of the fifteen current form values.
+std::string insertStudentFromForm() {
+  std::array<Text, learner::kFieldCount> texts;
+  statements::StudentValues values;
+  for (const learner::Column& column : learner::kColumns) {
+    texts[column.field] = fieldText(form::fieldOf(column.field));
+    values[column.field] = texts[column.field].view();
+  }
+  return statements::insertStudent(values);
 }
 
 // Walks the whole student table for `identityNumber`, leaving 记录集学员 open.
@@ -93,7 +134,8 @@ int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
   while (!recordset::isEof(students)) {
     ++passed;
     recordset::moveTo(students, passed - 1);
-    if (TextCompare(recordset::field(students, "身份证号码"_gb).c_str(), identityNumber) == 0) {
+    if (TextCompare(recordset::field(students, learner::nameGb(learner::kIdentityNumber)).c_str(), identityNumber) ==
+        0) {
       found = true;
       break;
     }
@@ -102,13 +144,8 @@ int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
   return passed;
 }
 
-// Every field that names the student; sex, nationality, birth date, address
-// and the photo stay for the next registration.
 void emptyForm() {
-  for (const ui::Unit& field : {ui::编辑框1, ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
-                                ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7}) {
-    clearFieldText(field);
-  }
+  for (Field field : kLoggedNewValues) clearFieldText(form::fieldOf(field));
 }
 
 void registerStudent() {
@@ -120,7 +157,7 @@ void registerStudent() {
   normaliseCoachesForRegistration();
   std::string insert = insertStudentFromForm();
   bool found = false;
-  int32_t passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
+  int32_t passed = scanForIdentityNumber(fieldText(form::kIdentityNumber).c_str(), found);
   if (found) {
     showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, caption);
     selectAndShow(passed - 1);
@@ -129,7 +166,7 @@ void registerStudent() {
   if (!executeSql(insert)) {
     // Another desk may have registered the number since the scan: the
     // database's unique number refused the insert.
-    passed = scanForIdentityNumber(fieldText(ui::编辑框2).c_str(), found);
+    passed = scanForIdentityNumber(fieldText(form::kIdentityNumber).c_str(), found);
     if (found) {
       // The list does not show that row yet.
       fillStudentList();
@@ -141,7 +178,8 @@ void registerStudent() {
     return;
   }
   fillStudentList();
-  Text entry = TextConcat(kLineBreak, "添加学员"_gb, fieldText(ui::编辑框1), kValueSeparator, fieldText(ui::编辑框2));
+  Text entry =
+      TextConcat(kLineBreak, "添加学员"_gb, fieldText(form::kName), kValueSeparator, fieldText(form::kIdentityNumber));
   appendLogEntry(entry.c_str());
   emptyForm();
   showMessage("添加记录成功！"_gb, kMessageNoIcon, "添加学员成功"_gb);
@@ -160,8 +198,8 @@ void modifyStudent() {
     showMessage("请选择需要修改的学员！"_gb, kMessageErrorIcon, caption);
     return;
   }
-  Text oldNumber = cellOf(row, kListIdColumn);
-  Text newNumber = fieldText(ui::编辑框2);
+  Text oldNumber = cellOf(row, learner::listColumn(learner::kIdentityNumber));
+  Text newNumber = fieldText(form::kIdentityNumber);
   if (TextCompare(newNumber.c_str(), oldNumber.c_str()) != 0) {
     bool taken = false;
     scanForIdentityNumber(newNumber.c_str(), taken);
@@ -205,7 +243,7 @@ void deleteStudentAndBookings() {
     showMessage("请选择需要删除的学员！"_gb, kMessageErrorIcon, "删除学员信息失败"_gb);
     return;
   }
-  Text identityNumber = cellOf(row, kListIdColumn);
+  Text identityNumber = cellOf(row, learner::listColumn(learner::kIdentityNumber));
   DatabaseTransaction transaction;
   bool deleted = transaction.begun();
   if (deleted) {

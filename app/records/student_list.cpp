@@ -1,8 +1,9 @@
 // Filling the student list, the seven searches, the row click and the popup.
 #include "app/records/student_list.h"
 
+#include "app/form.h"
 #include "app/handler_table.h"
-#include "app/records/student_table.h"
+#include "app/learner.h"
 #include "app/state.h"
 #include "app/statements.h"
 #include "app/support.h"
@@ -48,20 +49,20 @@ void fillStudentListFromOpenRecords() {
   while (!recordset::isEof(students)) {
     appendRow(ui::超级列表框1);
     ++runningNumber;
-    setLastRowCell(ui::超级列表框1, kListNumberColumn, numberText(runningNumber).c_str());
-    int32_t column = kListFirstStudentColumn;
-    for (const char* name : studentColumnNames())
-      setLastRowCell(ui::超级列表框1, column++, recordset::field(students, name).c_str());
+    setLastRowCell(ui::超级列表框1, learner::kListNumberColumn, numberText(runningNumber).c_str());
+    for (const learner::Column& column : learner::kColumns)
+      setLastRowCell(ui::超级列表框1, learner::listColumn(column.field),
+                     recordset::field(students, learner::nameGb(column.field)).c_str());
     recordset::moveToNext(students);
   }
   recordset::close(students);
 }
 
 void showSelectedStudent() {
-  int32_t column = kListFirstStudentColumn;
-  for (const ui::Unit& field : kStudentFormFields) setFieldText(field, selectedCell(column++).c_str());
-  state().selectedStudentId = selectedCell(kListIdColumn);
-  Text name = selectedCell(kListNameColumn);
+  for (const learner::Column& column : learner::kColumns)
+    setFieldText(form::fieldOf(column.field), selectedCell(learner::listColumn(column.field)).c_str());
+  state().selectedStudentId = selectedCell(learner::listColumn(learner::kIdentityNumber));
+  Text name = selectedCell(learner::listColumn(learner::kName));
   writeText(ui::主窗口, rt::prop::kWindowTitle, TextConcat(name, "   ", state().selectedStudentId));
 }
 
@@ -78,31 +79,31 @@ namespace app::handlers {
 using Column = app::statements::StudentSearch;
 
 int32_t onEditBox1DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框1, Column::kName, rt::emptyLiteral());
+  records::search(form::kName, Column::kName, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox2DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框2, Column::kIdentityNumber, rt::emptyLiteral());
+  records::search(form::kIdentityNumber, Column::kIdentityNumber, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox3DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框3, Column::kTelephone, rt::emptyLiteral());
+  records::search(form::kTelephone, Column::kTelephone, rt::emptyLiteral());
   return 0;
 }
 int32_t onEditBox4DoubleClick(const rt::EventArgs&) {
-  records::search(ui::编辑框4, Column::kRegistrationDate, nullptr);
+  records::search(form::kRegistrationDate, Column::kRegistrationDate, nullptr);
   return 0;
 }
 int32_t onComboBox1DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框1, Column::kVehicleClass, "所有车型"_gb);
+  records::search(form::kVehicleClass, Column::kVehicleClass, "所有车型"_gb);
   return 0;
 }
 int32_t onComboBox2DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框2, Column::kSubjectTwoCoach, "所有教练"_gb);
+  records::search(form::kSubjectTwoCoach, Column::kSubjectTwoCoach, "所有教练"_gb);
   return 0;
 }
 int32_t onComboBox5DoubleClick(const rt::EventArgs&) {
-  records::search(ui::组合框5, Column::kSubjectThreeCoach, "所有教练"_gb);
+  records::search(form::kSubjectThreeCoach, Column::kSubjectThreeCoach, "所有教练"_gb);
   return 0;
 }
 

@@ -99,7 +99,7 @@ Row insertedRow(const std::string& table, size_t rowsBefore) {
 size_t rowCount(const std::string& table) { return rows("SELECT rowid FROM " + table).size(); }
 
 void insertStudent(fuzz::Input& in) {
-  std::array<std::string, sql::kStudentValueCount> values;
+  std::array<std::string, app::learner::kFieldCount> values;
   sql::StudentValues view;
   for (size_t i = 0; i < values.size(); ++i) {
     values[i] = in.runtimeText(kLongestValue);

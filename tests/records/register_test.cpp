@@ -10,10 +10,6 @@ namespace {
 
 using namespace recordstest;
 
-const std::array<rt::api::Unit, 15> kFormFields = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
-                                                   ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
-                                                   ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
-
 class RegisterTest : public AppTest {
  protected:
   void SetUp() override {
@@ -22,7 +18,7 @@ class RegisterTest : public AppTest {
   }
 
   void fillForm(const StudentFields& f) {
-    for (size_t i = 0; i < f.size(); ++i) typeInto(kFormFields[i], f[i]);
+    for (size_t i = 0; i < f.size(); ++i) typeInto(app::form::kLearnerFields[i], f[i]);
   }
 
   StudentFields newcomer() {
@@ -136,7 +132,7 @@ TEST_F(RegisterTest, ACoachTypedOverAllCoachesIsKept) {
   f[kCoach3Phone] = "13500000001";
   f[kCoach3Plate] = "川A0001学";
   for (size_t i : {kCoach2, kCoach2Phone, kCoach2Plate, kCoach3, kCoach3Phone, kCoach3Plate})
-    typeInto(kFormFields[i], f[i]);
+    typeInto(app::form::kLearnerFields[i], f[i]);
   EXPECT_EQ(comboSelection(ui::组合框2), -1);
   EXPECT_EQ(comboSelection(ui::组合框5), -1);
   click(ui::添加);

@@ -26,14 +26,21 @@ using rt::TypedValue;
 
 std::string gb(const std::string& utf8) { return rt::utf8ToGb(utf8); }
 
-constexpr size_t kNameColumn = 0;
-constexpr size_t kIdentityColumn = 5;
-const std::array<const char*, sql::kStudentValueCount> kStudentColumns = {
-    "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码", "车型",
-    "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
+constexpr size_t kNameColumn = app::learner::kName;
+constexpr size_t kIdentityColumn = app::learner::kIdentityNumber;
+
+// The student table's columns as the database library creates them (not as
+// the handlers name them: the two must agree).
+std::vector<const char*> studentColumns() {
+  static const std::vector<std::string> names(db::records::studentTable().columns.begin(),
+                                              db::records::studentTable().columns.end());
+  std::vector<const char*> columns;
+  for (const std::string& name : names) columns.push_back(name.c_str());
+  return columns;
+}
 
 // A learner's fifteen values in UTF-8; every field tells the learner apart.
-using Learner = std::array<std::string, sql::kStudentValueCount>;
+using Learner = std::array<std::string, app::learner::kFieldCount>;
 Learner learner(const std::string& name, const std::string& identity) {
   Learner values;
   for (size_t i = 0; i < values.size(); ++i) values[i] = name + "|" + std::to_string(i);
@@ -59,7 +66,7 @@ class StatementsOnDatabase : public dbtest::DatabaseUnits {
   bool run(const std::string& statementGb) { return execute(statementGb); }
 
   bool insert(const Learner& values) {
-    std::array<std::string, sql::kStudentValueCount> texts;
+    std::array<std::string, app::learner::kFieldCount> texts;
     sql::StudentValues view;
     for (size_t i = 0; i < values.size(); ++i) {
       texts[i] = gb(values[i]);
@@ -83,7 +90,7 @@ class StatementsOnDatabase : public dbtest::DatabaseUnits {
   }
   std::vector<Learner> learners(const std::string& statementGb) {
     std::vector<Learner> result;
-    for (const auto& row : rows(statementGb, {kStudentColumns.begin(), kStudentColumns.end()})) {
+    for (const auto& row : rows(statementGb, studentColumns())) {
       Learner values;
       std::copy(row.begin(), row.end(), values.begin());
       result.push_back(values);

@@ -8,7 +8,7 @@
 //   TEST_F(RegisterTest, Something) {
 //     createDatabase({student("张三", "110101199001011234")});
 //     startProgram();
-//     typeInto(ui::编辑框1, "李四");
+//     typeInto(app::form::kName, "李四");
 //     click(ui::添加);
 //     EXPECT_EQ(lastMessage().text, "...");
 //   }
@@ -35,7 +35,9 @@
 #include <string>
 #include <vector>
 
+#include "app/form.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "db/records_database.h"
@@ -84,24 +86,25 @@ inline void removeFile(const std::string& name) {
 
 // ----------------------------------------------------------- the database
 
-// A learner's fifteen fields in the student table's column order.
-using StudentFields = std::array<std::string, 15>;
+// A learner's fifteen fields in the student table's column order, by the
+// short names the tests use for the fields of app/learner.h.
+using StudentFields = std::array<std::string, app::learner::kFieldCount>;
 enum StudentField : size_t {
-  kName,
-  kSex,
-  kNation,
-  kBirth,
-  kAddress,
-  kIdentity,
-  kPhone,
-  kVehicle,
-  kRegistered,
-  kCoach2,
-  kCoach2Phone,
-  kCoach2Plate,
-  kCoach3,
-  kCoach3Phone,
-  kCoach3Plate,
+  kName = app::learner::kName,
+  kSex = app::learner::kSex,
+  kNation = app::learner::kNation,
+  kBirth = app::learner::kBirthDate,
+  kAddress = app::learner::kAddress,
+  kIdentity = app::learner::kIdentityNumber,
+  kPhone = app::learner::kTelephone,
+  kVehicle = app::learner::kVehicleClass,
+  kRegistered = app::learner::kRegistrationDate,
+  kCoach2 = app::learner::kSubjectTwoCoach,
+  kCoach2Phone = app::learner::kSubjectTwoCoachTelephone,
+  kCoach2Plate = app::learner::kSubjectTwoPlate,
+  kCoach3 = app::learner::kSubjectThreeCoach,
+  kCoach3Phone = app::learner::kSubjectThreeCoachTelephone,
+  kCoach3Plate = app::learner::kSubjectThreePlate,
 };
 
 inline StudentFields student(const std::string& name, const std::string& identity,
@@ -337,11 +340,8 @@ inline std::string windowTitle() { return utf8Of(rt::api::readText(ui::主窗口
 
 // The form's fifteen fields in the student table's column order.
 inline StudentFields formFields() {
-  const std::array<rt::api::Unit, 15> fields = {ui::编辑框1, ui::编辑框5, ui::编辑框7, ui::编辑框8, ui::编辑框9,
-                                                ui::编辑框2, ui::编辑框3, ui::组合框1, ui::编辑框4, ui::组合框2,
-                                                ui::组合框3, ui::组合框4, ui::组合框5, ui::组合框6, ui::组合框7};
   StudentFields f;
-  for (size_t i = 0; i < f.size(); ++i) f[i] = textOf(fields[i]);
+  for (size_t i = 0; i < f.size(); ++i) f[i] = textOf(app::form::kLearnerFields[i]);
   return f;
 }
 
@@ -354,7 +354,8 @@ inline std::string cell(const rt::api::Unit& list, int32_t row, int32_t column) 
 // Columns 1.. of a row of the student list: the learner's fields.
 inline StudentFields listedStudent(int32_t row) {
   StudentFields f;
-  for (size_t i = 0; i < f.size(); ++i) f[i] = cell(ui::超级列表框1, row, static_cast<int32_t>(i + 1));
+  for (const app::learner::Column& column : app::learner::kColumns)
+    f[column.field] = cell(ui::超级列表框1, row, app::learner::listColumn(column.field));
   return f;
 }
 inline std::vector<std::string> columnOf(const rt::api::Unit& list, int32_t column) {

@@ -12,7 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/form.h"
+#include "app/learner.h"
 #include "app/windows/template_block.h"
+#include "db/schema.h"
 #include "runtime/encoding.h"
 #include "runtime/templates.h"
 #include "runtime/value.h"
@@ -212,6 +215,37 @@ TEST_F(StoredTemplates, ComboItemsListColumnsAndDialogs) {
     EXPECT_EQ(named(dialog).filterGb, gb("Excel表格（*.xls;*.xlsx）|*.xlsx;*.xls")) << dialog;
     EXPECT_EQ(named(dialog).dialogType, 0);
     EXPECT_TRUE(named(dialog).initialFolderGb.empty());
+  }
+}
+
+// The handlers' description of the learner record (app/learner.h,
+// app/form.h) agrees with the window and with the tables the database
+// library creates.
+TEST_F(StoredTemplates, TheLearnerRecordIsWhatTheListsTheFormAndTheTablesHold) {
+  namespace learner = app::learner;
+  for (const char* list : {"超级列表框1", "超级列表框4"}) {
+    const std::vector<rt::ListColumnTemplate>& columns = named(list).columns;
+    ASSERT_EQ(columns.size(), static_cast<size_t>(learner::kListColumnCount)) << list;
+    EXPECT_EQ(columns[learner::kListNumberColumn].titleGb, learner::kListNumberTitleUtf8) << list;
+    EXPECT_EQ(columns[learner::kListNumberColumn].width, learner::kListNumberWidth) << list;
+    for (const learner::Column& column : learner::kColumns) {
+      const rt::ListColumnTemplate& shown = columns[static_cast<size_t>(learner::listColumn(column.field))];
+      EXPECT_EQ(rt::gbToUtf8(shown.titleGb), column.nameUtf8) << list;
+      EXPECT_EQ(shown.width, column.listWidth) << list << " " << column.nameUtf8;
+    }
+  }
+  const rt::UnitTemplate& tab = unit(kTab);
+  std::set<uint32_t> fields;
+  for (const rt::api::Unit& field : app::form::kLearnerFields) {
+    EXPECT_TRUE(fields.insert(field.id).second) << "one field per column";
+    EXPECT_EQ(tab.tabPageOf(field.id), 0);
+    EXPECT_TRUE(field.kind == rt::kind::kEditBox || field.kind == rt::kind::kComboBox);
+  }
+  for (const db::records::Table& table : db::records::tables()) {
+    if (table.name != "student" && table.name != "graduation") continue;
+    ASSERT_EQ(table.columns.size(), learner::kFieldCount) << table.name;
+    for (const learner::Column& column : learner::kColumns)
+      EXPECT_EQ(table.columns[static_cast<size_t>(column.field)], column.nameUtf8) << table.name;
   }
 }
 
