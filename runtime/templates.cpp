@@ -1,52 +1,5 @@
-// Reading the stored template block into WindowTemplates.
-//
-// All integers are 32-bit little-endian. "text" is int32 length + bytes (no
-// NUL); "ctext" is NUL-terminated. Texts are GB18030.
-//
-// Block:
-//   int32 L (8 x windows), window ids, one zero slot per window;
-//   per window: int32 word A, int32 word B, text name, text comment,
-//   int32 unit count N, int32 unit block size S, then the unit block:
-//   N unit ids, N record offsets (from the first byte after the offsets),
-//   N records, each int32 body size + body.
-//
-// Record body:
-//   int32 kind, 20 zero bytes, ctext name, ctext comment, then
-//   menu item: int32 0, int32 level, int32 flags, ctext caption,
-//              int32 handler offset, 16 zero bytes;
-//   any other: int32 0, int32 left, top, width, height, int32 0,
-//              int32 container, int32 n + n contained ids (a Tab's pages are
-//              separated by 0), int32 L + L mouse-pointer bytes, ctext tag,
-//              int32 0, int32 flags, int32 ordering number,
-//              int32 E + E x (int32 event, int32 handler offset),
-//              20 reserved bytes, kind-specific data to the end of the body.
-//
-// Kind-specific data (font = the 60-byte logical font: int32 height, width,
-// escapement, orientation, weight; bytes italic, underline, strike-out,
-// charset, output precision, clip precision, quality, pitch and family;
-// 32-byte face name, NUL padded):
-//   window      text title
-//   EditBox     font
-//   PicBox      int32 border style, int32 display mode, int32 n + n bytes of
-//               an image file (n = 0: no picture)
-//   Label       font, text caption
-//   Button      font, text caption
-//   ComboBox    font, int32 count, count x text item
-//   ProcessBar  int32 maximum, int32 position
-//   Tab         font, int32 count, count x text page title
-//   DatePicker  nothing
-//   CommonDlg   int32 dialog type, text filter, int32 filter index,
-//               text initial folder, text title, text default extension,
-//               text initial file
-//   ListView    font, int32 C (byte size of the columns), columns (each
-//               byte 0, int32 image, int32 format, int32 width, ctext title),
-//               int32 single-selection flag, int32 selected row
-//   other kinds whatever bytes are there, kept raw in kindData only
-// The data of the kinds listed must fill the body exactly.
-//
-// Handler offsets are byte offsets into the application's handler table;
-// -1 means no handler.
-
+// Reading the stored template block into WindowTemplates; its layout is
+// described in runtime/template_format.h.
 #include "runtime/templates.h"
 
 #include <algorithm>
@@ -54,18 +7,24 @@
 #include <set>
 #include <string_view>
 
+#include "runtime/template_format.h"
 #include "runtime/value.h"
 
 namespace rt {
 namespace {
 
-constexpr size_t kRunTimeScratch = 20;
-constexpr size_t kReservedBytes = 20;
-constexpr size_t kMenuTailBytes = 16;
-constexpr size_t kFaceBytes = 32;
-constexpr size_t kLogFontBytes = 60;
-constexpr size_t kColumnFixedBytes = 1 + 3 * 4 + 1;  // marker, image, format, width, NUL
-constexpr int32_t kNoHandler = -1;
+using tpl::kColumnFixedBytes;
+using tpl::kFaceBytes;
+using tpl::KindData;
+using tpl::kIndexEntryBytes;
+using tpl::kIndexFieldBytes;
+using tpl::kLogFontBytes;
+using tpl::kMenuTailBytes;
+using tpl::kNoHandler;
+using tpl::kReservedBytes;
+using tpl::kRunTimeScratchBytes;
+
+static_assert(sizeof(EventHandler) == tpl::kHandlerEntryBytes);
 
 // A bounds-checked cursor over a part of the block. Positions in messages are
 // offsets from the start of the whole block.
@@ -237,46 +196,35 @@ void readCommonDialog(Reader& r, UnitTemplate& u) {
 void readKindData(Reader r, UnitTemplate& u) {
   Reader raw = r;
   u.kindData = raw.bytes(raw.remaining(), "kind data");
-  bool known = true;
-  switch (u.kind) {
-    case kind::kWindow: u.captionGb = r.text("window title"); break;
-    case kind::kEditBox:
-      u.hasFont = true;
-      u.font = readFont(r);
-      break;
-    case kind::kPicBox:
+  KindData data = tpl::kindDataOf(u.kind);
+  if (tpl::carriesFont(data)) {
+    u.hasFont = true;
+    u.font = readFont(r);
+  }
+  switch (data) {
+    case KindData::kRaw: return;
+    case KindData::kNothing:
+    case KindData::kFont: break;
+    case KindData::kTitle: u.captionGb = r.text("window title"); break;
+    case KindData::kPicture:
       u.borderStyle = r.i32("picture border");
       u.displayMode = r.i32("picture display mode");
       u.pictureBytes = r.bytes(r.count(1, "picture size"), "picture");
       break;
-    case kind::kLabel:
-    case kind::kButton:
-      u.hasFont = true;
-      u.font = readFont(r);
-      u.captionGb = r.text("caption");
-      break;
-    case kind::kComboBox:
-    case kind::kTab:
-      u.hasFont = true;
-      u.font = readFont(r);
-      u.itemsGb = readTextList(r, u.kind == kind::kTab ? "page titles" : "combo items");
-      break;
-    case kind::kProcessBar:
+    case KindData::kFontCaption: u.captionGb = r.text("caption"); break;
+    case KindData::kFontTexts: u.itemsGb = readTextList(r, u.kind == kind::kTab ? "page titles" : "combo items"); break;
+    case KindData::kProgress:
       u.progressMaximum = r.i32("progress maximum");
       u.progressPosition = r.i32("progress position");
       break;
-    case kind::kDatePicker: break;
-    case kind::kCommonDlg: readCommonDialog(r, u); break;
-    case kind::kListView:
-      u.hasFont = true;
-      u.font = readFont(r);
+    case KindData::kCommonDialog: readCommonDialog(r, u); break;
+    case KindData::kFontColumns:
       u.columns = readColumns(r);
       u.singleSelection = r.i32("single-selection flag") != 0;
       u.selectedRow = r.i32("selected row");
       break;
-    default: known = false;
   }
-  if (known && !r.atEnd()) r.fail("unexpected bytes after the kind data");
+  if (!r.atEnd()) r.fail("unexpected bytes after the kind data");
 }
 
 void readMenuItem(Reader& r, UnitTemplate& u, const HandlerTable& handlers) {
@@ -325,7 +273,7 @@ UnitTemplate readUnit(Reader body, uint32_t id, const HandlerTable& handlers) {
   u.id = id;
   u.kind = body.u32("unit kind");
   if (!kind::isUnitKind(u.kind)) body.fail("not a unit kind");
-  body.skip(kRunTimeScratch, "unit header");
+  body.skip(kRunTimeScratchBytes, "unit header");
   u.nameGb = body.cText("unit name");
   u.commentGb = body.cText("unit comment");
   if (u.isMenuItem())
@@ -336,7 +284,7 @@ UnitTemplate readUnit(Reader body, uint32_t id, const HandlerTable& handlers) {
 }
 
 std::vector<UnitTemplate> readUnitBlock(Reader block, size_t count, const HandlerTable& handlers) {
-  block.need(count * 8, "unit index");  // count already fits: the caller checked it
+  block.need(count * kIndexEntryBytes, "unit index");  // count already fits: the caller checked it
   std::vector<uint32_t> ids(count);
   std::vector<size_t> offsets(count);
   for (uint32_t& id : ids) id = block.u32("unit id");
@@ -345,7 +293,7 @@ std::vector<UnitTemplate> readUnitBlock(Reader block, size_t count, const Handle
     if (o < 0) block.fail("negative record offset");
     offset = static_cast<size_t>(o);
   }
-  Reader records = block.from(count * 8, "unit records");
+  Reader records = block.from(count * kIndexEntryBytes, "unit records");
   std::set<uint32_t> seen;
   std::vector<UnitTemplate> units;
   units.reserve(count);
@@ -378,7 +326,8 @@ WindowTemplate readWindow(Reader& r, uint32_t id, const HandlerTable& handlers) 
   int32_t units = r.i32("unit count");
   size_t blockSize = r.count(1, "unit block size");
   Reader block = r.take(blockSize, "unit block");
-  if (units < 0 || static_cast<size_t>(units) > blockSize / 8) block.fail("unit count does not fit its block");
+  if (units < 0 || static_cast<size_t>(units) > blockSize / kIndexEntryBytes)
+    block.fail("unit count does not fit its block");
   w.units = readUnitBlock(block, static_cast<size_t>(units), handlers);
   if (w.ownUnit() == nullptr) block.fail("window without its own unit");
   checkContainers(w, block);
@@ -392,15 +341,16 @@ std::vector<WindowTemplate> parseTemplateBlock(const unsigned char* block, size_
   if (block == nullptr && size != 0) throw TemplateError("template block: missing");
   Reader r(block, size);
   int32_t indexSize = r.i32("window index size");
-  if (indexSize < 0 || indexSize % 8 != 0) r.fail("window index size is not 8 x windows");
-  size_t windows = static_cast<size_t>(indexSize / 8);
-  r.need(windows * 8, "window index");
+  if (indexSize < 0 || static_cast<size_t>(indexSize) % kIndexEntryBytes != 0)
+    r.fail("window index size is not 8 x windows");
+  size_t windows = static_cast<size_t>(indexSize) / kIndexEntryBytes;
+  r.need(windows * kIndexEntryBytes, "window index");
   std::vector<uint32_t> ids(windows);
   for (uint32_t& id : ids) {
     id = r.u32("window id");
     if (!ids::isWindowId(id)) r.fail("not a window id");
   }
-  r.skip(windows * 4, "window slots");
+  r.skip(windows * kIndexFieldBytes, "window slots");
 
   HandlerTable handlers(codeBase, handlerCount);
   std::vector<WindowTemplate> result;

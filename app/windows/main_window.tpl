@@ -1,6 +1,6 @@
 # The main window of the records manager.
 #
-# Format: see tplgen.cpp.
+# Format: see tools/tplgen/main.cpp.
 
 window 0x5201001B
 symbol kMainWindow

@@ -1,5 +1,5 @@
 # The progress window shown while a list is exported. Its creation handler
-# sets the title. Format: see tplgen.cpp.
+# sets the title. Format: see tools/tplgen/main.cpp.
 
 window 0x52011CBD
 symbol kProgressWindow

@@ -1,5 +1,5 @@
 // The stored window templates of the program, generated at build time from
-// the readable sources in this folder by tools/tplgen.cpp.
+// the readable sources in this folder by tools/tplgen.
 #pragma once
 
 #include <cstdint>

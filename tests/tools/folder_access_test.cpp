@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "admin_tool.h"
 #include "db/records_database.h"
-#include "db_fixture.h"
 #include "runtime/program_folder.h"
+#include "tests/db/db_fixture.h"
+#include "tests/tools/admin_tool.h"
 
 namespace dbtest {
 namespace {

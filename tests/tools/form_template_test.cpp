@@ -3,15 +3,18 @@
 // program fills a bordered box beside its label, the number and date boxes
 // in text format, one A4 page per form in its orientation; the same bytes
 // every time; a school's own template is never replaced.
+#include <gmock/gmock.h>
+
+#include <algorithm>
 #include <map>
 
-#include "exchange_support.h"
+#include "tests/sheet/workbook_readers.h"
 #include "tools/form_template.h"
 #include "tools/program_folder.h"
 
 namespace {
 
-using namespace exchangetest;
+namespace fs = std::filesystem;
 
 struct FilledBox {
   std::string address;

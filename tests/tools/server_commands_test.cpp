@@ -1,0 +1,76 @@
+// The admin tool's server commands on a throw-away database server:
+// server-init and moving a folder's records onto the server.
+#include <map>
+
+#include "db/records_database.h"
+#include "db/server_settings.h"
+#include "tests/db/db_fixture.h"
+#include "tests/db/server_fixture.h"
+#include "tests/tools/admin_tool.h"
+
+namespace dbtest {
+namespace {
+
+TEST(AdminOnServer, ServerInitRefusesADatabaseThatHoldsTheTables) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  std::string server = std::string("'") + testServer() + "'";
+  ToolRun first = runTool("server-init " + server);
+  EXPECT_EQ(first.status, 0) << first.output;
+  onServer("insert into student(姓名) values ('kept')");
+  ToolRun second = runTool("server-init " + server);
+  EXPECT_EQ(second.status, 1) << second.output;
+  EXPECT_NE(second.output.find("already holds"), std::string::npos) << second.output;
+  EXPECT_EQ(onServer("SELECT 姓名 FROM student"), "kept");
+}
+
+TEST(AdminOnServer, MoveBringsEveryRowOfAFolderAndTheFolderThenUsesTheServer) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  TempFolder folder;
+  std::string server = std::string("'") + testServer() + "'";
+  ASSERT_EQ(runTool("server-init " + server).status, 0);
+  ToolRun demo = runTool("demo " + quoted(folder.path() / "f") + " 300 --bookings 700");
+  ASSERT_EQ(demo.status, 0) << demo.output;
+  fs::path file = folder.path() / "f" / "hj.mdb";
+  std::map<std::string, std::string> fileCounts;
+  for (const db::records::Table& table : db::records::tables())
+    fileCounts[std::string(table.name)] = queryValue(file, kKey, "SELECT count(*) FROM " + std::string(table.name));
+  ToolRun moved = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  ASSERT_EQ(moved.status, 0) << moved.output;
+  for (const auto& [table, count] : fileCounts) EXPECT_EQ(onServer("SELECT count(*) FROM " + table), count) << table;
+  EXPECT_EQ(fileCounts["student"], "300");
+  // The same rows in the same order.
+  EXPECT_EQ(onServer("SELECT string_agg(身份证号码, ',' ORDER BY jx_row) FROM student"),
+            queryValue(file, kKey,
+                       "SELECT group_concat(身份证号码, ',') FROM (SELECT 身份证号码 FROM student ORDER BY rowid)"));
+  EXPECT_TRUE(db::serverNamedBeside((folder.path() / "f" / "hj.mdb").string())) << "database.ini names the server";
+
+  ToolRun again = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  EXPECT_EQ(again.status, 1) << "the server's tables are no longer empty";
+  EXPECT_EQ(onServer("SELECT count(*) FROM student"), "300");
+}
+
+TEST(AdminOnServer, AMoveThatFailsLeavesTheServerEmpty) {
+  JX_REQUIRE_TEST_SERVER();
+  wipeServer();
+  TempFolder folder;
+  std::string server = std::string("'") + testServer() + "'";
+  ASSERT_EQ(runTool("server-init " + server).status, 0);
+  ASSERT_EQ(runTool("demo " + quoted(folder.path() / "f") + " 50").status, 0);
+  fs::path file = folder.path() / "f" / "hj.mdb";
+  // A file that holds one learner twice (the file's engine never refused it).
+  db::DatabaseHandle database = db::openDatabase(file.string(), kKey, db::OpenMode::kExistingOnly);
+  ASSERT_TRUE(database);
+  ASSERT_TRUE(db::runScript(database.get(), "INSERT INTO student SELECT * FROM student LIMIT 1"));
+  database.reset();
+  ToolRun moved = runTool("move " + quoted(folder.path() / "f") + " " + server);
+  EXPECT_EQ(moved.status, 1) << moved.output;
+  EXPECT_NE(moved.output.find("student"), std::string::npos) << moved.output;
+  EXPECT_EQ(onServer("SELECT count(*) FROM student"), "0");
+  EXPECT_EQ(onServer("SELECT count(*) FROM one"), "0");
+  EXPECT_FALSE(fs::exists(folder.path() / "f" / "database.ini"));
+}
+
+}  // namespace
+}  // namespace dbtest
