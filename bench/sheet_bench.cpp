@@ -11,6 +11,7 @@
 #include "bench/support/peak_memory.h"
 #include "bench/support/sheet_export.h"
 #include "bench/support/suite.h"
+#include "tests/support/temp_folder.h"
 
 namespace bench {
 namespace {
@@ -20,28 +21,11 @@ namespace fs = std::filesystem;
 constexpr double kTimeRatioTarget = 1.5;
 constexpr double kPeakMemoryTargetMb = 300;
 
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "jx-sheet-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-    path_ = pattern;
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  fs::path file(const std::string& name) const { return path_ / name; }
-
- private:
-  fs::path path_;
-};
-
 void exportThroughLayer(benchmark::State& state, int32_t rows) {
   sheet_export::startRuntime();
   auto headers = sheet_export::makeHeaders(true);
   auto cells = sheet_export::makeCells(rows, true);
-  Scratch scratch;
+  jxtest::TempFolder scratch("jx-sheet-bench");
   fs::path file = scratch.file("学员.xlsx");
   for (auto _ : state) {
     state.SetIterationTime(secondsOf([&] {
@@ -56,7 +40,7 @@ void exportThroughLayer(benchmark::State& state, int32_t rows) {
 void exportDirect(benchmark::State& state, int32_t rows) {
   auto headers = sheet_export::makeHeaders(false);
   auto cells = sheet_export::makeCells(rows, false);
-  Scratch scratch;
+  jxtest::TempFolder scratch("jx-sheet-bench");
   fs::path file = scratch.file("direct.xlsx");
   for (auto _ : state) {
     state.SetIterationTime(secondsOf([&] {
@@ -70,8 +54,8 @@ void exportDirect(benchmark::State& state, int32_t rows) {
 void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
   double mb = 0;
   for (auto _ : state) {
-    Scratch scratch;
-    const std::string file = scratch.file("probe.xlsx").string();
+    jxtest::TempFolder scratch("jx-sheet-bench");
+    const std::string file = scratch.file("probe.xlsx");
     state.SetIterationTime(secondsOf([&] {
       mb = probePeakMb("jx_sheet_memory_probe", {mode, std::to_string(rows), file});
     }));

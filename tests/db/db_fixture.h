@@ -154,6 +154,20 @@ class DatabaseUnits : public ::testing::Test {
   std::optional<std::string> read(const char* nameUtf8) { return read(text(rt::internUtf8(nameUtf8))); }
   std::optional<std::string> read(int32_t index) { return read(TypedValue::ofInt(index)); }
 
+  // Every row of a statement, each as its fields joined by "|".
+  std::vector<std::string> rows(const char* statementUtf8) {
+    std::vector<std::string> result;
+    EXPECT_TRUE(openRecords(statementUtf8)) << statementUtf8;
+    int32_t columns = 0;
+    while (read(columns)) ++columns;
+    for (moveFirst(); !isEof(); moveNext()) {
+      std::string row;
+      for (int32_t i = 0; i < columns; ++i) row.append(i ? "|" : "").append(read(i).value_or("?"));
+      result.push_back(row);
+    }
+    return result;
+  }
+
   db::Connection& connection() { return static_cast<db::Connection&>(*connectionObject_); }
 
   TempFolder folder_;

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "db_fixture.h"
 #include "runtime/encoding.h"
 
@@ -18,19 +20,22 @@ class FieldText : public DatabaseUnits {
   fs::path file_;
 };
 
+struct Shown {
+  const char* what;  // a query, or a column of the row
+  const char* text;
+};
+
 TEST_F(FieldText, ByStorageClass) {
   makeDatabase(file_, kKey, "CREATE TABLE t (x);");
   ASSERT_TRUE(openAccess(file_) && bind());
-  EXPECT_EQ(textOf("SELECT NULL"), "");
-  EXPECT_EQ(textOf("SELECT 42"), "42");
-  EXPECT_EQ(textOf("SELECT -7"), "-7");
-  EXPECT_EQ(textOf("SELECT 13800138000"), "13800138000") << "all 64 bits, not the low 32";
-  EXPECT_EQ(textOf("SELECT 1.5"), "1.50000000");
-  EXPECT_EQ(textOf("SELECT -0.125"), "-0.12500000");
-  EXPECT_EQ(textOf("SELECT 'text'"), "text");
-  EXPECT_EQ(textOf("SELECT ''"), "");
-  EXPECT_EQ(textOf("SELECT x'00ff'"), "[BLOB]");
-  EXPECT_EQ(textOf("SELECT zeroblob(0)"), "[BLOB]");
+  const Shown queries[] = {
+      {"SELECT NULL", ""},          {"SELECT 42", "42"},
+      {"SELECT -7", "-7"},          {"SELECT 13800138000", "13800138000"},  // all 64 bits, not the low 32
+      {"SELECT 1.5", "1.50000000"}, {"SELECT -0.125", "-0.12500000"},
+      {"SELECT 'text'", "text"},    {"SELECT ''", ""},
+      {"SELECT x'00ff'", "[BLOB]"}, {"SELECT zeroblob(0)", "[BLOB]"},
+  };
+  for (const Shown& query : queries) EXPECT_EQ(textOf(query.what), query.text) << query.what;
 }
 
 TEST_F(FieldText, ByDeclaredTypeOfAColumn) {
@@ -43,37 +48,43 @@ TEST_F(FieldText, ByDeclaredTypeOfAColumn) {
       "INSERT INTO t VALUES ('next week', '2014-13-01', 'yes', NULL, 'n/a', 1e30, NULL, NULL, NULL, NULL, NULL);");
   ASSERT_TRUE(openAccess(file_) && bind());
   ASSERT_TRUE(openRecords("SELECT * FROM t"));
-  // Text dates, and numbers as the engine's own date values (Julian day, Unix seconds).
-  EXPECT_EQ(read("born"), "2014-07-01 00:00:00");
-  EXPECT_EQ(read("at"), "2014-07-01 08:05:09");
-  EXPECT_EQ(read("member"), "TRUE");
-  EXPECT_EQ(read("flag"), "FALSE");
-  EXPECT_EQ(read("fee"), "12.5");
-  EXPECT_EQ(read("price"), "3");
-  EXPECT_EQ(read("weight"), "1.2500");
-  EXPECT_EQ(read("amount"), "12.00000000") << "a whole number in a decimal column";
-  EXPECT_EQ(read("ratio"), "2.00000000");
-  EXPECT_EQ(read("photo"), "[BLOB]");
-  EXPECT_EQ(read("note"), "7");
-  ASSERT_TRUE(moveNext());
-  EXPECT_EQ(read("born"), "2014-07-01 00:00:00");
-  EXPECT_EQ(read("at"), "2014-07-01 08:15:09");
-  EXPECT_EQ(read("member"), "FALSE");
-  EXPECT_EQ(read("flag"), "TRUE");
-  EXPECT_EQ(read("fee"), "-0.0001");
-  EXPECT_EQ(read("price"), "1234.5679");
-  EXPECT_EQ(read("weight"), "0.1000");
-  EXPECT_EQ(read("amount"), "2.50000000");
-  EXPECT_EQ(read("ratio"), "0.00000000");
-  EXPECT_EQ(read("photo"), "");
-  ASSERT_TRUE(moveNext());
-  // Values that are no date or number of their column read as they are.
-  EXPECT_EQ(read("born"), "next week");
-  EXPECT_EQ(read("at"), "2014-13-01");
-  EXPECT_EQ(read("member"), "yes");
-  EXPECT_EQ(read("fee"), "n/a");
-  EXPECT_EQ(read("price"), "1000000000000000019884624838656.00000000") << "beyond what currency holds";
-  EXPECT_EQ(read("weight"), "");
+  const std::vector<std::vector<Shown>> rows = {
+      // Text dates; a whole number in a decimal column.
+      {{"born", "2014-07-01 00:00:00"},
+       {"at", "2014-07-01 08:05:09"},
+       {"member", "TRUE"},
+       {"flag", "FALSE"},
+       {"fee", "12.5"},
+       {"price", "3"},
+       {"weight", "1.2500"},
+       {"amount", "12.00000000"},
+       {"ratio", "2.00000000"},
+       {"photo", "[BLOB]"},
+       {"note", "7"}},
+      // Numbers as the engine's own date values (Julian day, Unix seconds).
+      {{"born", "2014-07-01 00:00:00"},
+       {"at", "2014-07-01 08:15:09"},
+       {"member", "FALSE"},
+       {"flag", "TRUE"},
+       {"fee", "-0.0001"},
+       {"price", "1234.5679"},
+       {"weight", "0.1000"},
+       {"amount", "2.50000000"},
+       {"ratio", "0.00000000"},
+       {"photo", ""}},
+      // Values that are no date or number of their column read as they are;
+      // beyond what currency holds.
+      {{"born", "next week"},
+       {"at", "2014-13-01"},
+       {"member", "yes"},
+       {"fee", "n/a"},
+       {"price", "1000000000000000019884624838656.00000000"},
+       {"weight", ""}},
+  };
+  for (size_t row = 0; row < rows.size(); ++row) {
+    if (row > 0) { ASSERT_TRUE(moveNext()); }
+    for (const Shown& field : rows[row]) EXPECT_EQ(read(field.what), field.text) << "row " << row << " " << field.what;
+  }
 }
 
 // Texts go in as GB18030 and come back byte for byte, stored as UTF-8, also

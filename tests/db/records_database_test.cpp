@@ -15,20 +15,6 @@ class RecordsDatabase : public DatabaseUnits {
  protected:
   fs::path database() const { return folder_ / std::string(db::records::kFileName); }
   bool openProgramDatabase() { return openAccess(database(), std::string(db::records::kPassword).c_str()); }
-
-  // Every row of a statement, each as its fields joined by "|".
-  std::vector<std::string> rows(const char* statementUtf8) {
-    std::vector<std::string> result;
-    EXPECT_TRUE(openRecords(statementUtf8)) << statementUtf8;
-    int32_t columns = 0;
-    while (read(columns)) ++columns;
-    for (moveFirst(); !isEof(); moveNext()) {
-      std::string row;
-      for (int32_t i = 0; i < columns; ++i) row.append(i ? "|" : "").append(read(i).value_or("?"));
-      result.push_back(row);
-    }
-    return result;
-  }
 };
 
 // Rows come back in the order they were inserted, also after deletions and

@@ -14,28 +14,25 @@
 #include <vector>
 
 #include "db/sqlite.h"
+#include "tests/support/temp_folder.h"
 
 namespace fuzz {
 
+// A database file in a folder of its own, in memory where the system has
+// /dev/shm: a fuzz run writes it thousands of times.
 class DatabaseFile {
  public:
-  DatabaseFile() {
-    std::error_code error;
-    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                     ? std::filesystem::path("/dev/shm")
-                                     : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "jx-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    folder_ = pattern;
-  }
-  ~DatabaseFile() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  std::string path() const { return (folder_ / "fuzz.db").string(); }
+  DatabaseFile() : folder_("jx-fuzz", memoryFolder()) {}
+  std::string path() const { return folder_.file("fuzz.db"); }
 
  private:
-  std::filesystem::path folder_;
+  static std::filesystem::path memoryFolder() {
+    std::error_code error;
+    return std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
+                                                            : std::filesystem::temp_directory_path();
+  }
+
+  jxtest::TempFolder folder_;
 };
 
 inline void require(bool condition, const char* what) {

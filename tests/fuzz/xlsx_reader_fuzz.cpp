@@ -22,6 +22,7 @@
 #include "sheet/engine/package_writer.h"
 #include "sheet/engine/xlsx_reader.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -108,11 +109,8 @@ std::string packageAround(fuzz::Input& in) {
 }
 
 const std::string& scratchFile() {
-  static const std::string path = [] {
-    std::string folder = (std::filesystem::temp_directory_path() / "xlsx-fuzz-XXXXXX").string();
-    if (!mkdtemp(folder.data())) std::abort();
-    return folder + "/out.xlsx";
-  }();
+  static const jxtest::TempFolder folder("xlsx-fuzz");
+  static const std::string path = folder.file("out.xlsx");
   return path;
 }
 

@@ -18,6 +18,7 @@
 #include "base/gb18030.h"
 #include "reader/sdtapi.h"
 #include "reader/sim/simulated_reader.h"
+#include "tests/support/temp_folder.h"
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/asan_interface.h>
@@ -43,8 +44,8 @@ class LibraryFolder {
     static LibraryFolder folder;
     return folder;
   }
-  const fs::path& path() const { return path_; }
-  void writeSettings(const std::string& text) { std::ofstream(path_ / "sdtapi.ini", std::ios::trunc) << text; }
+  const fs::path& path() const { return folder_.path(); }
+  void writeSettings(const std::string& text) { jxtest::TempFolder::write(folder_ / "sdtapi.ini", text); }
 
   decltype(&InitComm) initComm = nullptr;
   decltype(&Authenticate) authenticate = nullptr;
@@ -53,12 +54,9 @@ class LibraryFolder {
 
  private:
   LibraryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "jx-reader-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) return;
-    path_ = pattern;
-    fs::copy_file(JX_READER_LIBRARY, path_ / "libsdtapi.so");
-    fs::current_path(path_);
-    handle_ = dlopen((path_ / "libsdtapi.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    fs::copy_file(JX_READER_LIBRARY, folder_ / "libsdtapi.so");
+    fs::current_path(folder_.path());
+    handle_ = dlopen((folder_ / "libsdtapi.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) return;
     initComm = reinterpret_cast<decltype(initComm)>(dlsym(handle_, "InitComm"));
     authenticate = reinterpret_cast<decltype(authenticate)>(dlsym(handle_, "Authenticate"));
@@ -67,10 +65,8 @@ class LibraryFolder {
   }
   ~LibraryFolder() {
     if (handle_) dlclose(handle_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
   }
-  fs::path path_;
+  jxtest::TempFolder folder_{"jx-reader"};
   void* handle_ = nullptr;
 };
 

@@ -18,9 +18,11 @@ namespace jxtest {
 
 class TempFolder {
  public:
-  // The folder's name starts with `prefix` (for example "jx-db").
-  explicit TempFolder(const std::string& prefix = "jx-test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  // The folder's name starts with `prefix` (for example "jx-db"); it is made
+  // in `parent`, the system's temporary folder unless given.
+  explicit TempFolder(const std::string& prefix = "jx-test",
+                      const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+    std::string pattern = (parent / (prefix + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) {
       std::fprintf(stderr, "cannot make a temporary folder %s: %s\n", pattern.c_str(), std::strerror(errno));
       std::abort();

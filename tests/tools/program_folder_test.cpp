@@ -55,19 +55,6 @@ class RecordsDatabase : public DatabaseUnits {
   fs::path database() const { return folder_ / std::string(db::records::kFileName); }
   bool openProgramDatabase() { return openAccess(database(), std::string(db::records::kPassword).c_str()); }
 
-  // Every row of a statement, each as its fields joined by "|".
-  std::vector<std::string> rows(const char* statementUtf8) {
-    std::vector<std::string> result;
-    EXPECT_TRUE(openRecords(statementUtf8)) << statementUtf8;
-    int32_t columns = 0;
-    while (read(columns)) ++columns;
-    for (moveFirst(); !isEof(); moveNext()) {
-      std::string row;
-      for (int32_t i = 0; i < columns; ++i) row.append(i ? "|" : "").append(read(i).value_or("?"));
-      result.push_back(row);
-    }
-    return result;
-  }
   // The columns "select *" gives, with their declared types.
   std::vector<std::string> columnNames(const fs::path& file, std::string_view table) {
     db::DatabaseHandle database =
