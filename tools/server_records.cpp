@@ -72,7 +72,10 @@ void appendCopyCell(std::string& line, const unsigned char* text, int length) {
 // Streams one table of the file into the server's table; the rows sent.
 int64_t copyTable(sqlite3* file, PGconn* server, const db::records::Table& table) {
   std::string columns;
-  for (std::string_view column : table.columns) columns += (columns.empty() ? "" : ",") + quoted(column);
+  for (std::string_view column : table.columns) {
+    if (!columns.empty()) columns += ',';
+    columns += quoted(column);
+  }
   std::string select = "SELECT " + columns + " FROM " + quoted(table.name) + " ORDER BY rowid";
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(file, select.c_str(), -1, &raw, nullptr) != SQLITE_OK)

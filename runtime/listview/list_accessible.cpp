@@ -132,12 +132,12 @@ int ListAccessible::columnCount() const { return isValid() ? view()->listModel()
 int ListAccessible::childCount() const { return (rowCount() + 1) * columnCount(); }
 
 QAccessibleInterface* ListAccessible::cell(int key, int row, int column) const {
-  auto found = cells_.constFind(key);
-  if (found != cells_.constEnd()) {
-    if (QAccessibleInterface* known = QAccessible::accessibleInterface(*found)) return known;
+  auto found = cells_.find(key);
+  if (found != cells_.end()) {
+    if (QAccessibleInterface* known = QAccessible::accessibleInterface(found->second)) return known;
   }
   auto* made = new ListCellAccessible(view(), row, column);
-  cells_.insert(key, QAccessible::registerAccessibleInterface(made));
+  cells_.insert_or_assign(key, QAccessible::registerAccessibleInterface(made));
   return made;
 }
 
@@ -216,8 +216,8 @@ void ListAccessible::modelChange(QAccessibleTableModelChangeEvent* event) {
 }
 
 void ListAccessible::forgetCells() {
-  const QHash<int, QAccessible::Id> forgotten = std::exchange(cells_, {});
-  for (QAccessible::Id id : forgotten) QAccessible::deleteAccessibleInterface(id);
+  const std::unordered_map<int, QAccessible::Id> forgotten = std::exchange(cells_, {});
+  for (const auto& entry : forgotten) QAccessible::deleteAccessibleInterface(entry.second);
 }
 
 void installListAccessibility() {

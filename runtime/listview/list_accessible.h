@@ -15,8 +15,9 @@
 #pragma once
 
 #include <QAccessibleWidget>
-#include <QHash>
 #include <QPointer>
+
+#include <unordered_map>
 
 namespace rt {
 
@@ -68,7 +69,7 @@ class ListAccessible : public QAccessibleWidget, public QAccessibleTableInterfac
   void forgetCells();
 
   // Child index (or, negative, an invalid cell's column) -> interface id.
-  mutable QHash<int, QAccessible::Id> cells_;
+  mutable std::unordered_map<int, QAccessible::Id> cells_;
 };
 
 // Makes the accessible interface of every list view this one.
