@@ -1,10 +1,16 @@
 #include "db/server_provider.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "db/server_dialect.h"
+#include "db/server_errors.h"
 #include "runtime/desktop.h"
 #include "runtime/encoding.h"
 
@@ -16,6 +22,9 @@ constexpr const char* kApplicationName = "jiaxiao";
 constexpr const char* kClientEncoding = "UTF8";
 constexpr int kMillisecondsPerSecond = 1000;
 constexpr int32_t kLargestTimeoutSeconds = 2'000'000;  // what statement_timeout (ms, int) holds
+// libpq's own floor for connect_timeout.
+constexpr int kShortestConnectTimeoutSeconds = 2;
+constexpr std::string_view kTimedOutText = "timeout expired";
 
 // Asked once per connection: which tables keep their insertion order.
 constexpr const char* kOrderedTablesQuery =
@@ -38,9 +47,69 @@ bool succeeded(const PGresult* result) {
   return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
 }
 
+// Holds back the message of a lost connection while it lives.
+class QuietLoss {
+ public:
+  explicit QuietLoss(bool& quiet) : quiet_(quiet), before_(quiet) { quiet_ = true; }
+  ~QuietLoss() { quiet_ = before_; }
+  QuietLoss(const QuietLoss&) = delete;
+  QuietLoss& operator=(const QuietLoss&) = delete;
+
+ private:
+  bool& quiet_;
+  bool before_;
+};
+
+// The connection's connect_timeout in milliseconds (-1: none), as libpq
+// takes it: at least two seconds.
+int connectTimeoutMilliseconds(PGconn* connection) {
+  int seconds = 0;
+  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfo(connection), &PQconninfoFree);
+  for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option) {
+    if (std::string_view(option->keyword) == "connect_timeout" && option->val) seconds = std::atoi(option->val);
+  }
+  if (seconds <= 0) return -1;
+  return std::max(seconds, kShortestConnectTimeoutSeconds) * kMillisecondsPerSecond;
+}
+
+// Drives a started connect to its end. Each server address tried gets the
+// whole time-out, as libpq's own blocking connect gives it. False when the
+// connect failed or an address did not answer in time.
+bool completeConnect(PGconn* connection, bool& timedOut) {
+  using Clock = std::chrono::steady_clock;
+  const int timeout = connectTimeoutMilliseconds(connection);
+  PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+  int socket = -1;
+  Clock::time_point deadline;
+  while (status != PGRES_POLLING_OK) {
+    if (status == PGRES_POLLING_FAILED) return false;
+    if (PQsocket(connection) != socket) {
+      socket = PQsocket(connection);
+      deadline = Clock::now() + std::chrono::milliseconds(timeout);
+    }
+    if (socket >= 0) {
+      pollfd wait{socket, static_cast<short>(status == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+      int left = -1;
+      if (timeout >= 0) {
+        auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        left = static_cast<int>(std::max<int64_t>(0, remaining));
+      }
+      int ready = poll(&wait, 1, left);
+      if (ready == 0) {
+        timedOut = true;
+        return false;
+      }
+      if (ready < 0 && errno != EINTR) return false;
+    }
+    status = PQconnectPoll(connection);
+  }
+  return true;
+}
+
 }  // namespace
 
-ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, std::string* error) {
+ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, ServerFailure& failure) {
+  UntranslatedMessages untranslated;
   std::string conninfo(conninfoUtf8);
   // Later entries override earlier ones: the string's own settings override
   // the defaults before it, and the texts are always UTF-8.
@@ -48,20 +117,41 @@ ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, std::strin
                                                nullptr};
   const std::array<const char*, 5> values = {kConnectTimeoutSeconds, kApplicationName, conninfo.c_str(),
                                              kClientEncoding, nullptr};
-  ServerConnectionHandle connection(PQconnectdbParams(keywords.data(), values.data(), 1));
-  if (!connection || PQstatus(connection.get()) != CONNECTION_OK) {
-    if (error) *error = connection ? trimmedMessage(PQerrorMessage(connection.get())) : "out of memory";
+  ServerConnectionHandle connection(PQconnectStartParams(keywords.data(), values.data(), 1));
+  if (!connection) {
+    failure = ServerFailure{};
+    failure.message = "out of memory";
     return nullptr;
   }
+  // The server's refusal then carries its code, which names the reason in
+  // any language the server speaks.
+  PQsetErrorVerbosity(connection.get(), PQERRORS_VERBOSE);
+  bool timedOut = false;
+  if (PQstatus(connection.get()) == CONNECTION_BAD || !completeConnect(connection.get(), timedOut)) {
+    failure = failureOfVerboseMessage(timedOut ? kTimedOutText : PQerrorMessage(connection.get()));
+    failure.passwordMissing = PQconnectionNeedsPassword(connection.get());
+    return nullptr;
+  }
+  PQsetErrorVerbosity(connection.get(), PQERRORS_DEFAULT);
   return connection;
 }
 
-ServerProvider::ServerProvider(std::string conninfoUtf8) : conninfo_(std::move(conninfoUtf8)) { connect(); }
+ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, std::string* error) {
+  ServerFailure failure;
+  ServerConnectionHandle connection = connectToServer(conninfoUtf8, failure);
+  if (!connection && error) *error = failure.message;
+  return connection;
+}
+
+ServerProvider::ServerProvider(std::string conninfoUtf8) : conninfo_(std::move(conninfoUtf8)) {
+  UntranslatedMessages untranslated;
+  connect();
+}
 
 void ServerProvider::connect() {
   orderedTables_.clear();
   timeoutSet_ = -1;
-  connection_ = connectToServer(conninfo_, &lastError_);
+  connection_ = connectToServer(conninfo_, lastFailure_);
   if (!connection_) {
     report(kUnreachableText);
     return;
@@ -74,12 +164,13 @@ void ServerProvider::connect() {
   }
   for (int row = 0; row < PQntuples(tables.get()); ++row) orderedTables_.insert(PQgetvalue(tables.get(), row, 0));
   dropReported_ = false;
-  lastError_.clear();
+  lastFailure_ = {};
 }
 
 bool ServerProvider::isOpen() const { return connection_ && PQstatus(connection_.get()) == CONNECTION_OK; }
 
 bool ServerProvider::ready() {
+  UntranslatedMessages untranslated;
   if (isOpen()) return true;
   if (transactionLost_) return false;
   connect();
@@ -94,19 +185,21 @@ bool ServerProvider::inTransaction() const {
 void ServerProvider::noteFailure(const PGresult* result) {
   const char* message = result ? PQresultErrorMessage(result) : nullptr;
   if (!message || !*message) message = connection_ ? PQerrorMessage(connection_.get()) : "";
-  lastError_ = trimmedMessage(message);
+  const char* sqlState = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  lastFailure_ =
+      ServerFailure{.message = trimmedMessage(message), .sqlState = sqlState ? sqlState : "", .passwordMissing = false};
   if (!connection_ || PQstatus(connection_.get()) == CONNECTION_OK) return;
   // The connection is gone. A transaction it held is gone with it.
   transactionLost_ = transactionOpen_;
   transactionOpen_ = false;
   connection_.reset();
-  report(kLostText);
+  if (!quietLoss_) report(kLostText);
 }
 
 void ServerProvider::report(std::string_view what) {
   if (dropReported_ || !rt::hasDesktop()) return;
   dropReported_ = true;
-  std::string text = std::string(what) + lastError_ + std::string(kLostNextStep);
+  std::string text = std::string(what) + explainedFailure(lastFailure_, kLostNextStep);
   rt::desktop().messageBox(rt::utf8ToGb(text), rt::utf8ToGb(kLostCaption), rt::mb::kIconStop | rt::mb::kTaskModal,
                            nullptr);
 }
@@ -143,6 +236,7 @@ ServerResult ServerProvider::runSingle(const std::string& sqlUtf8, bool wantRows
 }
 
 bool ServerProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) {
+  UntranslatedMessages untranslated;
   if (!ready()) return false;
   std::string sql = serverStatement(sqlUtf8, [this](std::string_view table) { return hasRowOrder(table); });
   if (!applyTimeout(timeoutSeconds)) return false;
@@ -156,12 +250,14 @@ bool ServerProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds
 }
 
 bool ServerProvider::beginTransaction(int32_t timeoutSeconds) {
+  UntranslatedMessages untranslated;
   if (!ready() || inTransaction()) return false;
   transactionOpen_ = applyTimeout(timeoutSeconds) && control("BEGIN");
   return transactionOpen_;
 }
 
 bool ServerProvider::commitTransaction(int32_t timeoutSeconds) {
+  UntranslatedMessages untranslated;
   transactionOpen_ = false;
   if (transactionLost_) {
     transactionLost_ = false;
@@ -182,6 +278,7 @@ bool ServerProvider::commitTransaction(int32_t timeoutSeconds) {
 }
 
 bool ServerProvider::rollbackTransaction(int32_t) {
+  UntranslatedMessages untranslated;
   transactionOpen_ = false;
   if (transactionLost_) {
     transactionLost_ = false;
@@ -194,7 +291,25 @@ bool ServerProvider::rollbackTransaction(int32_t) {
 }
 
 ReadRows ServerProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSeconds) {
-  if (!ready() || !applyTimeout(timeoutSeconds)) return {};
+  UntranslatedMessages untranslated;
+  if (!ready()) return {};
+  // A read inside a transaction ends with it when the connection drops.
+  if (transactionOpen_) return readOnce(sqlUtf8, timeoutSeconds);
+  ReadRows rows;
+  {
+    QuietLoss quiet(quietLoss_);
+    rows = readOnce(sqlUtf8, timeoutSeconds);
+  }
+  if (rows.rows || connection_) return rows;
+  // The connection was lost on the way (a server restart, the network). A
+  // read changes nothing, so it runs once more on a new connection; the
+  // user hears of the loss only when that fails as well.
+  if (!ready()) return {};
+  return readOnce(sqlUtf8, timeoutSeconds);
+}
+
+ReadRows ServerProvider::readOnce(std::string_view sqlUtf8, int32_t timeoutSeconds) {
+  if (!applyTimeout(timeoutSeconds)) return {};
   std::string sql = serverStatement(sqlUtf8, [this](std::string_view table) { return hasRowOrder(table); });
   // Read-only: a statement that would change data fails instead of running.
   const bool nested = inTransaction();

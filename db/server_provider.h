@@ -6,11 +6,14 @@
 // transaction, texts travel as UTF-8. Nothing is kept between reads: every
 // read sees what the other desks have committed.
 //
-// A connection that drops, or a server that cannot be reached, says so once,
-// in Chinese with the server's reason, and answers false. The next action connects again, except inside a
-// transaction that the drop ended: that transaction answers false until it
-// is rolled back, so no statement of it runs outside it. A statement is
-// never sent a second time.
+// A server that cannot be reached, or a connection that drops, is told once
+// in Chinese (db/server_errors.h) and answers false. The next action
+// connects again, except inside a transaction that the drop ended: that
+// transaction answers false until it is rolled back, so no statement of it
+// runs outside it. A statement that reads (a record set's open) and lost
+// its connection outside a transaction is sent once more on a new
+// connection, and says nothing when that works: a server restart costs the
+// desks no failed search. A statement that may write is never sent twice.
 #pragma once
 
 #include <libpq-fe.h>
@@ -22,6 +25,7 @@
 #include <string_view>
 
 #include "db/provider.h"
+#include "db/server_errors.h"
 
 namespace db {
 
@@ -35,8 +39,11 @@ using ServerConnectionHandle = std::unique_ptr<PGconn, ServerConnectionCloser>;
 using ServerResult = std::unique_ptr<PGresult, ServerResultClearer>;
 
 // Connects with a libpq connection string or URI (UTF-8), texts in UTF-8,
-// giving up after a few seconds when the server does not answer. Null, with
-// the reason (UTF-8) in `error` when given, on failure.
+// giving up after a few seconds when the server does not answer. Null on
+// failure, with what is known of the reason in `failure`: libpq's text
+// (untranslated) and the server's code when it refused the connection.
+ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, ServerFailure& failure);
+// The same with libpq's text alone in `error` (when given).
 ServerConnectionHandle connectToServer(std::string_view conninfoUtf8, std::string* error = nullptr);
 
 class ServerProvider : public Provider {
@@ -52,7 +59,7 @@ class ServerProvider : public Provider {
   ReadRows readRows(std::string_view sqlUtf8, int32_t timeoutSeconds) override;
 
   // The server's text of the last failure (UTF-8); empty after a success.
-  const std::string& lastError() const { return lastError_; }
+  const std::string& lastError() const { return lastFailure_.message; }
 
  private:
   void connect();
@@ -63,8 +70,10 @@ class ServerProvider : public Provider {
   // The one statement of the text, prepared; runs it and gives its result,
   // or null when it is not exactly one statement or the server refused it.
   ServerResult runSingle(const std::string& sqlUtf8, bool wantRows);
+  // One read on the connection as it is.
+  ReadRows readOnce(std::string_view sqlUtf8, int32_t timeoutSeconds);
   // After a failure: remembers the reason and, when the connection is gone,
-  // says so once.
+  // says so once (unless a read that may be sent again holds it back).
   void noteFailure(const PGresult* result);
   // Shows what happened with the server's reason, once until the next
   // successful connect: a desk that cannot reach the server is told at
@@ -82,7 +91,8 @@ class ServerProvider : public Provider {
   bool transactionOpen_ = false;
   bool transactionLost_ = false;
   bool dropReported_ = false;
-  std::string lastError_;
+  bool quietLoss_ = false;
+  ServerFailure lastFailure_;
 };
 
 }  // namespace db

@@ -3,12 +3,15 @@
 # PostgreSQL cluster that pg_virtualenv starts for it (as root too) and
 # removes afterwards. The cluster lives in a temporary folder (-t) even as
 # root, so a run that was killed before it could clean up leaves nothing in
-# /etc/postgresql that would make the next run refuse to start. Without the server's programs the run is skipped
-# (exit 77), saying so.
+# /etc/postgresql that would make the next run refuse to start.
+# JX_TEST_SERVER_CONTROL is the command that stops, starts or restarts that
+# cluster (followed by stop, start or restart).
+# Without the server's programs the run is skipped (exit 77), saying so.
 if ! command -v pg_virtualenv >/dev/null 2>&1 || ! ls /usr/lib/postgresql/*/bin/postgres >/dev/null 2>&1; then
   echo "SKIPPED: the PostgreSQL server is not installed (postgresql, postgresql-common)"
   exit 77
 fi
 # The cluster speaks UTF-8 whatever the session's locale, as a school's
 # server does.
-exec pg_virtualenv -t -i "--encoding=UTF8 --locale=C.UTF-8" sh -c 'JX_TEST_SERVER="dbname=postgres" exec "$@"' sh "$@"
+exec pg_virtualenv -t -i "--encoding=UTF8 --locale=C.UTF-8" \
+  sh -c 'JX_TEST_SERVER="dbname=postgres" JX_TEST_SERVER_CONTROL="pg_ctlcluster $PGVERSION regress" exec "$@"' sh "$@"
