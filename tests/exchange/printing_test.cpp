@@ -134,6 +134,44 @@ TEST_F(FormPrinting, C1LearnerGetsThreeFormsWithTheTextsInTheirBoxes) {
   EXPECT_NE(app::state().formPageSetupObject->object, nullptr);
 }
 
+// A name with characters of CJK Extension A (䶮) and B (𠀀), which the
+// common Chinese fonts lack, is printed with glyphs of the fonts the project
+// installs for them, embedded in the file. The text layer holds 䶮; Qt's PDF
+// writer maps glyphs back to characters of the Basic Multilingual Plane
+// only, so 𠀀 is found among the embedded glyphs instead.
+TEST_F(FormPrinting, RareCharactersOfANameArePrintedWithEmbeddedGlyphs) {
+  createDatabase({learner("张䶮𠀀", kNumberWithX, "C1")});
+  startProgram();
+  printRow(0);
+
+  ASSERT_EQ(printedSheets(), (std::vector<std::string>{"报名申请表", "学员登记卡", "C1"}));
+  for (const auto& printed : printers_.jobs) {
+    SCOPED_TRACE(printed.sheet);
+    EXPECT_NE(lineWith(layoutLines(printed.pdf), "张䶮"), "") << lineWith(layoutLines(printed.pdf), "张");
+    // name  type  encoding  emb  sub  uni  object ID
+    std::string fonts = sheettest::run("pdffonts " + sheettest::shellQuoted(printed.pdf.string()));
+    std::istringstream rows(fonts);
+    std::string row;
+    for (int header = 0; header < 2; ++header) std::getline(rows, row);
+    while (std::getline(rows, row)) {
+      std::vector<std::string> columns = wordsOf(row);
+      ASSERT_GE(columns.size(), 6u) << row;
+      EXPECT_EQ(columns[columns.size() - 5], "yes") << "every font is embedded: " << row;
+    }
+    // "SUBSET+Face glyphs" per embedded face: the faces for rare characters
+    // hold two glyphs beside the missing-glyph one.
+    std::istringstream faces(sheettest::run(
+        sheettest::kPython + " " + sheettest::shellQuoted((sheettest::kScripts / "embedded_glyphs.py").string()) + " " +
+        sheettest::shellQuoted(printed.pdf.string())));
+    std::string face;
+    int glyphs = 0, rareGlyphs = 0;
+    while (faces >> face >> glyphs)
+      if (face.find("HanaMin") != std::string::npos) rareGlyphs += glyphs - 1;
+    EXPECT_EQ(rareGlyphs, 2) << fonts;
+  }
+  expectFolderUnchanged();
+}
+
 // A vehicle class outside C2, C1, B2 and A1 prints the first two forms; a
 // 15-character number leaves S4 to V4 empty; a birth date without "月"
 // leaves the year and month empty.
