@@ -12,6 +12,7 @@
 #   tools/               base/, the runtime core, db/ and tools/
 #   app/ (the handlers)  app/ and the runtime core only
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
+#   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
 #   tests/, bench/       anything
 #
 # An include is `#include "folder/..."`; system and library headers are not
@@ -25,6 +26,7 @@
 set(_JX_LAYER_RULES
   "app/main.cpp|*|"
   "app/program.|*|"
+  "app/leftovers.|*|"
   "tools/screenshot.cpp|*|"
   "base/|base/|"
   "runtime/qt/|base/,runtime/|"

@@ -14,8 +14,6 @@ namespace {
 
 static_assert(SDTAPI_PHOTO_BYTES == kPhotoBytes);
 
-constexpr const char* kPartialPhotoFileName = "photo.bmp.part";
-
 struct LibraryCloser {
   void operator()(void* handle) const { dlclose(handle); }
 };

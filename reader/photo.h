@@ -12,6 +12,8 @@
 namespace sdt {
 
 inline constexpr const char* kPhotoFileName = "photo.bmp";
+// The picture is written here first and takes its name when complete.
+inline constexpr const char* kPartialPhotoFileName = "photo.bmp.part";
 
 // Removes photo.bmp, so that an earlier card's photo is never taken for this one.
 void removePhotoFile();

@@ -15,6 +15,7 @@
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/learner.h"
+#include "app/program_files.h"
 #include "app/state.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
@@ -29,9 +30,7 @@ namespace cmd = rt::cmd;
 constexpr SpreadsheetPair kFormPair{ui::Excel程序1, ui::Excel工作簿1};
 
 const char* const kTemplateName = "\\table.xlsx";
-// The filled copy is saved as "tem"; the save adds the workbook's extension.
-const char* const kFilledCopyName = "\\tem";
-const char* const kFilledCopyFile = "\\tem.xlsx";
+const char* const kPathSeparator = "\\";
 
 constexpr int32_t kPortrait = 1;
 constexpr int32_t kLandscape = 2;
@@ -195,10 +194,10 @@ void printSelectedLearnerForms() {
     printClassForm();
   }
 
-  saveWorkbookAs(kFormPair.workbooks, TextConcat(folder, kFilledCopyName).c_str());
+  saveWorkbookAs(kFormPair.workbooks, TextConcat(folder, kPathSeparator, files::kFilledFormCopyStem).c_str());
   shutDown(kFormPair);
   call(cmd::core(cmd::kObjectRelease), objectRef(state().formSheetObject));
-  call(cmd::core(cmd::kRemoveFile), TextConcat(folder, kFilledCopyFile));
+  call(cmd::core(cmd::kRemoveFile), TextConcat(folder, kPathSeparator, files::kFilledFormCopy));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/program.h"
+#include "app/program_files.h"
 #include "app/records/student_list.h"
 #include "app/state.h"
 #include "app/statements.h"
@@ -33,7 +34,6 @@ constexpr uint32_t kToneMs = 100;
 constexpr int32_t kShowCardMs = 1500;
 // A zeroed block the read has always made; no function is given it.
 constexpr int32_t kScratchBytes = 192;
-const char* const kPhotoFileName = "photo.bmp";
 
 // Text bytes of each buffer handed to the reader (a zero byte follows them).
 constexpr int32_t kNameBytes = 31, kSexBytes = 3, kNationBytes = 10, kBirthBytes = 9, kNumberBytes = 19,
@@ -56,7 +56,7 @@ void closeReader() { callDll<CloseCommFunction>(app::dll::kCloseComm); }
 
 // photo.bmp of the program folder; a missing file empties the picture.
 void showPhoto() {
-  Text path = programFilePath(kPhotoFileName);
+  Text path = programFilePath(files::kCardPhoto);
   Block bytes(call(cmd::core(cmd::kReadFileBytes), path).pointer<void>());
   writeBytes(ui::图片框1, rt::prop::kPicture, bytes.get());
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view kXlsx = ".xlsx";
 constexpr std::string_view kXls = ".xls";
 constexpr int kTemporaryNameAttempts = 100;
+constexpr const char* kTemporarySuffix = ".tmp";
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
   if (text.size() < suffix.size()) return false;
@@ -38,9 +40,7 @@ std::string makeTemporary(const fs::path& target) {
   std::mt19937 random(seed());
   fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-    fs::path candidate = folder / ("." + target.filename().string() + suffix);
+    fs::path candidate = folder / temporaryNameFor(target.filename().string(), static_cast<uint32_t>(random()));
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::close(fd);
@@ -52,6 +52,31 @@ std::string makeTemporary(const fs::path& target) {
 }
 
 }  // namespace
+
+std::string temporaryNameFor(std::string_view targetFileName, uint32_t random) {
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, ".%08x%s", static_cast<unsigned>(random), kTemporarySuffix);
+  return "." + std::string(targetFileName) + suffix;
+}
+
+bool isSaveTemporaryName(std::string_view name) {
+  constexpr size_t kRandomDigits = 8;
+  const std::string_view suffix = kTemporarySuffix;
+  // "." target "." digits suffix, the target a workbook's name.
+  if (name.size() < 1 + kRandomDigits + 1 + suffix.size() || name.front() != '.' || !name.ends_with(suffix))
+    return false;
+  std::string_view rest = name.substr(1, name.size() - 1 - suffix.size());
+  std::string_view digits = rest.substr(rest.size() - kRandomDigits);
+  for (char c : digits)
+    if (!std::isxdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c))) return false;
+  std::string_view target = rest.substr(0, rest.size() - kRandomDigits);
+  if (!target.ends_with('.')) return false;
+  target.remove_suffix(1);
+  auto named = [target](std::string_view extension) {
+    return target.size() > extension.size() && endsWithNoCase(target, extension);
+  };
+  return named(kXlsx) || named(kXls);
+}
 
 SaveTarget saveTargetFor(std::string_view path) {
   if (endsWithNoCase(path, kXlsx)) return {std::string(path), FileFormat::kXlsx};

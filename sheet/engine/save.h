@@ -2,6 +2,7 @@
 // extension, and the file appears under its name only once it is complete.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,12 @@ SaveTarget saveTargetFor(std::string_view pathUtf8);
 // libxlsxwriter (xlsx_writer.h); .xls through the BIFF8 writer (xls_writer.h).
 // False and a reason (English) on failure.
 bool saveWorkbook(const Workbook& workbook, const SaveTarget& target, std::string& error);
+
+// The name of a save's temporary file beside the target: hidden, the
+// target's name, eight hex digits, ".tmp" (".tem.xlsx.0badf00d.tmp").
+std::string temporaryNameFor(std::string_view targetFileName, uint32_t random);
+// Whether a file name is one that a save's temporary file of a workbook
+// (.xlsx or .xls) takes: what a save cut off by a crash leaves behind.
+bool isSaveTemporaryName(std::string_view fileName);
 
 }  // namespace sheet

@@ -143,6 +143,19 @@ TEST(WrittenFiles, NameWithoutExtensionGetsXlsxAndOtherExtensionsKeepTheirName) 
   EXPECT_EQ(readBack(folder / "list.2024.xlsx").text(0, "A1"), "x");
 }
 
+// What start-up removes as a save's leftover is exactly what saves name
+// their temporaries, and nothing that merely looks alike.
+TEST(WrittenFiles, TemporaryNamesOfSavesAreRecognisedAndNothingElse) {
+  for (std::string target : {"tem.xlsx", "学员名单.XLS", "a.b.xlsx"}) {
+    for (uint32_t random : {0u, 0xdeadbeefu, 0xffffffffu})
+      EXPECT_TRUE(sheet::isSaveTemporaryName(sheet::temporaryNameFor(target, random))) << target << random;
+  }
+  for (std::string_view other : {".tem.xlsx.0000000.tmp", ".tem.xlsx.0000000g.tmp", ".tem.xlsx.DEADBEEF.tmp",
+                                 "tem.xlsx.deadbeef.tmp", ".tem.xlsx.deadbeef.tmp.x", ".tem.docx.deadbeef.tmp",
+                                 "..xlsx.deadbeef.tmp", ".tem.xlsxdeadbeef.tmp", "tem.xlsx", ".tmp"})
+    EXPECT_FALSE(sheet::isSaveTemporaryName(other)) << other;
+}
+
 TEST(WrittenFiles, ManyLongTextsSpanContinuationRecordsAndAnExtendedAllocationTable) {
   // Some 9 MB of strings: the shared string table runs over many CONTINUE
   // records and the container needs more allocation sectors than its header lists.
