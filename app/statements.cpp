@@ -36,6 +36,22 @@ std::string learnerColumnList() {
   return list + ")";
 }
 
+const char* tableName(LearnerTable table) { return table == LearnerTable::kStudents ? "student" : "graduation"; }
+
+// " where " and a comparison per column. The identity number is compared as
+// it stands, which lets the engine find the rows through its index; it is
+// never NULL in a row the program wrote.
+std::string learnerCondition(const StudentValues& values) {
+  const char* identity = learner::nameGb(learner::kIdentityNumber);
+  std::string condition = joined({" where ", identity, " = '", quoted(values[learner::kIdentityNumber]), "'"});
+  for (const learner::Column& column : learner::kColumns) {
+    if (column.field == learner::kIdentityNumber) continue;
+    condition +=
+        joined({" and coalesce(", learner::nameGb(column.field), ",'') = '", quoted(values[column.field]), "'"});
+  }
+  return condition;
+}
+
 }  // namespace
 
 learner::Field searchedField(StudentSearch search) {
@@ -62,14 +78,7 @@ std::string findStudentById(std::string_view identityNumber) {
   return joined({"SELECT * FROM student WHERE 身份证号码 = '"_gb, quoted(identityNumber), "'"});
 }
 
-std::string insertStudent(const StudentValues& values) {
-  std::string statement = "insert into student" + learnerColumnList() + " values ('";
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) statement += "','";
-    statement += quoted(values[i]);
-  }
-  return statement + "')";
-}
+std::string insertStudent(const StudentValues& values) { return insertLearner(LearnerTable::kStudents, values); }
 
 std::string deleteStudent(std::string_view identityNumber) {
   return joined({" delete from student where 身份证号码= '"_gb, quoted(identityNumber), "'"});
@@ -106,5 +115,27 @@ std::string insertBookingWithResult(const exams::Subject& subject, std::string_v
 }
 
 std::string selectAllGraduates() { return "select * from graduation"; }
+
+std::string insertLearner(LearnerTable table, const StudentValues& values) {
+  std::string statement = joined({"insert into ", tableName(table), learnerColumnList(), " values ('"});
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) statement += "','";
+    statement += quoted(values[i]);
+  }
+  return statement + "')";
+}
+
+std::string findLearner(LearnerTable table, const StudentValues& values) {
+  return joined({"SELECT * FROM ", tableName(table), learnerCondition(values)});
+}
+
+std::string claimLearner(LearnerTable table, const StudentValues& values) {
+  const char* identity = learner::nameGb(learner::kIdentityNumber);
+  return joined({"update ", tableName(table), " set ", identity, " = ", identity, learnerCondition(values)});
+}
+
+std::string deleteLearner(LearnerTable table, const StudentValues& values) {
+  return joined({"delete from ", tableName(table), learnerCondition(values)});
+}
 
 }  // namespace app::statements

@@ -34,6 +34,10 @@ learner::Field searchedField(StudentSearch search);
 // (app/learner.h).
 using StudentValues = std::array<std::string_view, learner::kFieldCount>;
 
+// The two tables that hold learners with those fifteen columns: the registry
+// and the graduates.
+enum class LearnerTable { kStudents, kGraduates };
+
 // Every learner, in the order they were registered.
 std::string selectAllStudents();
 // The learners whose column contains `value` (a like pattern).
@@ -44,6 +48,19 @@ std::string findStudentById(std::string_view identityNumber);
 std::string insertStudent(const StudentValues& values);
 // Every learner row with this identity number.
 std::string deleteStudent(std::string_view identityNumber);
+
+// A learner row is addressed by all fifteen of its values (a NULL counts as
+// the empty text, as a record set shows it), so that exactly the row a list
+// shows is moved, and a row another desk changed meanwhile is not found.
+// A learner row of either table with all fifteen columns.
+std::string insertLearner(LearnerTable table, const StudentValues& values);
+// The rows that hold exactly these values.
+std::string findLearner(LearnerTable table, const StudentValues& values);
+// Rewrites those rows unchanged. Inside a transaction this makes them the
+// transaction's own: another desk that wants to change them waits until it
+// ends, and then finds them as it left them.
+std::string claimLearner(LearnerTable table, const StudentValues& values);
+std::string deleteLearner(LearnerTable table, const StudentValues& values);
 
 // Every booking of one learner in one subject's exam table.
 std::string deleteBookingsOf(const exams::Subject& subject, std::string_view identityNumber);

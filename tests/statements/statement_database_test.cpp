@@ -220,4 +220,45 @@ TEST_F(StatementsOnDatabase, AResultReplacesOnlyItsOwnBooking) {
   EXPECT_TRUE(rows(sql::selectAllGraduates(), {}).empty());
 }
 
+// A learner row is addressed by all fifteen values: a row that differs in
+// any one of them, NULL aside, is another row, and quotes stay inside the
+// values. Moving a row is an insert into the other table and a delete.
+TEST_F(StatementsOnDatabase, LearnerRowsAreAddressedByAllTheirValues) {
+  using Table = sql::LearnerTable;
+  Learner quoted = learner("O'Neil", "110'1");
+  Learner sameNumber = quoted;
+  sameNumber[14] = "another plate";
+  Learner withNull = learner("无", "120");
+  withNull[13] = "";
+  ASSERT_TRUE(insert(quoted));
+  ASSERT_TRUE(insert(sameNumber));
+  ASSERT_TRUE(
+      run(gb("INSERT INTO student VALUES ('无','无|1','无|2','无|3','无|4','120','无|6','无|7','无|8','无|9',"
+             "'无|10','无|11','无|12',NULL,'无|14')")));
+  struct Gb {
+    std::array<std::string, std::tuple_size_v<sql::StudentValues>> texts;
+    sql::StudentValues view;
+    explicit Gb(const Learner& values) {
+      for (size_t i = 0; i < values.size(); ++i) {
+        texts[i] = gb(values[i]);
+        view[i] = texts[i];
+      }
+    }
+  };
+  const Gb a(quoted), b(sameNumber), c(withNull);
+
+  EXPECT_EQ(learners(sql::findLearner(Table::kStudents, a.view)), std::vector<Learner>{quoted});
+  EXPECT_EQ(learners(sql::findLearner(Table::kStudents, c.view)), std::vector<Learner>{withNull});
+  EXPECT_TRUE(run(sql::claimLearner(Table::kStudents, a.view)));
+  EXPECT_EQ(learners(sql::selectAllStudents()), (std::vector<Learner>{quoted, sameNumber, withNull}));
+
+  ASSERT_TRUE(run(sql::insertLearner(Table::kGraduates, a.view)));
+  ASSERT_TRUE(run(sql::deleteLearner(Table::kStudents, a.view)));
+  ASSERT_TRUE(run(sql::deleteLearner(Table::kStudents, c.view)));
+  EXPECT_EQ(learners(sql::selectAllStudents()), std::vector<Learner>{sameNumber});
+  EXPECT_EQ(learners(sql::selectAllGraduates()), std::vector<Learner>{quoted});
+  EXPECT_EQ(learners(sql::findLearner(Table::kGraduates, a.view)), std::vector<Learner>{quoted});
+  EXPECT_TRUE(learners(sql::findLearner(Table::kGraduates, b.view)).empty());
+}
+
 }  // namespace
