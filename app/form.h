@@ -55,6 +55,24 @@ inline constexpr std::array<ui::Unit, learner::kFieldCount> kLearnerFields = {
 };
 constexpr const ui::Unit& fieldOf(learner::Field field) { return kLearnerFields[field]; }
 
+// The fields a registration, modification, deletion or graduation empties
+// afterwards, which are also what the log keeps of the form after a change;
+// sex, nationality, birth date, address and the photo stay for the next
+// registration.
+inline constexpr learner::Field kEmptiedAfterAChange[] = {
+    learner::kName,
+    learner::kIdentityNumber,
+    learner::kTelephone,
+    learner::kVehicleClass,
+    learner::kRegistrationDate,
+    learner::kSubjectTwoCoach,
+    learner::kSubjectTwoCoachTelephone,
+    learner::kSubjectTwoPlate,
+    learner::kSubjectThreeCoach,
+    learner::kSubjectThreeCoachTelephone,
+    learner::kSubjectThreePlate,
+};
+
 // A subject's coach with the telephone and car plate that follow the choice.
 struct CoachFields {
   ui::Unit coach, telephone, plate;

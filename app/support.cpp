@@ -16,6 +16,11 @@ namespace {
 // RecordSet open kind: the source is SQL text.
 constexpr int32_t kSourceIsSqlText = 1;
 
+// ShowMessage: the buttons Yes and No with the question icon, and the answer
+// that means Yes.
+constexpr int32_t kYesNoQuestion = 0x04 | 0x20;
+constexpr int32_t kAnsweredYes = 5;
+
 int32_t textPropertyOf(const Unit& field) {
   return field.kind == rt::kind::kComboBox ? rt::prop::kComboText : rt::prop::kEditContent;
 }
@@ -33,6 +38,10 @@ void showMessage(const char* text, int32_t style, const char* caption) {
 }
 
 void showMessage(const char* text, int32_t style) { call(cmd::core(cmd::kShowMessage), text, style); }
+
+bool askYesNo(const char* question, const char* caption) {
+  return callInt(cmd::core(cmd::kShowMessage), question, kYesNoQuestion, caption) == kAnsweredYes;
+}
 
 Text programFilePath(const char* name) {
   Text folder = callText(cmd::core(cmd::kProgramFolder));

@@ -23,6 +23,9 @@ inline constexpr int32_t kMessageInformationIcon = 0x40;
 // with a caption, or with the runtime's default caption.
 void showMessage(const char* text, int32_t style, const char* caption);
 void showMessage(const char* text, int32_t style);
+// A task-modal question with the buttons Yes and No and the question icon;
+// true when the user answered Yes.
+bool askYesNo(const char* question, const char* caption);
 
 // Program folder + "\" + name.
 Text programFilePath(const char* name);

@@ -1,6 +1,10 @@
 #include "app/records/operation_log.h"
 
+#include <iterator>
+#include <string>
+
 #include "app/handler_table.h"
+#include "app/learner.h"
 #include "app/state.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
@@ -33,6 +37,25 @@ int32_t logFile() {
   return number;
 }
 
+const char* const kValueSeparator = "  ";
+const char* const kLineBreak = "\r\n";
+
+// What the log keeps of a listed learner, in its order: the identity number
+// appears twice.
+constexpr learner::Field kLoggedListedValues[] = {
+    learner::kName,
+    learner::kIdentityNumber,
+    learner::kNation,
+    learner::kBirthDate,
+    learner::kAddress,
+    learner::kIdentityNumber,
+    learner::kTelephone,
+    learner::kVehicleClass,
+    learner::kRegistrationDate,
+    learner::kSubjectTwoCoach,
+    learner::kSubjectTwoCoachTelephone,
+};
+
 }  // namespace
 
 void appendLogEntry(const char* body) {
@@ -42,6 +65,19 @@ void appendLogEntry(const char* body) {
   Text timestamp = callText(cmd::core(cmd::kToText), now);
   Text entry = TextConcat(kSeparatorLine, timestamp, body);
   call(cmd::core(cmd::kWriteTextLine), file, entry);
+}
+
+Text listedLearnerLogText(const Unit& list, int32_t row) {
+  std::string joined;
+  for (size_t i = 0; i < std::size(kLoggedListedValues); ++i) {
+    if (i > 0) joined += kValueSeparator;
+    joined += cellText(list, row, learner::listColumn(kLoggedListedValues[i])).view();
+  }
+  return TextConcat(joined);
+}
+
+void appendLearnerLogEntry(const char* operation, const char* values) {
+  appendLogEntry(TextConcat(kLineBreak, operation, kLineBreak, values).c_str());
 }
 
 }  // namespace app::records

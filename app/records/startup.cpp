@@ -6,6 +6,7 @@
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/learner.h"
+#include "app/records/graduation.h"
 #include "app/records/settings.h"
 #include "app/records/student_list.h"
 #include "app/state.h"
@@ -76,11 +77,6 @@ void showExamDetailsPage() {
     recordset::open(subject.recordSet, statements::selectAllBookings(subject));
 }
 
-void showGraduatesPage() {
-  recordset::bind(ui::记录集结业);
-  recordset::open(ui::记录集结业, statements::selectAllGraduates());
-}
-
 }  // namespace
 
 }  // namespace app::records
@@ -103,7 +99,7 @@ int32_t onTabPageChanged(const rt::EventArgs&) {
     case records::kPageStudents: records::showStudentsPage(); break;
     case records::kPageExamDetails: records::showExamDetailsPage(); break;
     case records::kPageExamList: rt::api::writeText(ui::主窗口, rt::prop::kWindowTitle, "查看考试名单"_gb); break;
-    case records::kPageGraduates: records::showGraduatesPage(); break;
+    case records::kPageGraduates: records::fillGraduateList(); break;
     default: break;
   }
   return 0;
@@ -118,8 +114,5 @@ int32_t onDatePicker2Changed(const rt::EventArgs&) {
   writePickerDate(form::kExamDatePicker, form::kExamDate);
   return 0;
 }
-
-// Graduation is not part of this program yet: choosing it changes nothing.
-int32_t onMenuGraduate(const rt::EventArgs&) { return 0; }
 
 }  // namespace app::handlers

@@ -32,37 +32,9 @@ Text cellOf(int32_t row, int32_t column) { return cellText(ui::超级列表框1,
 
 using learner::Field;
 
-// What the log keeps of the selected row before a change: the identity
-// number appears twice.
-constexpr Field kLoggedOldValues[] = {
-    learner::kName,
-    learner::kIdentityNumber,
-    learner::kNation,
-    learner::kBirthDate,
-    learner::kAddress,
-    learner::kIdentityNumber,
-    learner::kTelephone,
-    learner::kVehicleClass,
-    learner::kRegistrationDate,
-    learner::kSubjectTwoCoach,
-    learner::kSubjectTwoCoachTelephone,
-};
-// What the log keeps of the form after a change; also the fields a
-// registration or modification empties (sex, nationality, birth date and
-// address stay for the next one, as does the photo).
-constexpr Field kLoggedNewValues[] = {
-    learner::kName,
-    learner::kIdentityNumber,
-    learner::kTelephone,
-    learner::kVehicleClass,
-    learner::kRegistrationDate,
-    learner::kSubjectTwoCoach,
-    learner::kSubjectTwoCoachTelephone,
-    learner::kSubjectTwoPlate,
-    learner::kSubjectThreeCoach,
-    learner::kSubjectThreeCoachTelephone,
-    learner::kSubjectThreePlate,
-};
+// What the log keeps of the form after a change: the fields a change
+// empties afterwards.
+constexpr std::span<const Field> kLoggedNewValues = form::kEmptiedAfterAChange;
 constexpr Field kRequiredForRegistration[] = {learner::kName, learner::kIdentityNumber, learner::kTelephone,
                                               learner::kVehicleClass, learner::kRegistrationDate};
 
@@ -77,10 +49,8 @@ Text joinedValues(std::span<const Field> fields, Read read) {
   return TextConcat(joined);
 }
 
-Text oldValuesText() {
-  int32_t row = selectedStudentRow();
-  return joinedValues(kLoggedOldValues, [row](Field field) { return cellOf(row, learner::listColumn(field)); });
-}
+// What the log keeps of the selected row.
+Text oldValuesText() { return listedLearnerLogText(ui::超级列表框1, selectedStudentRow()); }
 
 Text newValuesText() {
   return joinedValues(kLoggedNewValues, [](Field field) { return fieldText(form::fieldOf(field)); });
@@ -142,10 +112,6 @@ int32_t scanForIdentityNumber(const char* identityNumber, bool& found) {
     recordset::moveToNext(students);
   }
   return passed;
-}
-
-void emptyForm() {
-  for (Field field : kLoggedNewValues) clearFieldText(form::fieldOf(field));
 }
 
 void registerStudent() {
@@ -257,7 +223,7 @@ void deleteStudentAndBookings() {
     showMessage("错误代码Del#1"_gb, kMessageErrorIcon, "删除学员数据失败"_gb);
     return;
   }
-  appendLogEntry(TextConcat(kLineBreak, "删除学员"_gb, kLineBreak, oldValues).c_str());
+  appendLearnerLogEntry("删除学员"_gb, oldValues.c_str());
   fillStudentList();
   showMessage("删除学员数据成功！"_gb, kMessageNoIcon, "操作成功"_gb);
   emptyForm();

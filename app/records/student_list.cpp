@@ -41,21 +41,22 @@ void fillStudentList() {
   fillStudentListFromOpenRecords();
 }
 
-void fillStudentListFromOpenRecords() {
-  const Unit& students = ui::记录集学员;
-  clearList(ui::超级列表框1);
-  recordset::moveToFirst(students);
+void fillStudentListFromOpenRecords() { fillLearnerListFromOpenRecords(ui::超级列表框1, ui::记录集学员); }
+
+void fillLearnerListFromOpenRecords(const Unit& list, const Unit& set) {
+  clearList(list);
+  recordset::moveToFirst(set);
   int32_t runningNumber = 0;
-  while (!recordset::isEof(students)) {
-    appendRow(ui::超级列表框1);
+  while (!recordset::isEof(set)) {
+    appendRow(list);
     ++runningNumber;
-    setLastRowCell(ui::超级列表框1, learner::kListNumberColumn, numberText(runningNumber).c_str());
+    setLastRowCell(list, learner::kListNumberColumn, numberText(runningNumber).c_str());
     for (const learner::Column& column : learner::kColumns)
-      setLastRowCell(ui::超级列表框1, learner::listColumn(column.field),
-                     recordset::field(students, learner::nameGb(column.field)).c_str());
-    recordset::moveToNext(students);
+      setLastRowCell(list, learner::listColumn(column.field),
+                     recordset::field(set, learner::nameGb(column.field)).c_str());
+    recordset::moveToNext(set);
   }
-  recordset::close(students);
+  recordset::close(set);
 }
 
 void showSelectedStudent() {
@@ -70,6 +71,10 @@ void selectAndShow(int32_t row) {
   writeInt(ui::超级列表框1, rt::prop::kListSelectedRow, row);
   call(cmd::core(cmd::kFocusControl), ui::超级列表框1);
   showSelectedStudent();
+}
+
+void emptyForm() {
+  for (learner::Field field : form::kEmptiedAfterAChange) clearFieldText(form::fieldOf(field));
 }
 
 }  // namespace app::records

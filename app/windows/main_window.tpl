@@ -468,6 +468,7 @@ column 70 科二车牌
 column 80 科三教练
 column 85 科三教练电话
 column 70 科三车牌
+event 5 onGraduateListRightClick
 
 # ------------------------------------------- non-visual units (never shown)
 unit 0x16011D31 RecordSet
@@ -619,3 +620,16 @@ symbol 菜单参数设置
 level 1
 caption 参数设置
 event 0 onMenuSettings
+
+# Hidden from the menu bar; shown as the popup menu of 超级列表框4.
+unit 0x260121B0 menu
+symbol 菜单结业学员
+level 0
+flags 1
+caption 结业学员
+
+unit 0x260121B1 menu
+symbol 菜单撤销结业
+level 1
+caption 撤销结业
+event 0 onMenuUndoGraduation

@@ -86,7 +86,7 @@ TEST_F(StoredTemplates, HoldsBothWindowsWithAllTheirUnits) {
   ASSERT_EQ(windows_.size(), 2u);
   EXPECT_EQ(windows_[0].id, kMainWindow);
   EXPECT_EQ(windows_[1].id, kProgressWindow);
-  EXPECT_EQ(windows_[0].units.size(), 77u);
+  EXPECT_EQ(windows_[0].units.size(), 79u);
   EXPECT_EQ(windows_[1].units.size(), 2u);
   EXPECT_EQ(windows_[0].wordA, 0);
   EXPECT_EQ(windows_[0].wordB, 0x19010051);
@@ -131,7 +131,7 @@ TEST_F(StoredTemplates, UnitKindsAndFlagsFollowTheirRole) {
       EXPECT_EQ(u.flags, rt::kUnitVisible | rt::kUnitTabStop) << rt::gbToUtf8(u.nameGb);
     }
   }
-  EXPECT_EQ(perKind[rt::kind::kMenu], 15);
+  EXPECT_EQ(perKind[rt::kind::kMenu], 17);
   EXPECT_EQ(perKind[rt::kind::kRecordSet], 7);
   EXPECT_EQ(perKind[rt::kind::kListView], 4);
   EXPECT_EQ(perKind[rt::kind::kCommonDlg], 2);
@@ -278,13 +278,14 @@ TEST_F(StoredTemplates, MenuItemsInOrderWithLevelsAndFlags) {
   for (const rt::UnitTemplate& u : window(kMainWindow).units)
     if (u.isMenuItem()) menu.emplace_back(rt::gbToUtf8(u.captionGb), u.level);
   std::vector<std::pair<std::string, int32_t>> expected = {
-      {"学员管理 ", 0},  {"读取身份证", 1}, {"打印报名表", 1}, {"删除学员", 1},   {"导入数据", 1},
-      {"导出数据", 1},   {"查看日志", 1},   {"添加考试", 0},   {"添加科目一", 1}, {"添加科目二", 1},
-      {"添加科目三", 1}, {"添加科目四", 1}, {"学员结业", 1},   {"选项", 0},       {"参数设置", 1}};
+      {"学员管理 ", 0}, {"读取身份证", 1}, {"打印报名表", 1}, {"删除学员", 1},   {"导入数据", 1},   {"导出数据", 1},
+      {"查看日志", 1},  {"添加考试", 0},   {"添加科目一", 1}, {"添加科目二", 1}, {"添加科目三", 1}, {"添加科目四", 1},
+      {"学员结业", 1},  {"选项", 0},       {"参数设置", 1},   {"结业学员", 0},   {"撤销结业", 1}};
   EXPECT_EQ(menu, expected);
 
   EXPECT_EQ(menuItem("添加考试").menuFlags, rt::kMenuHidden);
   EXPECT_EQ(menuItem("添加考试").id, 0x26011EDCu);
+  EXPECT_EQ(menuItem("结业学员").menuFlags, rt::kMenuHidden);
   EXPECT_EQ(menuItem("学员管理 ").menuFlags, 0);
   EXPECT_EQ(menuItem("导入数据").handlerFor(0), nullptr);
   EXPECT_EQ(menuItem("学员管理 ").handlerFor(0), nullptr);
@@ -318,6 +319,7 @@ TEST_F(StoredTemplates, EventBindingsResolveToTheirHandlers) {
       {kMainWindow, 0x16011D45, 0, onDatePicker2Changed},
       {kMainWindow, 0x16011E47, 0, onExamQueryClicked},
       {kMainWindow, 0x16011F50, 0, onResultChangeClicked},
+      {kMainWindow, 0x16012184, 5, onGraduateListRightClick},
       {kMainWindow, 0x26011FD4, 0, onMenuReadCard},
       {kMainWindow, 0x26012069, 0, onMenuPrintForm},
       {kMainWindow, 0x26011C9D, 0, onMenuDeleteStudent},
@@ -329,6 +331,7 @@ TEST_F(StoredTemplates, EventBindingsResolveToTheirHandlers) {
       {kMainWindow, 0x26011EE0, 0, onMenuAddSubject4},
       {kMainWindow, 0x26012144, 0, onMenuGraduate},
       {kMainWindow, 0x260121AC, 0, onMenuSettings},
+      {kMainWindow, 0x260121B1, 0, onMenuUndoGraduation},
       {kProgressWindow, 0, 0, onProgressWindowCreated},
   };
   for (const Binding& b : bindings) {
@@ -424,7 +427,7 @@ TEST(DamagedTemplateBlock, CorruptedSizesAndCountsAreRefused) {
   const std::vector<unsigned char> good = storedBlock();
   ASSERT_NO_THROW(parse(good));
   MainWindowLayout layout(good);
-  ASSERT_EQ(layout.units, 77u);
+  ASSERT_EQ(layout.units, 79u);
 
   auto refused = [&](size_t at, int32_t value) {
     std::vector<unsigned char> b = good;
