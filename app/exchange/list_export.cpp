@@ -29,6 +29,7 @@ namespace cmd = rt::cmd;
 // Tab pages of 选择夹1 that hold an exportable list.
 constexpr int32_t kStudentPage = 0;
 constexpr int32_t kExamListPage = 2;
+constexpr int32_t kGraduatesPage = 3;
 
 constexpr int32_t kSaveFileDialog = 1;
 constexpr int32_t kShellVerbOpen = 4;
@@ -143,6 +144,16 @@ void exportList(const ui::Unit& list, std::span<const char* const> headers) {
   closeProgressWindow();
 }
 
+// The student list and the graduates' list have the same columns; an empty
+// one is refused before the dialog.
+void exportLearnerList(const ui::Unit& list) {
+  if (callInt(cmd::list(cmd::kListRowCount), list) == 0) {
+    showMessage("学员数据为空，请检查！"_gb, kMessageErrorIcon, "导出学员信息错误"_gb);
+    return;
+  }
+  exportList(list, studentListHeaders());
+}
+
 }  // namespace
 }  // namespace app::exchange
 
@@ -150,15 +161,10 @@ namespace app::handlers {
 
 int32_t onMenuExportData(const rt::EventArgs&) {
   switch (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage)) {
-    case exchange::kStudentPage:
-      if (rt::api::callInt(rt::cmd::list(rt::cmd::kListRowCount), ui::超级列表框1) == 0) {
-        showMessage("学员数据为空，请检查！"_gb, kMessageErrorIcon, "导出学员信息错误"_gb);
-        return 0;
-      }
-      exchange::exportList(ui::超级列表框1, exchange::studentListHeaders());
-      break;
+    case exchange::kStudentPage: exchange::exportLearnerList(ui::超级列表框1); break;
     case exchange::kExamListPage: exchange::exportList(ui::超级列表框3, exchange::examListHeaders()); break;
-    default: break;  // the exam details and the graduates are not exported
+    case exchange::kGraduatesPage: exchange::exportLearnerList(ui::超级列表框4); break;
+    default: break;  // the exam details are not exported
   }
   return 0;
 }
