@@ -80,39 +80,70 @@ MoveOutcome moveLearner(LearnerTable from, LearnerTable to, const LearnerTexts& 
   return transaction.commit() ? MoveOutcome::kMoved : MoveOutcome::kInsertFailed;
 }
 
-// The texts of one direction of the move.
-struct MoveTexts {
+// One direction of the move: its tables, its texts and the list it changes.
+struct MoveDirection {
+  LearnerTable from;
+  LearnerTable to;
   const char* failedCaption;
   const char* insertFailed;
   const char* deleteFailed;
   const char* logName;
   const char* success;
+  void (*refillList)();
 };
 
-const MoveTexts& graduationTexts() {
-  static const MoveTexts texts = {"学员结业失败"_gb, "错误代码Grd#1！"_gb, "错误代码Grd#2！"_gb, "学员结业"_gb,
-                                  "学员结业成功！"_gb};
-  return texts;
+const MoveDirection& graduation() {
+  static const MoveDirection direction = {.from = LearnerTable::kStudents,
+                                          .to = LearnerTable::kGraduates,
+                                          .failedCaption = "学员结业失败"_gb,
+                                          .insertFailed = "错误代码Grd#1！"_gb,
+                                          .deleteFailed = "错误代码Grd#2！"_gb,
+                                          .logName = "学员结业"_gb,
+                                          .success = "学员结业成功！"_gb,
+                                          .refillList = fillStudentList};
+  return direction;
 }
 
-const MoveTexts& undoTexts() {
-  static const MoveTexts texts = {"撤销结业失败"_gb, "错误代码Grd#3！"_gb, "错误代码Grd#4！"_gb, "撤销结业"_gb,
-                                  "撤销结业成功！"_gb};
-  return texts;
+const MoveDirection& undoOfGraduation() {
+  static const MoveDirection direction = {.from = LearnerTable::kGraduates,
+                                          .to = LearnerTable::kStudents,
+                                          .failedCaption = "撤销结业失败"_gb,
+                                          .insertFailed = "错误代码Grd#3！"_gb,
+                                          .deleteFailed = "错误代码Grd#4！"_gb,
+                                          .logName = "撤销结业"_gb,
+                                          .success = "撤销结业成功！"_gb,
+                                          .refillList = fillGraduateList};
+  return direction;
 }
 
 // Tells the user why a move did not happen; true when it did.
-bool reportOutcome(MoveOutcome outcome, const MoveTexts& texts) {
+bool reportOutcome(MoveOutcome outcome, const MoveDirection& direction) {
+  const char* message = nullptr;
   switch (outcome) {
     case MoveOutcome::kMoved: return true;
-    case MoveOutcome::kChanged:
-      showMessage("该学员的信息已被更改，请重新选择！"_gb, kMessageErrorIcon, texts.failedCaption);
-      break;
-    case MoveOutcome::kNumberTaken: showMessage("已有此身份证号码！"_gb, kMessageErrorIcon, texts.failedCaption); break;
-    case MoveOutcome::kInsertFailed: showMessage(texts.insertFailed, kMessageErrorIcon, texts.failedCaption); break;
-    case MoveOutcome::kDeleteFailed: showMessage(texts.deleteFailed, kMessageErrorIcon, texts.failedCaption); break;
+    case MoveOutcome::kChanged: message = "该学员的信息已被更改，请重新选择！"_gb; break;
+    case MoveOutcome::kNumberTaken: message = "已有此身份证号码！"_gb; break;
+    case MoveOutcome::kInsertFailed: message = direction.insertFailed; break;
+    case MoveOutcome::kDeleteFailed: message = direction.deleteFailed; break;
   }
+  showMessage(message, kMessageErrorIcon, direction.failedCaption);
   return false;
+}
+
+// Moves the learner listed in a row, logs it, fills the list again and
+// tells the user; true when the learner moved.
+bool moveListedLearner(const Unit& list, int32_t row, const LearnerTexts& listed, const MoveDirection& direction) {
+  Text loggedValues = listedLearnerLogText(list, row);
+  MoveOutcome outcome = moveLearner(direction.from, direction.to, listed);
+  if (!reportOutcome(outcome, direction)) {
+    // The list shows what is stored now.
+    if (outcome == MoveOutcome::kChanged) direction.refillList();
+    return false;
+  }
+  appendLearnerLogEntry(direction.logName, loggedValues.c_str());
+  direction.refillList();
+  showMessage(direction.success, kMessageNoIcon, "操作成功"_gb);
+  return true;
 }
 
 // The learner of the selected row leaves the registry after a question;
@@ -129,19 +160,7 @@ void graduateSelectedStudent() {
                       ? TextConcat("确定学员"_gb, listed.texts[learner::kName], "结业吗？"_gb)
                       : TextConcat("该学员尚有科目未合格，确定结业吗？"_gb);
   if (!askYesNo(question.c_str(), "学员结业"_gb)) return;
-
-  const MoveTexts& texts = graduationTexts();
-  Text loggedValues = listedLearnerLogText(list, row);
-  MoveOutcome outcome = moveLearner(LearnerTable::kStudents, LearnerTable::kGraduates, listed);
-  if (!reportOutcome(outcome, texts)) {
-    // The list shows what is stored now.
-    if (outcome == MoveOutcome::kChanged) fillStudentList();
-    return;
-  }
-  appendLearnerLogEntry(texts.logName, loggedValues.c_str());
-  fillStudentList();
-  showMessage(texts.success, kMessageNoIcon, "操作成功"_gb);
-  emptyForm();
+  if (moveListedLearner(list, row, listed, graduation())) emptyForm();
 }
 
 // The selected graduate goes back into the registry, unless the registry
@@ -153,16 +172,7 @@ void undoSelectedGraduation() {
     showMessage("请选择学员"_gb, kMessageNoIcon);
     return;
   }
-  const MoveTexts& texts = undoTexts();
-  Text loggedValues = listedLearnerLogText(list, row);
-  MoveOutcome outcome = moveLearner(LearnerTable::kGraduates, LearnerTable::kStudents, listedLearner(list, row));
-  if (!reportOutcome(outcome, texts)) {
-    if (outcome == MoveOutcome::kChanged) fillGraduateList();
-    return;
-  }
-  appendLearnerLogEntry(texts.logName, loggedValues.c_str());
-  fillGraduateList();
-  showMessage(texts.success, kMessageNoIcon, "操作成功"_gb);
+  moveListedLearner(list, row, listedLearner(list, row), undoOfGraduation());
 }
 
 }  // namespace
