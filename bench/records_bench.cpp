@@ -1,6 +1,6 @@
 // The student records at scale, through the real main window: start-up, the
 // full fill of the student list, the seven searches, registration,
-// modification and deletion. Each operation has a baseline that does the
+// modification, deletion, graduation and the graduates' page. Each operation has a baseline that does the
 // same reads (and writes) with direct SQLCipher calls on a connection opened
 // the way the program opens its own.
 //
@@ -329,6 +329,59 @@ void deletionBaseline(State& state, int32_t learners) {
   }
 }
 
+// ------------------------------------------------------------ graduation
+
+// "学员结业" from the student list's popup on a learner in the middle of the
+// list, the question answered Yes: the move in one transaction, log entry,
+// full fill, message. The graduate is put back afterwards (at the end of the
+// table), untimed. Its baseline is the deletion of a learner through the
+// window, the other change that takes a learner out of the registry.
+void graduation(State& state, int32_t learners) {
+  ensureProgram(registryFolder(learners));
+  auto graduateOne = [&](bool timed) {
+    clickStudentRow(middle(learners));
+    double seconds = secondsOf([] { chooseFromStudentListPopup("学员结业"); });
+    if (timed) state.SetIterationTime(seconds);
+    requireMessage("graduation", "学员结业成功！");
+    executeOnProgramConnection("BEGIN");
+    executeOnProgramConnection("INSERT INTO student SELECT * FROM graduation");
+    executeOnProgramConnection("DELETE FROM graduation");
+    executeOnProgramConnection("COMMIT");
+    showRegistry();
+  };
+  graduateOne(false);  // warm
+  for (auto _ : state) graduateOne(true);
+  requireRows("graduation", rowCount(ui::超级列表框1), learners);
+  state.counters["rows"] = learners;
+  setTarget(state, learners, "ratio", 1.2);
+}
+
+// Showing the page "结业学员" lists every graduate, right after a change of
+// the database (untimed, changing no row), so the rows come from the file.
+void graduatesFill(State& state, int32_t learners) {
+  ensureProgram(graduatesFolder(learners));
+  constexpr int kStudentsPage = 0, kGraduatesPage = 3;
+  auto fill = [&](bool timed) {
+    showPageQuietly(kStudentsPage);
+    executeOnProgramConnection("UPDATE graduation SET 姓名 = 姓名 WHERE 0");
+    double seconds = secondsOf([] { showPage(kGraduatesPage); });
+    if (timed) state.SetIterationTime(seconds);
+  };
+  fill(false);  // warm
+  for (auto _ : state) fill(true);
+  requireRows("graduates' fill", rowCount(ui::超级列表框4), learners);
+  state.counters["rows"] = learners;
+  setTarget(state, learners, "ratio", 1.5);
+}
+
+void graduatesFillBaseline(State& state, int32_t learners) {
+  DirectDatabase database(graduatesFolder(learners));
+  readRows(database.get(), "select * from graduation");  // warm
+  for (auto _ : state)
+    state.SetIterationTime(
+        secondsOf([&] { benchmark::DoNotOptimize(readRows(database.get(), "select * from graduation")); }));
+}
+
 // Size by size, so that the program starts once per registry.
 [[maybe_unused]] const bool kRegistered = [] {
   for (int32_t learners : kSizes) {
@@ -353,6 +406,10 @@ void deletionBaseline(State& state, int32_t learners) {
     addBenchmark("modify_baseline", learners, modificationBaseline);
     addBenchmark("delete", learners, deletion);
     addBenchmark("delete_baseline", learners, deletionBaseline);
+    addBenchmark("graduate", learners, graduation);
+    addBenchmark("graduate_baseline", learners, deletion);
+    addBenchmark("graduates_fill", learners, graduatesFill);
+    addBenchmark("graduates_fill_baseline", learners, graduatesFillBaseline);
   }
   return true;
 }();

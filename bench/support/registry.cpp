@@ -105,6 +105,23 @@ const fs::path& registryFolder(int32_t learners) {
   return found->second;
 }
 
+const fs::path& graduatesFolder(int32_t learners) {
+  static std::map<int32_t, fs::path> folders;
+  auto found = folders.find(learners);
+  if (found != folders.end()) return found->second;
+  const fs::path& registry = registryFolder(learners);
+  fs::path folder = dataRoot() / ("graduates-" + std::to_string(learners));
+  if (!fs::exists(folder / kReadyMark)) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::copy(registry, folder, fs::copy_options::recursive);
+    fs::remove(folder / kReadyMark);
+    execute(DirectDatabase(folder).get(), "INSERT INTO graduation SELECT * FROM student");
+    std::ofstream(folder / kReadyMark) << "made\n";
+  }
+  return folders.emplace(learners, folder).first->second;
+}
+
 std::string dateWithBookings(int32_t bookings) {
   for (const DateQueryDay& day : kDateQueryDays)
     if (day.bookings == bookings) return day.date;

@@ -20,6 +20,8 @@ inline constexpr int32_t kBookingsPerLearner = 3;
 
 // The program folder holding `learners` demo learners.
 const std::filesystem::path& registryFolder(int32_t learners);
+// A copy of that folder whose graduation table holds every learner too.
+const std::filesystem::path& graduatesFolder(int32_t learners);
 
 // The exam date (UTF-8) on which subject one has exactly `bookings` extra
 // bookings (10, 100 or 1000), for the date query.

@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, EveryUnitOfTheTemplateGetsItsObjectAndGoesWithTheWindow) 
   loadMainWindow();
   rt::LoadedWindow* window = loadedWindow(kMainWindowId);
   ASSERT_NE(window, nullptr);
-  ASSERT_EQ(mainTemplate().units.size(), 77u);
+  ASSERT_EQ(mainTemplate().units.size(), 79u);
   for (const rt::UnitTemplate& unit : mainTemplate().units)
     EXPECT_NE(rt::findUnitObject(kMainWindowId, unit.id), nullptr) << rt::gbToUtf8(unit.nameGb);
   EXPECT_EQ(liveNonVisualUnits, 12);  // 7 record sets, 1 connection, 2 + 2 spreadsheet objects
@@ -143,16 +143,18 @@ TEST_F(MainWindowTest, EveryListColumnHasItsTemplateWidth) {
   EXPECT_EQ(columns, 16 + 7 + 11 + 16);
 }
 
-TEST_F(MainWindowTest, MenuBarShowsTwoMenusWithTheHiddenOneLeftOut) {
+TEST_F(MainWindowTest, MenuBarShowsTwoMenusWithTheHiddenOnesLeftOut) {
   loadMainWindow();
   QMenuBar* bar = loadedWindow(kMainWindowId)->windowUnit->control()->menuBar();
   QList<QAction*> menus = bar->actions();
-  ASSERT_EQ(menus.size(), 3);
+  ASSERT_EQ(menus.size(), 4);
   EXPECT_EQ(menus[0]->text(), qs("学员管理 "));
   EXPECT_TRUE(menus[0]->isVisible());
   EXPECT_EQ(menus[1]->text(), qs("添加考试"));
   EXPECT_FALSE(menus[1]->isVisible());
   EXPECT_EQ(menus[2]->text(), qs("选项"));
+  EXPECT_EQ(menus[3]->text(), qs("结业学员"));
+  EXPECT_FALSE(menus[3]->isVisible());
   ASSERT_NE(menus[0]->menu(), nullptr);
   QStringList entries;
   for (QAction* entry : menus[0]->menu()->actions()) entries << entry->text();
