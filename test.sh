@@ -1,19 +1,41 @@
 #!/bin/sh
 # Installs what is missing, builds a release and an ASan+UBSan build, and runs
 # every test of both through CTest, then the fuzz targets briefly (and the
-# benchmarks once, as a smoke run).
+# benchmarks once, as a smoke run). Each step's time is printed after it and
+# all of them at the end (docs/performance.md keeps the figures).
 set -e
 cd "$(dirname "$0")"
+started=$(date +%s)
+last=$started
+timings=""
+# Records how long the step that just ended took.
+took() {
+  now=$(date +%s)
+  line=$(printf '%5ss  %s' $((now - last)) "$1")
+  echo "test.sh: $line"
+  timings="$timings$line
+"
+  last=$now
+}
 ./.ci/install-deps
+took "packages"
 # Sources formatted as .clang-format says (fails fast, before any build).
 tools/check_format.sh
+took "format check"
 jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
+took "release build"
 (cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+took "release tests"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_SANITIZE=ON -DJX_BENCH=OFF
 cmake --build build/asan -j "$jobs"
+took "ASan build"
 (cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+took "ASan tests"
 # The fuzz targets for a few seconds each (tests/fuzz/run.sh runs them longer).
 tests/fuzz/run.sh --fresh 5
+took "fuzz build and runs"
 if [ -x bench/run.sh ]; then bench/run.sh --smoke; fi
+took "benchmark smoke run"
+printf 'test.sh: where the time went\n%s%5ss  in all\n' "$timings" $(($(date +%s) - started))
