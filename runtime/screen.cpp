@@ -10,6 +10,7 @@
 #include "runtime/dll.h"
 #include "runtime/encoding.h"
 #include "runtime/error.h"
+#include "runtime/folder_lock.h"
 #include "runtime/program_folder.h"
 #include "runtime/templates.h"
 
@@ -50,14 +51,17 @@ struct RuntimeState {
 };
 RuntimeState state;
 
+// However the folder was chosen, the program holds it for the whole run, so
+// that a restore of a backup never replaces files under a running program.
 void enterProgramFolder() {
   if (programFolder().empty()) {
     adoptExecutableFolder();
-    return;
+  } else {
+    // A folder given beforehand (tests) becomes the current directory as well.
+    std::error_code ignored;
+    std::filesystem::current_path(toNativePath(programFolder()), ignored);
   }
-  // A folder given beforehand (tests) becomes the current directory as well.
-  std::error_code ignored;
-  std::filesystem::current_path(toNativePath(programFolder()), ignored);
+  if (!programFolder().empty()) holdProgramFolder(toNativePath(programFolder()));
 }
 
 void loadTemplates(const ProgramHeader& header) {
