@@ -5,11 +5,12 @@
 #   runtime/ (the core)  base/ and runtime/, never the screen layer or the list view
 #   runtime/qt/, runtime/listview/   base/ and runtime/
 #   db/                  base/, the runtime core and db/
+#   backup/              base/, the runtime core, db/ and backup/
 #   reader/              base/ and reader/ (the card-reader library links no runtime)
 #   sheet/engine/        base/ and the engine (no runtime)
 #   sheet/print/         base/ and sheet/ (no runtime)
 #   sheet/               base/, the runtime core and sheet/ but its printing
-#   tools/               base/, the runtime core, db/ and tools/
+#   tools/               base/, the runtime core, db/, backup/ and tools/
 #   app/ (the handlers)  app/ and the runtime core only
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
 #   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
@@ -33,13 +34,14 @@ set(_JX_LAYER_RULES
   "runtime/listview/|base/,runtime/|"
   "runtime/|base/,runtime/|runtime/qt/,runtime/listview/"
   "db/|base/,runtime/,db/|runtime/qt/,runtime/listview/"
+  "backup/|base/,runtime/,db/,backup/|runtime/qt/,runtime/listview/"
   "reader/|base/,reader/|"
   "sheet/engine/|base/,sheet/engine/|"
   "sheet/print/|base/,sheet/|"
   "sheet/|base/,runtime/,sheet/|runtime/qt/,runtime/listview/,sheet/print/"
-  "tools/|base/,runtime/,db/,tools/|runtime/qt/,runtime/listview/"
+  "tools/|base/,runtime/,db/,backup/,tools/|runtime/qt/,runtime/listview/"
   "app/|app/,runtime/|runtime/qt/,runtime/listview/")
-set(_JX_LAYER_FOLDERS app base db reader runtime sheet tools)
+set(_JX_LAYER_FOLDERS app backup base db reader runtime sheet tools)
 
 function(_jx_starts_with text prefixes out)
   set(${out} FALSE PARENT_SCOPE)

@@ -1,5 +1,6 @@
-// jiaxiao-admin: makes program folders for the records manager and tells
-// how to open their database with the sqlcipher client.
+// jiaxiao-admin: makes program folders for the records manager, backs them
+// up and restores them, and tells how to open their database with the
+// sqlcipher client.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "db/records_database.h"
+#include "tools/backup_commands.h"
 #include "tools/folder_access.h"
 #include "tools/program_folder.h"
 #include "tools/server_records.h"
@@ -43,6 +45,21 @@ constexpr const char* kUsage =
     "      A folder with the set-group-ID bit is taken as shared with its group.\n"
     "      --fix tightens modes and groups; planted files are only reported.\n"
     "      Exit status 0 when nothing is left to do, 1 otherwise.\n"
+    "  jiaxiao-admin backup FOLDER [DEST]\n"
+    "      Writes one archive FOLDER-YYYYMMDD-HHMMSS.jxbak into DEST (default\n"
+    "      FOLDER/备份/): a consistent copy of hj.mdb (safe while the program runs;\n"
+    "      for a folder whose database.ini names a server, pg_dump of its\n"
+    "      database), systeminfo.ini, log.log, table.xlsx and database.ini as they\n"
+    "      are, and a manifest of row counts, sizes and SHA-256 sums. The archive is\n"
+    "      checked before it gets its name. Prints its path.\n"
+    "  jiaxiao-admin backups FOLDER\n"
+    "      Lists the backups in FOLDER/备份/ with their time, size and counts.\n"
+    "  jiaxiao-admin restore BACKUP FOLDER [--server CONNINFO]\n"
+    "      Checks the archive whole (manifest, SHA-256, integrity, counts), then\n"
+    "      moves the folder's files aside into FOLDER/备份/before-restore-<time>/\n"
+    "      and puts the backup's files in place. Refused while the program runs on\n"
+    "      FOLDER. A server's records go into an empty database: the one the\n"
+    "      backup's database.ini names, or CONNINFO.\n"
     "  jiaxiao-admin sql FOLDER\n"
     "      Prints how to open the folder's database with the sqlcipher client.\n"
     "  jiaxiao-admin --help\n";
@@ -199,6 +216,23 @@ int printSqlHelp(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
+int restore(const std::vector<std::string>& args) {
+  std::optional<std::string> server;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--server") {
+      if (i + 1 >= args.size()) throw UsageError{"--server needs a connection string"};
+      server = args[++i];
+    } else if (args[i].starts_with("--")) {
+      throw UsageError{"unknown option " + args[i]};
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2) throw UsageError{"restore takes a backup and a folder"};
+  return admin::restoreFolder(positional[0], positional[1], server);
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"which command?"};
   const std::string& command = args[0];
@@ -210,6 +244,15 @@ int run(const std::vector<std::string>& args) {
   if (command == "demo") return makeFolder(args, true);
   if (command == "sql") return printSqlHelp(args);
   if (command == "check") return checkFolder(args);
+  if (command == "backup") {
+    if (args.size() < 2 || args.size() > 3) throw UsageError{"backup takes a folder and an optional destination"};
+    return admin::backupFolder(args[1], args.size() == 3 ? fs::path(args[2]) : fs::path());
+  }
+  if (command == "backups") {
+    if (args.size() != 2) throw UsageError{"backups takes one folder"};
+    return admin::listFolderBackups(args[1]);
+  }
+  if (command == "restore") return restore(args);
   if (command == "server-init") {
     if (args.size() != 2) throw UsageError{"server-init takes one connection string"};
     return reportServer(admin::initServer(args[1]));
