@@ -5,6 +5,7 @@
 
 #include "app/handler_table.h"
 #include "app/windows/template_block.h"
+#include "backup/backup_library.h"
 #include "db/database_library.h"
 #include "runtime/library.h"
 #include "runtime/listview/list_library.h"
@@ -27,9 +28,9 @@ static_assert(std::size(kDllCommands) == dll::kCommandCount &&
 
 const rt::ProgramHeader& programHeader() {
   // The libraries in number order.
-  static const rt::Library* const libraries[] = {&rt::coreLibrary(),     &rt::listViewLibrary(),
-                                                 &rt::databaseLibrary(), &rt::spreadsheetLibrary(),
-                                                 &rt::shellLibrary(),    &rt::timingLibrary()};
+  static const rt::Library* const libraries[] = {
+      &rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(), &rt::spreadsheetLibrary(),
+      &rt::shellLibrary(), &rt::timingLibrary(),   &rt::backupLibrary()};
   static const rt::ProgramHeader header{
       rt::kBuildRelease,
       0,

@@ -19,7 +19,8 @@ inline constexpr int32_t kDatabase = 3;
 inline constexpr int32_t kSpreadsheet = 4;
 inline constexpr int32_t kShell = 5;
 inline constexpr int32_t kTiming = 6;
-inline constexpr int32_t kCount = 6;
+inline constexpr int32_t kBackup = 7;
+inline constexpr int32_t kCount = 7;
 }  // namespace lib
 
 namespace cmd {
@@ -110,12 +111,16 @@ enum Spreadsheet : int32_t {
 enum Shell : int32_t { kShellOpen, kShellCount };
 enum Timing : int32_t { kDelay, kTimingCount };
 
+// Backups (library 7): the daily automatic backup of the program folder.
+enum Backup : int32_t { kStartAutomaticBackup, kTakeAutomaticBackupFailure, kBackupCount };
+
 inline constexpr CommandId core(Core c) { return {lib::kCore, c}; }
 inline constexpr CommandId list(ListView c) { return {lib::kListView, c}; }
 inline constexpr CommandId db(Database c) { return {lib::kDatabase, c}; }
 inline constexpr CommandId spreadsheet(Spreadsheet c) { return {lib::kSpreadsheet, c}; }
 inline constexpr CommandId shell(Shell c) { return {lib::kShell, c}; }
 inline constexpr CommandId timing(Timing c) { return {lib::kTiming, c}; }
+inline constexpr CommandId backup(Backup c) { return {lib::kBackup, c}; }
 }  // namespace cmd
 
 }  // namespace rt

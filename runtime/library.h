@@ -1,6 +1,6 @@
 // Support libraries: each owns numbered commands and unit kinds and registers
 // them with the runtime. The core runtime is library 1, the list view 2, the
-// database 3, the spreadsheet 4, the shell 5 and timing 6.
+// database 3, the spreadsheet 4, the shell 5, timing 6 and backups 7.
 #pragma once
 
 #include <cstdint>

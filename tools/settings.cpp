@@ -57,6 +57,7 @@ std::string settingsFileText(const Settings& settings) {
   writeSection(text, kCoachNameSection, joinList(coachList(settings, &Coach::name)));
   writeSection(text, kCoachPlateSection, joinList(coachList(settings, &Coach::plate)));
   writeSection(text, kCoachPhoneSection, joinList(coachList(settings, &Coach::phone)));
+  writeSection(text, kKeptBackupsSection, std::to_string(settings.keptBackups));
   return rt::utf8ToGb(text);
 }
 

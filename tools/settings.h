@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "backup/automatic.h"
+
 namespace admin {
 
 inline constexpr std::string_view kSettingsFileName = "systeminfo.ini";
@@ -19,6 +21,8 @@ inline constexpr std::string_view kVehicleClassSection = "车型信息设置";
 inline constexpr std::string_view kCoachNameSection = "教练姓名设置";
 inline constexpr std::string_view kCoachPlateSection = "教练车牌设置";
 inline constexpr std::string_view kCoachPhoneSection = "教练电话设置";
+// How many daily automatic backups the program keeps in 备份/ (0: none made).
+inline constexpr std::string_view kKeptBackupsSection = "自动备份保留份数";
 inline constexpr char kListSeparator = '|';
 
 struct Coach {
@@ -27,6 +31,7 @@ struct Coach {
 
 struct Settings {
   int port = 0;
+  int keptBackups = backup::kDefaultKeptBackups;
   std::vector<std::string> vehicleClasses;  // UTF-8
   std::vector<Coach> coaches;
 };

@@ -5,6 +5,7 @@
 #include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/records/automatic_backup.h"
 #include "app/state.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
@@ -19,12 +20,6 @@ namespace {
 
 const char* const kSettingsFileName = "systeminfo.ini";
 constexpr int32_t kNoSelection = -1;
-
-// Each setting is the single key of a section of the same name.
-Text readSetting(const char* name) {
-  Text path = programFilePath(kSettingsFileName);
-  return callText(cmd::core(cmd::kReadIniValue), path, name, name);
-}
 
 // Appends each "|"-separated element to every target box in turn; with more
 // than one element the boxes are left without a selection.
@@ -50,6 +45,12 @@ void followCoach(const form::CoachFields& fields) {
 
 }  // namespace
 
+// Each setting is the single key of a section of the same name.
+Text readSetting(const char* name) {
+  Text path = programFilePath(kSettingsFileName);
+  return callText(cmd::core(cmd::kReadIniValue), path, name, name);
+}
+
 void loadSettings() {
   Text port = readSetting("端口设置"_gb);
   state().readerPort = callInt(cmd::core(cmd::kToInteger), port);
@@ -73,9 +74,11 @@ int32_t onCoach3Chosen(const rt::EventArgs&) {
   return 0;
 }
 
-// The shell's "open" action, normally an editor; nothing is reloaded.
+// The shell's "open" action, normally an editor; nothing is reloaded. An
+// automatic backup that failed is told first.
 int32_t onMenuSettings(const rt::EventArgs&) {
   constexpr int32_t kShellVerbOpen = 4;
+  records::showAutomaticBackupFailure();
   rt::api::Text path = programFilePath(records::kSettingsFileName);
   rt::api::call(rt::cmd::shell(rt::cmd::kShellOpen), kShellVerbOpen, path);
   return 0;

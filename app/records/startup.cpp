@@ -6,6 +6,7 @@
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/learner.h"
+#include "app/records/automatic_backup.h"
 #include "app/records/graduation.h"
 #include "app/records/settings.h"
 #include "app/records/student_list.h"
@@ -91,6 +92,8 @@ int32_t onMainWindowCreated(const rt::EventArgs&) {
   records::loadSettings();
   records::emptyWholeForm();
   onTabPageChanged(rt::EventArgs{});
+  records::showAutomaticBackupFailure();
+  records::startAutomaticBackup();
   return 0;
 }
 

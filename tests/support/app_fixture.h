@@ -40,6 +40,7 @@
 #include "app/learner.h"
 #include "app/program.h"
 #include "app/state.h"
+#include "backup/automatic.h"
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/server_provider.h"
@@ -318,12 +319,15 @@ inline void writeSettings(const std::string& utf8) {
   writeFileBytes("systeminfo.ini", rt::utf8ToGb(crlf));
 }
 
+// The tests' settings turn the daily automatic backup off; the tests of
+// the backup turn it on.
 inline constexpr const char* kSampleSettings =
     "[端口设置]\n端口设置=1001\n"
     "[车型信息设置]\n车型信息设置=C1|C2|B2\n"
     "[教练姓名设置]\n教练姓名设置=王教练|李教练|张教练\n"
     "[教练车牌设置]\n教练车牌设置=京A1111学|京A2222学|京A3333学\n"
-    "[教练电话设置]\n教练电话设置=13900000001|13900000002|13900000003\n";
+    "[教练电话设置]\n教练电话设置=13900000001|13900000002|13900000003\n"
+    "[自动备份保留份数]\n自动备份保留份数=0\n";
 
 // ----------------------------------------------------------- the screen
 
@@ -452,9 +456,25 @@ class AppTest : public RuntimeTest {
     s.examListCounter = -1;
     s.examDetailCounter = 0;
     s.logFileNumber = 0;
+    forgetAutomaticBackups();
     createDatabase();
     writeSettings(kSampleSettings);
     writeFileBytes("log.log", "");
+  }
+
+  // A test whose settings leave the automatic backup on (no such setting)
+  // lets its backup finish before the next test changes the folder.
+  void TearDown() override {
+    backup::AutomaticBackup::instance().stop();
+    RuntimeTest::TearDown();
+  }
+
+  // No backup running, none made, no failure waiting to be shown.
+  static void forgetAutomaticBackups() {
+    backup::AutomaticBackup::instance().stop();
+    backup::AutomaticBackup::instance().takeFailure(AppFolder::path());
+    std::error_code ignored;
+    std::filesystem::remove_all(AppFolder::path() / "备份", ignored);
   }
 
   // Loads the main window as the program does, creation handler included.
