@@ -72,7 +72,6 @@ bool writeAll(int descriptor, const char* bytes, size_t count) {
   return true;
 }
 
-
 Access accessOf(const fs::path& programFolder) {
   struct stat info {};
   if (stat(programFolder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & S_ISGID))
