@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <system_error>
 
 #include "db/records_database.h"
+#include "runtime/encoding.h"
 #include "tests/support/temp_folder.h"
 #include "tools/program_folder.h"
 
@@ -101,7 +103,10 @@ void fail(const std::string& message) {
 const fs::path& registryFolder(int32_t learners) {
   static std::map<int32_t, fs::path> folders;
   auto found = folders.find(learners);
-  if (found == folders.end()) found = folders.emplace(learners, makeRegistry(learners)).first;
+  if (found == folders.end()) {
+    found = folders.emplace(learners, makeRegistry(learners)).first;
+    setKeptBackups(found->second, 0);
+  }
   return found->second;
 }
 
@@ -119,7 +124,19 @@ const fs::path& graduatesFolder(int32_t learners) {
     execute(DirectDatabase(folder).get(), "INSERT INTO graduation SELECT * FROM student");
     std::ofstream(folder / kReadyMark) << "made\n";
   }
+  setKeptBackups(folder, 0);
   return folders.emplace(learners, folder).first->second;
+}
+
+void setKeptBackups(const fs::path& folder, int32_t kept) {
+  const std::string section = rt::utf8ToGb("[自动备份保留份数]");
+  const fs::path file = folder / "systeminfo.ini";
+  std::ifstream in(file, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  if (size_t at = text.find(section); at != std::string::npos) text.resize(at);
+  text += section + "\n" + rt::utf8ToGb("自动备份保留份数=") + std::to_string(kept) + "\n";
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
 }
 
 std::string dateWithBookings(int32_t bookings) {

@@ -18,10 +18,15 @@ namespace bench {
 
 inline constexpr int32_t kBookingsPerLearner = 3;
 
-// The program folder holding `learners` demo learners.
+// The program folder holding `learners` demo learners. Its settings turn
+// the daily automatic backup off, so that no benchmark but the one about it
+// runs a backup beside what it times.
 const std::filesystem::path& registryFolder(int32_t learners);
 // A copy of that folder whose graduation table holds every learner too.
 const std::filesystem::path& graduatesFolder(int32_t learners);
+
+// Sets the number of automatic backups the folder's settings keep (0: off).
+void setKeptBackups(const std::filesystem::path& folder, int32_t kept);
 
 // The exam date (UTF-8) on which subject one has exactly `bookings` extra
 // bookings (10, 100 or 1000), for the date query.
