@@ -53,7 +53,8 @@ class ServerBackupTest : public ::testing::Test {
       password_ = password;
       conninfo_ += " password=" + password_;
     }
-    jxtest::TempFolder::write(school_.path() / "database.ini", "[数据库]\n连接=" + conninfo_ + "\n");
+    // Written as the admin tool writes it: UTF-8 with its mark.
+    jxtest::TempFolder::write(school_.path() / "database.ini", "\xEF\xBB\xBF[数据库]\n连接=" + conninfo_ + "\n");
   }
 
   SchoolFolder school_;
