@@ -4,11 +4,11 @@
 #include <libpq-fe.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <set>
-#include <thread>
 
 #include "backup/child_process.h"
 #include "db/records_database.h"
@@ -21,14 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Pages copied per step of the online backup: the file is locked against
-// writers only for one step at a time (4 MiB of the engine's 4 KiB pages),
-// so that the program's next change waits for one step at most.
-constexpr int kPagesPerStep = 1024;
-// A copy that another connection's changes made start over this many times
-// is finished in one step instead.
-constexpr int kRestartsBeforeOneStep = 3;
-constexpr auto kBusyPause = std::chrono::milliseconds(20);
+// The records file is read in pieces of this size while it is copied.
+constexpr size_t kCopyChunk = 1 << 20;
 // The engine calls the progress handler every this many instructions.
 constexpr int kProgressInstructions = 10000;
 constexpr const char* kIntegrityOk = "ok";
@@ -63,35 +57,45 @@ std::optional<std::vector<std::string>> columnOf(sqlite3* database, const std::s
   return values;
 }
 
-bool copyPages(sqlite3* from, sqlite3* to, const Control& control, std::string* why) {
-  sqlite3_backup* copy = sqlite3_backup_init(to, "main", from, "main");
-  if (!copy) return refuse(why, sqlite3_errmsg(to));
-  int pagesPerStep = kPagesPerStep;
-  int steps = 0, stepsAllowed = 0;
-  int rc;
-  auto lockWaitEnd = std::chrono::steady_clock::now() + db::openLockWait();
-  for (;;) {
-    if (control.cancelled()) {
-      rc = SQLITE_INTERRUPT;
-      break;
-    }
-    rc = sqlite3_backup_step(copy, pagesPerStep);
+// The engine's own handle of the connection's file: reading through it takes
+// no descriptor of this process's own. Closing another descriptor of the file
+// would drop every lock the process holds on it, the program's connection's
+// among them.
+sqlite3_file* fileOf(sqlite3* database) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(database, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+    return nullptr;
+  return file;
+}
+
+// The file byte for byte under a read transaction: while it is open no
+// writer can change the file (a commit waits for it, and the engine's lock
+// wait is far longer than a copy), so the bytes show one committed moment,
+// under the same key. A hot journal left by a program that was cut off is
+// rolled back by the first read, before anything is copied. The engine's
+// online backup would decrypt and encrypt every page again, which costs
+// twice as much as copying the file and checking it together.
+bool copySnapshot(sqlite3* from, int output, const Control& control, std::string* why) {
+  std::string error;
+  if (!db::runScript(from, "BEGIN; SELECT count(*) FROM sqlite_master;", &error)) return refuse(why, error);
+  struct EndRead {
+    sqlite3* database;
+    ~EndRead() { db::runScript(database, "COMMIT"); }
+  } endRead{from};
+  sqlite3_file* file = fileOf(from);
+  sqlite3_int64 size = 0;
+  if (!file || file->pMethods->xFileSize(file, &size) != SQLITE_OK) return refuse(why, "the file cannot be read");
+  std::vector<char> buffer(kCopyChunk);
+  for (sqlite3_int64 offset = 0; offset < size;) {
+    if (control.cancelled()) return refuse(why, "cancelled");
+    const int piece = static_cast<int>(std::min<sqlite3_int64>(kCopyChunk, size - offset));
+    if (int rc = file->pMethods->xRead(file, buffer.data(), piece, offset); rc != SQLITE_OK)
+      return refuse(why, sqlite3_errstr(rc));
+    if (!writeAll(output, buffer.data(), static_cast<size_t>(piece))) return refuse(why, systemText(errno));
+    offset += piece;
     control.tick();
-    if (rc == SQLITE_DONE) break;
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-      if (std::chrono::steady_clock::now() > lockWaitEnd) break;
-      std::this_thread::sleep_for(kBusyPause);
-      continue;
-    }
-    if (rc != SQLITE_OK) break;
-    lockWaitEnd = std::chrono::steady_clock::now() + db::openLockWait();
-    if (stepsAllowed == 0) stepsAllowed = kRestartsBeforeOneStep * (sqlite3_backup_pagecount(copy) / pagesPerStep + 1);
-    if (++steps > stepsAllowed) pagesPerStep = -1;
   }
-  sqlite3_backup_finish(copy);
-  if (rc == SQLITE_DONE) return true;
-  if (rc == SQLITE_INTERRUPT) return refuse(why, "cancelled");
-  return refuse(why, sqlite3_errstr(rc));
+  return true;
 }
 
 // --- the server ---
@@ -285,20 +289,14 @@ std::optional<RowCounts> copyRecordsFile(const fs::path& source, const fs::path&
   }
   // Private from its first byte on: the engine would make it with the umask.
   int made = open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, access.file);
-  if (made < 0 || !applyAccess(made, access.file, access, why)) {
-    if (made < 0) refuse(why, "cannot write " + copy.string() + ": " + systemText(errno));
-    if (made >= 0) close(made);
+  if (made < 0) {
+    refuse(why, "cannot write " + copy.string() + ": " + systemText(errno));
     return std::nullopt;
   }
+  // The copy is a scratch file until it has been checked and archived: the
+  // archive is synced, the copy is not.
+  bool copied = applyAccess(made, access.file, access, &error) && copySnapshot(from.get(), made, control, &error);
   close(made);
-  bool copied = false;
-  {
-    db::DatabaseHandle to = db::openDatabase(copy.string(), db::records::kPassword, db::OpenMode::kCreateNew, &error);
-    // The copy is a scratch file until it has been checked and archived: no
-    // journal, no syncs.
-    copied = to && db::runScript(to.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", &error) &&
-             copyPages(from.get(), to.get(), control, &error);
-  }
   from.reset();
   std::optional<RowCounts> counts;
   if (!copied)

@@ -1,5 +1,5 @@
-// Backups at scale. A backup of the registry (the records copied with the
-// engine's online backup, checked, archived with the folder's files,
+// Backups at scale. A backup of the registry (the records copied under a
+// read transaction, checked, archived with the folder's files,
 // synced and read back) and a restore of it (the archive checked whole,
 // extracted, the records checked again, put in place) against copying the
 // records file with cp and running the engine's integrity check on the copy;
