@@ -8,7 +8,7 @@
 #include "backup/make_backup.h"
 #include "backup/restore.h"
 #include "backup_test_support.h"
-#include "tests/db/admin_tool.h"
+#include "tests/tools/admin_tool.h"
 
 namespace backuptest {
 namespace {
