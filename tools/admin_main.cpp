@@ -60,6 +60,13 @@ constexpr const char* kUsage =
     "      and puts the backup's files in place. Refused while the program runs on\n"
     "      FOLDER. A server's records go into an empty database: the one the\n"
     "      backup's database.ini names, or CONNINFO.\n"
+    "  jiaxiao-admin server-init CONNINFO\n"
+    "      Makes the records tables on a PostgreSQL database that several desks\n"
+    "      share; a database that holds them already is refused.\n"
+    "  jiaxiao-admin move FOLDER CONNINFO\n"
+    "      Copies the folder's learners, bookings and graduates onto the server in\n"
+    "      one transaction (counts checked) and writes FOLDER/database.ini; hj.mdb\n"
+    "      is kept.\n"
     "  jiaxiao-admin sql FOLDER\n"
     "      Prints how to open the folder's database with the sqlcipher client.\n"
     "  jiaxiao-admin --help\n";

@@ -121,7 +121,11 @@ TEST_F(RecordsDatabase, AnExistingDatabaseIsReplacedOnlyWhenAsked) {
   EXPECT_NE(runTool("sql " + quoted(folder_ / "nowhere")).status, 0);
   EXPECT_NE(runTool("demo " + quoted(folder) + " --learners many").status, 0);
   EXPECT_NE(runTool("unknown").status, 0);
-  EXPECT_EQ(runTool("--help").status, 0);
+  ToolRun help = runTool("--help");
+  EXPECT_EQ(help.status, 0);
+  // Every command the tool runs is in its help (the README names them all).
+  for (const char* command : {"init", "demo", "check", "backup", "backups", "restore", "server-init", "move", "sql"})
+    EXPECT_NE(help.output.find(std::string("jiaxiao-admin ") + command + " "), std::string::npos) << command;
 }
 
 TEST_F(RecordsDatabase, DemoDataIsRealisticAndConsistent) {
