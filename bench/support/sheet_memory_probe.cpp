@@ -1,9 +1,16 @@
-// jx_sheet_memory_probe layer|direct ROWS FILE: one measurement of peak
-// resident memory of a list export of ROWS rows of 16 cells saved as .xlsx,
-// in a process of its own: "layer" through the whole spreadsheet layer (the
-// runtime with the main window, as the program exports), "direct" with
-// libxlsxwriter alone after starting the same Qt application. Prints the
-// peak (VmHWM) in kilobytes.
+// jx_sheet_memory_probe: one measurement of peak resident memory in a process
+// of its own, printed (VmHWM) in kilobytes.
+//
+//   layer|direct ROWS FILE   a list export of ROWS rows of 16 cells saved as
+//                            .xlsx: "layer" through the whole spreadsheet layer
+//                            (the runtime with the main window, as the program
+//                            exports), "direct" with libxlsxwriter alone
+//   read FILE must|may       FILE read by the engine; "must" fails the probe
+//                            when the engine refuses it
+//   model ROWS               the cells of such an export put into a workbook
+//                            in memory, as reading makes them
+//
+// Every mode starts the same Qt application first.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -11,16 +18,45 @@
 
 #include "bench/support/peak_memory.h"
 #include "bench/support/sheet_export.h"
+#include "sheet/engine/xlsx_reader.h"
+
+namespace {
+
+// The export's header and rows as text cells of a new workbook.
+std::unique_ptr<sheet::Workbook> modelOfExport(int32_t rows) {
+  namespace ex = bench::sheet_export;
+  auto workbook = sheet::Workbook::createNew();
+  sheet::Worksheet& ws = *workbook->sheets.front();
+  ex::Texts headers = ex::makeHeaders(false), cells = ex::makeCells(rows, false);
+  size_t next = 0;
+  for (uint32_t c = 0; c < ex::kColumns; ++c) ws.setText({0, c}, headers[c]);
+  for (uint32_t r = 1; r <= static_cast<uint32_t>(rows); ++r)
+    for (uint32_t c = 0; c < ex::kColumns; ++c) ws.setText({r, c}, cells[next++]);
+  return workbook;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s layer|direct ROWS FILE\n", argv[0]);
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (argc != (mode == "model" ? 3 : 4)) {
+    std::fprintf(stderr, "usage: %s layer|direct ROWS FILE | read FILE must|may | model ROWS\n", argv[0]);
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication application(argc, argv);
-  const std::string mode = argv[1];
+  if (mode == "read") {
+    sheet::ReadError error;
+    auto workbook = sheet::readXlsxFile(argv[2], &error);
+    if (!workbook) std::fprintf(stderr, "refused: %s\n", error.reason.c_str());
+    if (!workbook && std::string(argv[3]) == "must") return 1;
+    bench::reportPeakAndExit();
+  }
   const auto rows = static_cast<int32_t>(std::atoi(argv[2]));
+  if (mode == "model") {
+    auto workbook = modelOfExport(rows);
+    bench::reportPeakAndExit();
+  }
   namespace ex = bench::sheet_export;
   bool written = false;
   if (mode == "layer") {

@@ -1,7 +1,6 @@
 #include "sheet/automation/objects.h"
 
 #include <cmath>
-#include <filesystem>
 
 #include "base/utf8.h"
 #include "runtime/desktop.h"
@@ -17,6 +16,10 @@ namespace {
 namespace status = rt::automation;
 using rt::InvokeKind;
 using rt::Variant;
+
+int32_t readFailureStatus(const ReadError& error) {
+  return error.failure == ReadFailure::kBeyondLimits ? kWorkbookBeyondLimits : status::kException;
+}
 
 constexpr double kMaxColumnWidth = 255;
 constexpr std::string_view kNoPrinterMessage = "没有可用的打印机";
@@ -209,8 +212,9 @@ int32_t Workbooks::add(Ref<WorkbookObject>& out, std::string_view templatePath) 
   if (templatePath.empty()) {
     document->workbook = Workbook::createNew();
   } else {
-    document->workbook = readXlsxFile(std::string(templatePath));
-    if (!document->workbook) return status::kException;
+    ReadError error;
+    document->workbook = readXlsxFile(std::string(templatePath), &error);
+    if (!document->workbook) return readFailureStatus(error);
   }
   session_->documents.push_back(document);
   out = make<WorkbookObject>(session_, std::move(document));
@@ -219,11 +223,10 @@ int32_t Workbooks::add(Ref<WorkbookObject>& out, std::string_view templatePath) 
 
 int32_t Workbooks::open(std::string_view path, Ref<WorkbookObject>& out) {
   if (!session_->running) return status::kException;
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(std::string(path), ignored)) return status::kException;
   auto document = std::make_shared<Document>();
-  document->workbook = readXlsxFile(std::string(path));
-  if (!document->workbook) return status::kException;
+  ReadError error;
+  document->workbook = readXlsxFile(std::string(path), &error);
+  if (!document->workbook) return readFailureStatus(error);
   session_->documents.push_back(document);
   out = make<WorkbookObject>(session_, std::move(document));
   return status::kOk;

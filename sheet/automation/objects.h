@@ -8,8 +8,10 @@
 // kTypeMismatch, a wrong count kBadParameterCount, a missing required one
 // kParameterNotOptional, and a call the object cannot carry out (an address
 // it cannot parse, a sheet index out of range, a file that cannot be read or
-// written, an object whose workbook was closed) kException. A failing call
-// changes nothing.
+// written, an object whose workbook was closed) kException. A file that is a
+// workbook but holds more than the engine's read limits admit
+// (sheet/engine/read_limits.h) is refused with kWorkbookBeyondLimits. A
+// failing call changes nothing.
 //
 // Lifetime: objects share their application's session and their workbook's
 // document, so an object stays valid as long as it is held; once the
@@ -29,6 +31,9 @@
 #include "sheet/engine/workbook.h"
 
 namespace sheet::automation {
+
+// Workbooks.Open and Add of a file larger than the read limits admit.
+inline constexpr int32_t kWorkbookBeyondLimits = rt::automation::kOverflow;
 
 namespace dispid {
 inline constexpr int32_t kValue = 0x06;

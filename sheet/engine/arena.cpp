@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <new>
@@ -21,19 +22,45 @@ constexpr bool kPlainHeap = false;
 constexpr bool kPlainHeap = false;
 #endif
 
-constexpr size_t kSmallestClass = 16;
+// Classes 16, 32 and 64 bytes, then four between each power of two and the
+// next (80, 96, 112, 128, 160, ...): a block is at most a quarter larger than
+// asked for (a row of 17 cells takes 320 bytes, not 512).
+constexpr size_t kPowerClasses = 3;
+constexpr size_t kFirstStepped = 64;
+constexpr size_t kStepsPerPower = 4;
 
 }  // namespace
 
 Arena::~Arena() {
   for (const Mapping& m : mappings_) munmap(m.address, m.bytes);
-  for (void* block : heapBlocks_) ::operator delete(block);
+  for (const auto& [block, bytes] : heapBlocks_) ::operator delete(block);
 }
 
-size_t Arena::classOf(size_t bytes) { return static_cast<size_t>(std::bit_width(std::max(bytes, kSmallestClass) - 1)); }
+size_t Arena::classOf(size_t bytes) {
+  if (bytes <= kFirstStepped) return bytes <= 16 ? 0 : bytes <= 32 ? 1 : 2;
+  auto power = static_cast<size_t>(std::bit_width(bytes - 1)) - 1;  // 2^power < bytes <= 2^(power + 1)
+  size_t base = size_t{1} << power, step = base / kStepsPerPower;
+  size_t steps = (bytes - base + step - 1) / step;  // 1 to 4
+  return kPowerClasses + (power - std::bit_width(kFirstStepped) + 1) * kStepsPerPower + steps - 1;
+}
 
-// An aligned region of whole chunks, marked for huge pages.
+size_t Arena::classBytes(size_t sizeClass) {
+  if (sizeClass < kPowerClasses) return size_t{16} << sizeClass;
+  size_t power = std::bit_width(kFirstStepped) - 1 + (sizeClass - kPowerClasses) / kStepsPerPower;
+  size_t base = size_t{1} << power;
+  return base + ((sizeClass - kPowerClasses) % kStepsPerPower + 1) * (base / kStepsPerPower);
+}
+
+// A region of ordinary pages below the chunk size; else an aligned region of
+// whole chunks, marked for huge pages.
 void* Arena::map(size_t bytes) {
+  if (bytes < kChunkBytes) {
+    void* region = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) throw std::bad_alloc();
+    mappings_.push_back({region, bytes});
+    footprint_ += bytes;
+    return region;
+  }
   size_t wanted = (bytes + kChunkBytes - 1) / kChunkBytes * kChunkBytes;
   size_t span = wanted + kChunkBytes;
   void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -46,26 +73,33 @@ void* Arena::map(size_t bytes) {
   void* region = reinterpret_cast<void*>(aligned);
   madvise(region, wanted, MADV_HUGEPAGE);
   mappings_.push_back({region, wanted});
+  footprint_ += wanted;
   return region;
 }
 
 void* Arena::allocate(size_t bytes) {
   if constexpr (kPlainHeap) {
     void* block = ::operator new(bytes);
-    heapBlocks_.insert(block);
+    heapBlocks_.emplace(block, bytes);
+    footprint_ += bytes;
     return block;
   }
   size_t sizeClass = classOf(bytes);
-  size_t rounded = size_t{1} << sizeClass;
+  size_t rounded = classBytes(sizeClass);
   if (!free_[sizeClass].empty()) {
     void* block = free_[sizeClass].back();
     free_[sizeClass].pop_back();
     return block;
   }
-  if (rounded > kChunkBytes / 2) return map(rounded);
+  // A large block (a sheet's text block among them) gets a mapping of its
+  // own: carved from a chunk it would leave the chunk's rest unused, and
+  // resident with the chunk's huge page.
+  if (rounded >= kChunkBytes / 2) return map(rounded);
   if (left_ < rounded) {
-    next_ = static_cast<char*>(map(kChunkBytes));
-    left_ = kChunkBytes;
+    size_t chunk = std::max(nextChunk_, rounded);
+    next_ = static_cast<char*>(map(chunk));
+    left_ = chunk;
+    nextChunk_ = std::min(chunk * 2, kChunkBytes);
   }
   void* block = next_;
   next_ += rounded;
@@ -75,7 +109,11 @@ void* Arena::allocate(size_t bytes) {
 
 void Arena::release(void* block, size_t bytes) {
   if constexpr (kPlainHeap) {
-    if (heapBlocks_.erase(block)) ::operator delete(block);
+    if (auto it = heapBlocks_.find(block); it != heapBlocks_.end()) {
+      footprint_ -= it->second;
+      heapBlocks_.erase(it);
+      ::operator delete(block);
+    }
     return;
   }
   if (!block) return;

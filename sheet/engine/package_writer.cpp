@@ -373,8 +373,9 @@ class PackageWriter {
 
   bool run(const std::string& path) {
     const SourcePackage& source = *workbook_.source;
-    package_ = ZipPackage::open(source.bytes, ReadLimits{}, error_);
-    if (!package_) return false;
+    ReadError opened;
+    package_ = ZipPackage::open(source.bytes, ReadLimits{}, opened);
+    if (!package_) return fail(opened.reason);
     bool removedFormula = false;
     for (const auto& sheet : workbook_.sheets) {
       if (sheet->kind() != Worksheet::Kind::kWorksheet || sheet->partName.empty()) continue;
@@ -406,8 +407,12 @@ class PackageWriter {
 
   std::unique_ptr<Xml> load(const std::string& part) {
     auto xml = std::make_unique<Xml>();
-    auto bytes = package_->read(part, error_);
-    if (!bytes) return nullptr;
+    ReadError readError;
+    auto bytes = package_->read(part, readError);
+    if (!bytes) {
+      error_ = readError.reason;
+      return nullptr;
+    }
     xml->bytes = std::move(*bytes);
     if (!xml->document.load_buffer_inplace(xml->bytes.data(), xml->bytes.size(),
                                            pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single,

@@ -128,18 +128,20 @@ bool Worksheet::setText(CellRef ref, std::string_view utf8, CellKind kind) {
 
 bool Worksheet::setText(Cell& cell, CellRef ref, std::string_view utf8, CellKind kind) {
   size_t needed = utf8.size() + 1;
-  if (textBlockUsed_ + needed > kTextBlockBytes) {
-    // A new block, or a block of its own for a text longer than one.
+  if (textBlockUsed_ + needed > textBlockSize_) {
+    // A new block, twice the last one up to kTextBlockBytes, or a block of
+    // its own for a text longer than that.
     if ((textBlocks_.size() + 1 + needed / kTextBlockBytes) * kTextBlockBytes > kMaxTextStore) return false;
-    textBlocks_.push_back(static_cast<char*>(arena_.allocate(std::max(needed, kTextBlockBytes))));
+    size_t size = std::min(kTextBlockBytes, kFirstTextBlockBytes << std::min<size_t>(textBlocks_.size(), 8));
+    textBlockSize_ = std::max(needed, size);
+    textBlocks_.push_back(static_cast<char*>(arena_.allocate(textBlockSize_)));
     textBlockUsed_ = 0;
   }
   size_t offset = (textBlocks_.size() - 1) * kTextBlockBytes + textBlockUsed_;
   char* at = textBlocks_.back() + textBlockUsed_;
   std::memcpy(at, utf8.data(), utf8.size());
   at[utf8.size()] = '\0';
-  // A text with a block of its own fills it: the next one starts another.
-  textBlockUsed_ = needed > kTextBlockBytes ? kTextBlockBytes : textBlockUsed_ + needed;
+  textBlockUsed_ += needed;
   cell.kind = kind;
   cell.formula = false;
   cell.setText(static_cast<uint32_t>(offset), static_cast<uint32_t>(utf8.size()));
@@ -185,7 +187,7 @@ std::optional<CellRange> Worksheet::usedRange() const {
       used = used ? used->hull(here) : here;
     }
   }
-  for (const CellRange& merge : merges) used = used ? used->hull(merge) : merge;
+  for (const CellRange& merge : merges()) used = used ? used->hull(merge) : merge;
   return used;
 }
 
@@ -261,12 +263,6 @@ double Worksheet::rowHeight(uint32_t index) const {
 bool Worksheet::rowHidden(uint32_t index) const {
   auto it = rows_.find(index);
   return it != rows_.end() && it->second.hidden;
-}
-
-const CellRange* Worksheet::mergeAt(CellRef cell) const {
-  for (const CellRange& merge : merges)
-    if (merge.contains(cell)) return &merge;
-  return nullptr;
 }
 
 std::unique_ptr<Workbook> Workbook::createNew() {

@@ -20,6 +20,7 @@
 
 #include "sheet/engine/address.h"
 #include "sheet/engine/arena.h"
+#include "sheet/engine/merged_ranges.h"
 #include "sheet/engine/styles.h"
 
 namespace sheet {
@@ -129,6 +130,8 @@ class Worksheet {
   void clearValue(CellRef cell);
 
   const RowMap& rows() const { return rows_; }
+  // The memory the rows, cells and texts take.
+  size_t memoryFootprint() const { return arena_.footprint(); }
   Row& row(uint32_t index);
   // The cells that hold a value, or a format other than the default one.
   std::optional<CellRange> usedRange() const;
@@ -149,9 +152,14 @@ class Worksheet {
   double defaultColumnWidth = 0;  // stored width; 0: eight characters of the default font
   double defaultRowHeight = 15;   // points
 
-  std::vector<CellRange> merges;
+  // --- merged ranges (merged_ranges.h: never overlapping) ---
+  const std::vector<CellRange>& merges() const { return merges_.ranges(); }
+  // False (and nothing changed) for a range that cannot be merged.
+  bool addMerge(const CellRange& range) { return merges_.add(range); }
+  // The ranges of a file, in its order; returns how many were dropped.
+  size_t setMerges(const std::vector<CellRange>& ranges) { return merges_.assign(ranges); }
   // The merged range that holds the cell, or null.
-  const CellRange* mergeAt(CellRef cell) const;
+  const CellRange* mergeAt(CellRef cell) const { return merges_.at(cell); }
 
   PageSetup page;
   std::optional<CellRange> printArea;
@@ -175,14 +183,17 @@ class Worksheet {
   // The row last reached: cells are mostly written row by row.
   uint32_t lastRowIndex_ = UINT32_MAX;
   Row* lastRow_ = nullptr;
-  // The text store: blocks of kTextBlockBytes (a longer text gets a block
-  // of its own); a text's offset is its block's index times the block size
-  // plus its place in the block. Blocks never move, so the store grows
-  // without copying what it holds.
+  // The text store: blocks of up to kTextBlockBytes, the first ones smaller
+  // (a longer text gets a block of its own); a text's offset is its block's
+  // index times kTextBlockBytes plus its place in the block. Blocks never
+  // move, so the store grows without copying what it holds.
   static constexpr size_t kTextBlockBytes = size_t{1} << 20;
+  static constexpr size_t kFirstTextBlockBytes = size_t{4} << 10;
   std::vector<char*> textBlocks_;
-  size_t textBlockUsed_ = kTextBlockBytes;  // bytes used in the last block
+  size_t textBlockSize_ = 0;  // bytes the last block holds
+  size_t textBlockUsed_ = 0;  // bytes used in it
   std::vector<ColumnSpan> columns_;
+  MergedRanges merges_;
   std::vector<CellRef> written_;
   std::vector<std::pair<uint32_t, uint32_t>> widthChanges_;
 };

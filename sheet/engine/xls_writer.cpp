@@ -604,7 +604,7 @@ class XlsBuilder {
 
   void writeMerges(const Worksheet& sheet) {
     std::vector<CellRange> merges;
-    for (const CellRange& m : sheet.merges)
+    for (const CellRange& m : sheet.merges())
       if (inside(m.last.row, m.last.column)) merges.push_back(m);
     for (size_t start = 0; start < merges.size(); start += kMergesPerRecord) {
       size_t end = std::min(merges.size(), start + kMergesPerRecord);

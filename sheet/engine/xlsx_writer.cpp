@@ -29,7 +29,7 @@ class Writer {
     if (!ws) return LXW_ERROR_SHEETNAME_ALREADY_USED;
     writeColumns(sheet, ws);
     if (sheet.defaultRowHeight != LXW_DEF_ROW_HEIGHT) worksheet_set_default_row(ws, sheet.defaultRowHeight, LXW_FALSE);
-    for (const CellRange& m : sheet.merges) {
+    for (const CellRange& m : sheet.merges()) {
       const Cell* first = sheet.find(m.first);
       lxw_error e =
           worksheet_merge_range(ws, m.first.row, static_cast<lxw_col_t>(m.first.column), m.last.row,
@@ -197,7 +197,7 @@ class Writer {
 
 bool writeNewXlsx(const Workbook& workbook, const std::string& path, std::string& error) {
   bool merges = false;
-  for (const auto& sheet : workbook.sheets) merges |= !sheet->merges.empty();
+  for (const auto& sheet : workbook.sheets) merges |= !sheet->merges().empty();
   lxw_workbook_options options{};
   // Merged ranges need the whole sheet in memory; otherwise rows stream out.
   options.constant_memory = merges ? LXW_FALSE : LXW_TRUE;

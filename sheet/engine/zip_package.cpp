@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <cstdint>
+
 namespace sheet {
 namespace {
 
@@ -30,22 +32,22 @@ std::string percentDecoded(std::string_view text) {
 
 }  // namespace
 
-std::unique_ptr<ZipPackage> ZipPackage::open(std::string_view bytes, const ReadLimits& limits, std::string& error) {
+std::unique_ptr<ZipPackage> ZipPackage::open(std::string_view bytes, const ReadLimits& limits, ReadError& error) {
   if (bytes.size() > limits.maxPackageBytes) {
-    error = "the package is larger than allowed";
+    error = {ReadFailure::kBeyondLimits, "the package is larger than allowed"};
     return nullptr;
   }
   zip_error_t zipError;
   zip_error_init(&zipError);
   zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &zipError);
   if (!source) {
-    error = zip_error_strerror(&zipError);
+    error = {ReadFailure::kUnreadable, zip_error_strerror(&zipError)};
     zip_error_fini(&zipError);
     return nullptr;
   }
   zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &zipError);
   if (!archive) {
-    error = std::string("not a zip package: ") + zip_error_strerror(&zipError);
+    error = {ReadFailure::kMalformed, std::string("not a zip package: ") + zip_error_strerror(&zipError)};
     zip_source_free(source);
     zip_error_fini(&zipError);
     return nullptr;
@@ -53,11 +55,16 @@ std::unique_ptr<ZipPackage> ZipPackage::open(std::string_view bytes, const ReadL
   zip_error_fini(&zipError);
   zip_int64_t entries = zip_get_num_entries(archive, 0);
   if (entries < 0 || static_cast<size_t>(entries) > limits.maxEntries) {
-    error = "the package has too many parts";
+    error = {ReadFailure::kBeyondLimits, "the package has too many parts"};
     zip_discard(archive);
     return nullptr;
   }
-  return std::unique_ptr<ZipPackage>(new ZipPackage(archive, limits));
+  size_t budget = limits.maxTotalBytes;
+  if (limits.maxInflation > 0) {
+    size_t room = budget > kInflationAllowance ? (budget - kInflationAllowance) / limits.maxInflation : 0;
+    if (bytes.size() < room) budget = kInflationAllowance + bytes.size() * limits.maxInflation;
+  }
+  return std::unique_ptr<ZipPackage>(new ZipPackage(archive, limits, budget));
 }
 
 ZipPackage::~ZipPackage() { zip_discard(archive_); }
@@ -66,46 +73,56 @@ bool ZipPackage::has(std::string_view part) const {
   return zip_name_locate(archive_, std::string(part).c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
-std::optional<std::string> ZipPackage::read(std::string_view part, std::string& error) {
+bool ZipPackage::inflate(std::string_view part, size_t partLimit, const Sink& sink, ReadError& error) {
   zip_int64_t index = zip_name_locate(archive_, std::string(part).c_str(), ZIP_FL_NOCASE);
   if (index < 0) {
-    error = "missing part " + std::string(part);
-    return std::nullopt;
-  }
-  zip_stat_t stat;
-  zip_stat_init(&stat);
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
-      ((stat.valid & ZIP_STAT_SIZE) && stat.size > limits_.maxPartBytes)) {
-    error = "part too large: " + std::string(part);
-    return std::nullopt;
+    error = {ReadFailure::kMalformed, "missing part " + std::string(part)};
+    return false;
   }
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (!file) {
-    error = "cannot read part " + std::string(part) + ": " + zip_strerror(archive_);
-    return std::nullopt;
+    error = {ReadFailure::kMalformed, "cannot read part " + std::string(part) + ": " + zip_strerror(archive_)};
+    return false;
   }
-  // The declared size is not trusted: reading stops at the limits.
-  std::string data;
-  for (;;) {
-    size_t at = data.size();
-    if (at > limits_.maxPartBytes || totalRead_ + at > limits_.maxTotalBytes) {
-      zip_fclose(file);
-      error = "part too large: " + std::string(part);
-      return std::nullopt;
-    }
-    data.resize(at + kReadChunk);
-    zip_int64_t n = zip_fread(file, data.data() + at, kReadChunk);
+  struct Closer {
+    zip_file_t* file;
+    ~Closer() { zip_fclose(file); }
+  } closer{file};
+  // The declared size is not trusted: the bytes are counted as they come.
+  std::string piece(kReadChunk, '\0');
+  for (size_t partRead = 0;;) {
+    zip_int64_t n = zip_fread(file, piece.data(), piece.size());
     if (n < 0) {
-      zip_fclose(file);
-      error = "damaged part " + std::string(part);
-      return std::nullopt;
+      error = {ReadFailure::kMalformed, "damaged part " + std::string(part)};
+      return false;
     }
-    data.resize(at + static_cast<size_t>(n));
-    if (n == 0) break;
+    if (n == 0) return true;
+    partRead += static_cast<size_t>(n);
+    totalRead_ += static_cast<size_t>(n);
+    if (partRead > partLimit) {
+      error = {ReadFailure::kBeyondLimits, "part too large: " + std::string(part)};
+      return false;
+    }
+    if (totalRead_ > inflationBudget_) {
+      error = {ReadFailure::kBeyondLimits, "the package inflates to more than allowed"};
+      return false;
+    }
+    if (!sink(std::string_view(piece.data(), static_cast<size_t>(n)))) return false;
   }
-  zip_fclose(file);
-  totalRead_ += data.size();
+}
+
+std::optional<std::string> ZipPackage::read(std::string_view part, ReadError& error) {
+  std::string data;
+  auto append = [&](std::string_view piece) {
+    data.append(piece);
+    return true;
+  };
+  if (!inflate(part, limits_.maxPartBytes, append, error)) return std::nullopt;
   return data;
+}
+
+bool ZipPackage::stream(std::string_view part, const Sink& sink, ReadError& error) {
+  return inflate(part, SIZE_MAX, sink, error);
 }
 
 std::optional<std::string> resolveTarget(std::string_view sourcePart, std::string_view target) {

@@ -5,41 +5,47 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sheet/engine/read_limits.h"
+
 struct zip;
 
 namespace sheet {
-
-struct ReadLimits {
-  size_t maxPackageBytes = size_t{128} << 20;
-  size_t maxEntries = 10000;
-  size_t maxPartBytes = size_t{64} << 20;    // one part, uncompressed
-  size_t maxTotalBytes = size_t{256} << 20;  // every part read, uncompressed
-  size_t maxSheets = 1024;
-};
 
 class ZipPackage {
  public:
   // Null and a reason when the bytes are not a zip archive within the limits.
   // The bytes must outlive the package.
-  static std::unique_ptr<ZipPackage> open(std::string_view bytes, const ReadLimits& limits, std::string& error);
+  static std::unique_ptr<ZipPackage> open(std::string_view bytes, const ReadLimits& limits, ReadError& error);
   ~ZipPackage();
   ZipPackage(const ZipPackage&) = delete;
   ZipPackage& operator=(const ZipPackage&) = delete;
 
   bool has(std::string_view part) const;
-  // A part's bytes; nothing (and a reason) when it is missing or too large.
-  std::optional<std::string> read(std::string_view part, std::string& error);
+  // A part's bytes, at most maxPartBytes; nothing (and a reason) when it is
+  // missing, damaged or too large.
+  std::optional<std::string> read(std::string_view part, ReadError& error);
+  // Hands the part's bytes to `sink` as they inflate. False when the part is
+  // missing or damaged, when the package has inflated more than the limits
+  // allow (a reason in `error`), or when `sink` answers false.
+  using Sink = std::function<bool(std::string_view piece)>;
+  bool stream(std::string_view part, const Sink& sink, ReadError& error);
 
  private:
-  ZipPackage(zip* archive, const ReadLimits& limits) : archive_(archive), limits_(limits) {}
+  ZipPackage(zip* archive, const ReadLimits& limits, size_t inflationBudget)
+      : archive_(archive), limits_(limits), inflationBudget_(inflationBudget) {}
+  // Reads the part piece by piece, stopping after `partLimit` bytes.
+  bool inflate(std::string_view part, size_t partLimit, const Sink& sink, ReadError& error);
+
   zip* archive_;
   ReadLimits limits_;
+  size_t inflationBudget_;  // bytes all parts together may inflate to
   size_t totalRead_ = 0;
 };
 

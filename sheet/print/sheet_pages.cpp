@@ -98,6 +98,11 @@ SheetPages::SheetPages(const Workbook& workbook, const Worksheet& sheet) : workb
   paginate();
 }
 
+CellRange SheetPages::cells(int index) const {
+  const Page& page = pages_.at(static_cast<size_t>(index));
+  return {{page.firstRow, page.firstColumn}, {page.lastRow, page.lastColumn}};
+}
+
 QPageLayout SheetPages::layout() const {
   const PageSetup& p = sheet_.page;
   return QPageLayout(pageSizeOf(p.paperSize),
@@ -111,11 +116,22 @@ void SheetPages::paginate() {
   area_ = *area;
   empty_ = false;
   x_.assign(1, 0);
+  x_.reserve(area_.columnCount() + 1);
   for (uint32_t c = area_.first.column; c <= area_.last.column; ++c)
     x_.push_back(x_.back() + (sheet_.columnHidden(c) ? 0 : columnPixels(sheet_.columnWidth(c)) * kPointsPerPixel));
+  // Rows without a record of their own have the default height.
   y_.assign(1, 0);
-  for (uint32_t r = area_.first.row; r <= area_.last.row; ++r)
-    y_.push_back(y_.back() + (sheet_.rowHidden(r) ? 0 : sheet_.rowHeight(r)));
+  y_.reserve(area_.rowCount() + 1);
+  const auto& records = sheet_.rows();
+  auto record = records.lower_bound(area_.first.row);
+  for (uint32_t r = area_.first.row; r <= area_.last.row; ++r) {
+    double height = sheet_.defaultRowHeight;
+    if (record != records.end() && record->first == r) {
+      const Row& row = (record++)->second;
+      height = row.hidden ? 0 : row.height > 0 ? row.height : height;
+    }
+    y_.push_back(y_.back() + height);
+  }
 
   const PageSetup& p = sheet_.page;
   QSizeF paper = layout().fullRect(QPageLayout::Point).size();
@@ -132,7 +148,8 @@ void SheetPages::paginate() {
     scale_ = std::clamp(p.scale / 100.0, kMinScale, kMaxScale);
   }
 
-  // Groups of columns that fit across a page and of rows that fit down one.
+  // Groups of columns that fit across a page and of rows that fit down one
+  // (first and last index into the area).
   auto groups = [&](const std::vector<double>& edges, double room) {
     std::vector<std::pair<uint32_t, uint32_t>> out;
     size_t start = 0;
@@ -148,26 +165,67 @@ void SheetPages::paginate() {
   };
   auto columns = groups(x_, printable_.width());
   auto rows = groups(y_, printable_.height());
-  auto add = [&](const std::pair<uint32_t, uint32_t>& r, const std::pair<uint32_t, uint32_t>& c) {
-    pages_.push_back({area_.first.row + r.first, area_.first.row + r.second, area_.first.column + c.first,
-                      area_.first.column + c.second});
+  for (const auto& [rowGroup, columnGroup] : pagesWithContent(rows, columns, p.overThenDown))
+    pages_.push_back({area_.first.row + rows[rowGroup].first, area_.first.row + rows[rowGroup].second,
+                      area_.first.column + columns[columnGroup].first,
+                      area_.first.column + columns[columnGroup].second});
+}
+
+// Only pages that show something are printed, as spreadsheet programs do: a
+// page is printed when a cell with a value or a format of its own, or the
+// first cell of a merged range, lies on it. So a print area as large as the
+// whole sheet costs what its cells cost, not what its empty pages would.
+std::vector<std::pair<uint32_t, uint32_t>> SheetPages::pagesWithContent(const std::vector<Group>& rowGroups,
+                                                                        const std::vector<Group>& columnGroups,
+                                                                        bool overThenDown) const {
+  std::vector<uint32_t> columnGroupOf(x_.size() - 1);
+  for (uint32_t g = 0; g < columnGroups.size(); ++g)
+    for (uint32_t c = columnGroups[g].first; c <= columnGroups[g].second; ++c) columnGroupOf[c] = g;
+  auto rowGroupOf = [&](uint32_t row) {
+    uint32_t at = row - area_.first.row;
+    auto it = std::upper_bound(rowGroups.begin(), rowGroups.end(), at,
+                               [](uint32_t r, const Group& group) { return r < group.first; });
+    return static_cast<uint32_t>(it - rowGroups.begin() - 1);
   };
-  if (p.overThenDown) {
-    for (const auto& r : rows)
-      for (const auto& c : columns) add(r, c);
-  } else {
-    for (const auto& c : columns)
-      for (const auto& r : rows) add(r, c);
+
+  std::vector<std::pair<uint32_t, uint32_t>> pages;                 // (row group, column group)
+  std::vector<uint32_t> markedBy(columnGroups.size(), UINT32_MAX);  // the row group that marked it last
+  const auto& rows = sheet_.rows();
+  uint32_t rowGroup = 0;
+  for (auto it = rows.lower_bound(area_.first.row); it != rows.end() && it->first <= area_.last.row; ++it) {
+    while (area_.first.row + rowGroups[rowGroup].second < it->first) ++rowGroup;
+    for (const Cell& cell : it->second.cells) {
+      if (cell.column < area_.first.column || cell.column > area_.last.column) continue;
+      if (cell.kind == CellKind::kBlank && cell.format == 0) continue;
+      uint32_t columnGroup = columnGroupOf[cell.column - area_.first.column];
+      if (markedBy[columnGroup] == rowGroup) continue;
+      markedBy[columnGroup] = rowGroup;
+      pages.emplace_back(rowGroup, columnGroup);
+    }
   }
+  for (const CellRange& merge : sheet_.merges()) {
+    if (!merge.intersects(area_)) continue;
+    CellRef first{std::max(merge.first.row, area_.first.row), std::max(merge.first.column, area_.first.column)};
+    pages.emplace_back(rowGroupOf(first.row), columnGroupOf[first.column - area_.first.column]);
+  }
+  auto order = [overThenDown](const std::pair<uint32_t, uint32_t>& a, const std::pair<uint32_t, uint32_t>& b) {
+    return overThenDown ? a < b : std::pair(a.second, a.first) < std::pair(b.second, b.first);
+  };
+  std::sort(pages.begin(), pages.end(), order);
+  pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+  return pages;
 }
 
 QRectF SheetPages::cellRect(uint32_t row, uint32_t column) const {
-  size_t c = column - area_.first.column, r = row - area_.first.row;
+  // Callers ask for cells of the area; anything else is held to its edge.
+  size_t c = std::clamp(column, area_.first.column, area_.last.column) - area_.first.column;
+  size_t r = std::clamp(row, area_.first.row, area_.last.row) - area_.first.row;
   return QRectF(QPointF(x_[c], y_[r]), QPointF(x_[c + 1], y_[r + 1]));
 }
 
 QRectF SheetPages::rangeRect(const CellRange& range) const {
   // Merges may reach outside the area: their parts outside count as nothing.
+  if (!range.intersects(area_)) return {};
   CellRange inside = range;
   inside.first.row = std::max(inside.first.row, area_.first.row);
   inside.first.column = std::max(inside.first.column, area_.first.column);
@@ -185,7 +243,7 @@ bool SheetPages::showsNothing(CellRef ref) const {
 }
 
 void SheetPages::paint(QPainter& painter, int index, double dpi) const {
-  if (index < 0 || index >= count()) return;
+  if (empty_ || index < 0 || index >= count()) return;
   const Page& page = pages_[static_cast<size_t>(index)];
   QRectF region = cellRect(page.firstRow, page.firstColumn).united(cellRect(page.lastRow, page.lastColumn));
   const PageSetup& p = sheet_.page;
@@ -253,7 +311,7 @@ void SheetPages::paintTexts(QPainter& painter, const Page& page, double dpi) con
     }
   }
   // Merges that begin on an earlier page show their text here too.
-  for (const CellRange& merge : sheet_.merges) {
+  for (const CellRange& merge : sheet_.merges()) {
     if (!merge.intersects(pageRange) || pageRange.contains(merge.first)) continue;
     if (const Cell* cell = sheet_.find(merge.first); cell && cell->kind != CellKind::kBlank)
       paintText(painter, page, merge.first, *cell, dpi);
@@ -268,6 +326,7 @@ void SheetPages::paintText(QPainter& painter, const Page& page, CellRef ref, con
   const Alignment& a = format.alignment;
   const CellRange* merge = mergeOf(ref);
   QRectF rect = merge ? rangeRect(*merge) : cellRect(ref.row, ref.column);
+  if (rect.width() <= 0 || rect.height() <= 0) return;  // hidden, or outside the area
   QFont font = fontOf(styles.fontOf(cell.format), dpi);
   QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 

@@ -3,8 +3,8 @@
 // widths and the rows' heights, merged cells, fills, borders, fonts and
 // alignment, the page's paper, orientation and margins, centring, and the
 // scale or the fit to a number of pages. Text too wide for its cell runs on
-// into empty neighbours unless it wraps. Headers and footers, pictures and
-// manual page breaks are not drawn.
+// into empty neighbours unless it wraps. Pages with nothing on them are not
+// printed. Headers and footers, pictures and manual page breaks are not drawn.
 #pragma once
 
 #include <QPageLayout>
@@ -12,6 +12,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 #include "sheet/engine/workbook.h"
@@ -25,6 +26,8 @@ class SheetPages {
   SheetPages(const Workbook& workbook, const Worksheet& sheet);
 
   int count() const { return static_cast<int>(pages_.size()); }
+  // The cells of page `index` (0-based; 0 <= index < count()).
+  CellRange cells(int index) const;
   // Paper, orientation and no margins (pages are painted on the full page).
   QPageLayout layout() const;
   // Paints page `index` (0-based) on a painter whose device has `dpi` dots per inch.
@@ -34,8 +37,12 @@ class SheetPages {
   struct Page {
     uint32_t firstRow, lastRow, firstColumn, lastColumn;
   };
+  using Group = std::pair<uint32_t, uint32_t>;  // first and last row or column, from the area's start
 
   void paginate();
+  std::vector<std::pair<uint32_t, uint32_t>> pagesWithContent(const std::vector<Group>& rowGroups,
+                                                              const std::vector<Group>& columnGroups,
+                                                              bool overThenDown) const;
   QRectF cellRect(uint32_t row, uint32_t column) const;
   QRectF rangeRect(const CellRange& range) const;
   void paintFills(QPainter& painter, const Page& page) const;

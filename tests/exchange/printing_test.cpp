@@ -237,7 +237,8 @@ TEST_F(FormPrinting, WithoutSelectedLearnerNothingIsPrintedAndTheCopyIsStillRemo
 }
 
 // Without its template the program prints nothing rather than the learner's
-// texts on blank paper, and says why.
+// texts on blank paper, and says why; a template that declares millions of
+// cells in a few kilobytes is refused the same way, without the wait.
 TEST_F(FormPrinting, AMissingTemplateIsReportedAndNothingIsPrinted) {
   removeFile("table.xlsx");
   createDatabase({learner("赵六", kNumberWithX, "C1")});
@@ -249,6 +250,13 @@ TEST_F(FormPrinting, AMissingTemplateIsReportedAndNothingIsPrinted) {
   EXPECT_TRUE(printers_.jobs.empty());
   EXPECT_FALSE(fileExists("tem.xlsx"));
   EXPECT_FALSE(fileExists("table.xlsx"));
+
+  writeFileBytes("table.xlsx", sheettest::millionsOfCells());
+  printRow(0);
+  ASSERT_EQ(messages().size(), 2u);
+  EXPECT_EQ(messages()[1].text, "无法打开报名表模板table.xlsx");
+  EXPECT_TRUE(printers_.jobs.empty());
+  EXPECT_FALSE(fileExists("tem.xlsx"));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 //
 // Run by tests/fuzz/run.sh; links the engine library (and zlib) alone.
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -22,75 +21,17 @@
 #include "sheet/engine/package_writer.h"
 #include "sheet/engine/xlsx_reader.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/fuzz/stored_zip.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 constexpr size_t kMaxCellsShown = 10000;
 
-void put16(std::string& out, uint32_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
-
-// A zip archive of stored (uncompressed) entries.
-std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string out, directory;
-  for (const auto& [name, data] : entries) {
-    auto crc =
-        static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-    auto offset = static_cast<uint32_t>(out.size());
-    put32(out, 0x04034B50);
-    put16(out, 20);
-    put16(out, 0);
-    put16(out, 0);  // stored
-    put32(out, 0);  // time and date
-    put32(out, crc);
-    put32(out, static_cast<uint32_t>(data.size()));
-    put32(out, static_cast<uint32_t>(data.size()));
-    put16(out, static_cast<uint32_t>(name.size()));
-    put16(out, 0);
-    out += name;
-    out += data;
-    put32(directory, 0x02014B50);
-    put16(directory, 20);
-    put16(directory, 20);
-    put16(directory, 0);
-    put16(directory, 0);
-    put32(directory, 0);
-    put32(directory, crc);
-    put32(directory, static_cast<uint32_t>(data.size()));
-    put32(directory, static_cast<uint32_t>(data.size()));
-    put16(directory, static_cast<uint32_t>(name.size()));
-    put16(directory, 0);
-    put16(directory, 0);
-    put16(directory, 0);
-    put16(directory, 0);
-    put32(directory, 0);
-    put32(directory, offset);
-    directory += name;
-  }
-  auto directoryOffset = static_cast<uint32_t>(out.size());
-  out += directory;
-  put32(out, 0x06054B50);
-  put16(out, 0);
-  put16(out, 0);
-  put16(out, static_cast<uint32_t>(entries.size()));
-  put16(out, static_cast<uint32_t>(entries.size()));
-  put32(out, static_cast<uint32_t>(directory.size()));
-  put32(out, directoryOffset);
-  put16(out, 0);
-  return out;
-}
-
 std::string packageAround(fuzz::Input& in) {
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
   std::string sheet = in.text(), styles = in.text(), strings = in.text();
-  return storedZip({
+  return fuzz::storedZip({
       {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel +
                           "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
       {"xl/workbook.xml", "<workbook xmlns:r=\"" + rel +
@@ -123,10 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bytes = packageAround(in);
   }
   sheet::ReadLimits limits;
-  limits.maxPartBytes = size_t{8} << 20;
   limits.maxTotalBytes = size_t{32} << 20;
-  std::string error;
-  auto workbook = sheet::readXlsx(std::move(bytes), &error, limits);
+  sheet::ReadError readError;
+  auto workbook = sheet::readXlsx(std::move(bytes), &readError, limits);
   if (!workbook) return 0;
 
   size_t shown = 0;
@@ -147,9 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     first.setColumnWidth(2, 4, 12);
     first.page.orientation = sheet::Orientation::kLandscape;
     first.pageSetupChanged = true;
+    std::string error;
     if (sheet::rewriteXlsx(*workbook, scratchFile(), error)) {
       // What was written must read again.
-      if (!sheet::readXlsxFile(scratchFile(), &error, limits)) std::abort();
+      if (!sheet::readXlsxFile(scratchFile(), &readError, limits)) std::abort();
     }
   }
   return 0;

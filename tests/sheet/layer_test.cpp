@@ -10,6 +10,7 @@
 #include "runtime/library.h"
 #include "runtime/listview/list_library.h"
 #include "runtime/properties.h"
+#include "sheet/automation/objects.h"
 #include "sheet/print_service.h"
 #include "sheet/spreadsheet_library.h"
 #include "tests/sheet/sheet_support.h"
@@ -139,6 +140,16 @@ TEST_F(SpreadsheetLayer, MissingFileAnswersFalseAndCellsGoToTheNewWorkbook) {
   save(folder_ / "tem");
   EXPECT_EQ(savedFile(), (folder_ / "tem.xlsx").string());
   EXPECT_EQ(readBack(folder_ / "tem.xlsx").text(0, "C3"), "abc");
+}
+
+// The status tells a file beyond the read limits from one that cannot be read.
+TEST_F(SpreadsheetLayer, AWorkbookBeyondTheReadLimitsIsRefusedWithItsOwnStatus) {
+  startWithNewWorkbook();
+  std::ofstream(folder_ / "huge.xlsx", std::ios::binary) << millionsOfCells();
+  EXPECT_FALSE(command(cmd::kOpenWorkbook, ui::Excel工作簿, (folder_ / "huge.xlsx").string()));
+  EXPECT_EQ(lastStatus(), sheet::automation::kWorkbookBeyondLimits);
+  EXPECT_FALSE(command(cmd::kOpenWorkbook, ui::Excel工作簿, (folder_ / "none.xlsx").string()));
+  EXPECT_EQ(lastStatus(), status::kException);
 }
 
 TEST_F(SpreadsheetLayer, ReleaseWithoutQuitLeavesTheApplicationRunningAndQuitEndsIt) {

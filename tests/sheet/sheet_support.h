@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,66 @@
 namespace sheettest {
 
 namespace fs = std::filesystem;
+
+// --- packages made in the test ---
+
+using Parts = std::vector<std::pair<std::string, std::string>>;
+
+// A zip package of these parts, each compressed as far as deflate goes.
+inline std::string zipOf(const Parts& parts) {
+  TempFolder folder;
+  fs::path file = folder / "p.zip";
+  int error = 0;
+  zip_t* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  for (const auto& [name, bytes] : parts) {
+    zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+    zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE);
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 9);
+  }
+  zip_close(archive);
+  return fileBytes(file);
+}
+
+// The parts of a workbook with one sheet "S" whose part is `sheetTarget`
+// (relative to xl/), with a shared-string part, a styles part and defined
+// names (the inside of <definedNames>) when given.
+inline Parts workbookParts(const std::string& sheetXml, const std::string& sharedStrings = {},
+                           const std::string& styles = {}, const std::string& definedNames = {},
+                           const std::string& sheetTarget = "worksheets/sheet1.xml") {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  std::string relationships =
+      "<Relationships><Relationship Id=\"s1\" Type=\"" + rel + "/worksheet\" Target=\"" + sheetTarget + "\"/>";
+  if (!sharedStrings.empty())
+    relationships += "<Relationship Id=\"t\" Type=\"" + rel + "/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+  if (!styles.empty()) relationships += "<Relationship Id=\"u\" Type=\"" + rel + "/styles\" Target=\"styles.xml\"/>";
+  relationships += "</Relationships>";
+  Parts parts = {
+      {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel +
+                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml", "<workbook xmlns:r=\"" + rel +
+                              "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s1\"/></sheets><definedNames>" +
+                              definedNames + "</definedNames></workbook>"},
+      {"xl/_rels/workbook.xml.rels", relationships},
+      {"xl/worksheets/sheet1.xml", sheetXml},
+  };
+  if (!sharedStrings.empty()) parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
+  if (!styles.empty()) parts.emplace_back("xl/styles.xml", styles);
+  return parts;
+}
+
+// `times` copies of `text`.
+inline std::string repeated(const std::string& text, size_t times) {
+  std::string out;
+  out.reserve(text.size() * times);
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// A few tens of kilobytes that declare more than four million empty cells.
+inline std::string millionsOfCells() {
+  return zipOf(workbookParts("<worksheet><sheetData>" + repeated("<row>" + repeated("<c/>", 16384) + "</row>", 260) +
+                             "</sheetData></worksheet>"));
+}
 
 // --- printed PDF files ---
 
