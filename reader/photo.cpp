@@ -1,6 +1,10 @@
 #include "reader/photo.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <memory>
@@ -19,24 +23,29 @@ struct LibraryCloser {
 };
 using LibraryHandle = std::unique_ptr<void, LibraryCloser>;
 
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 // The whole picture goes to a file beside photo.bmp first and takes its name
-// only when complete: a reader of photo.bmp never sees half a picture.
+// only when complete: a reader of photo.bmp never sees half a picture. The
+// folder may be writable by others, so the partial file is made afresh and
+// exclusively (never through a link left under its name) and written only
+// through the descriptor that made it.
 bool replaceFile(const char* name, const std::vector<uint8_t>& bytes) {
-  {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(kPartialPhotoFileName, "wb"));
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fflush(file.get()) != 0) {
-      file.reset();
-      std::remove(kPartialPhotoFileName);
-      return false;
-    }
-  }
-  if (std::rename(kPartialPhotoFileName, name) == 0) return true;
-  std::remove(kPartialPhotoFileName);
+  ::unlink(kPartialPhotoFileName);
+  int fd = ::open(kPartialPhotoFileName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool written = writeAll(fd, bytes);
+  written = ::close(fd) == 0 && written;
+  if (written && std::rename(kPartialPhotoFileName, name) == 0) return true;
+  ::unlink(kPartialPhotoFileName);
   return false;
 }
 

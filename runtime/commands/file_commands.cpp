@@ -200,6 +200,11 @@ void OpenFile(TypedValue* result, int32_t count, TypedValue* args) {
   int flags = openFlagsOf(mode);
   if (path.empty() || flags < 0 || sharing < kShareAll || sharing > kDenyAll) return;
 
+  // A file opened for writing is never reached through a symbolic link: in
+  // a folder others may write (a shared program folder), a link swapped in
+  // for log.log would otherwise have the program append to whatever file
+  // the link names. Reading through a link stays allowed.
+  if ((flags & O_ACCMODE) != O_RDONLY) flags |= O_NOFOLLOW;
   OpenedFile file;
   file.fd = openRegularFile(toNativePath(path), flags);
   if (!file.fd.valid()) return;

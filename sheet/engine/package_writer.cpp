@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -459,18 +462,39 @@ class PackageWriter {
     }
   }
 
+  // The package is edited in memory and written to `path` in one go: the
+  // file is opened once, by the caller's name, and never reopened.
   bool writeArchive(const std::string& path, const std::string& originalBytes) {
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      if (!out.write(originalBytes.data(), static_cast<std::streamsize>(originalBytes.size())) || !out.flush())
-        return fail("cannot write " + path);
+    std::string bytes;
+    if (!editedPackage(originalBytes, bytes)) return false;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush())
+      return fail("cannot write " + path);
+    return true;
+  }
+
+  bool editedPackage(const std::string& originalBytes, std::string& bytes) {
+    zip_error_t zipError;
+    zip_error_init(&zipError);
+    // The source gets a copy of its own, given away (freed with free()):
+    // libzip frees the first buffer when it writes the new one.
+    void* copy = std::malloc(std::max<size_t>(originalBytes.size(), 1));
+    if (!copy) return fail("cannot copy the package");
+    std::memcpy(copy, originalBytes.data(), originalBytes.size());
+    zip_source_t* source = zip_source_buffer_create(copy, originalBytes.size(), 1, &zipError);
+    zip_error_fini(&zipError);
+    if (!source) {
+      std::free(copy);
+      return fail("cannot open the copied package");
     }
-    int errorCode = 0;
-    zip_t* archive = zip_open(path.c_str(), 0, &errorCode);
+    // Kept past zip_close, which writes the new package into it.
+    zip_source_keep(source);
+    std::unique_ptr<zip_source_t, decltype(&zip_source_free)> owned(source, zip_source_free);
+    zip_t* archive = zip_open_from_source(source, 0, &zipError);
     if (!archive) return fail("cannot reopen the copied package");
-    for (const auto& [part, bytes] : replaced_) {
+    for (const auto& [part, partBytes] : replaced_) {
       zip_int64_t index = zip_name_locate(archive, part.c_str(), ZIP_FL_NOCASE);
-      zip_source_t* data = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+      zip_source_t* data = zip_source_buffer(archive, partBytes.data(), partBytes.size(), 0);
       if (index < 0 || !data || zip_file_replace(archive, static_cast<zip_uint64_t>(index), data, 0) != 0) {
         if (data) zip_source_free(data);
         zip_discard(archive);
@@ -486,6 +510,13 @@ class PackageWriter {
       zip_discard(archive);
       return false;
     }
+    zip_stat_t stat;
+    if (zip_source_stat(source, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) || zip_source_open(source) != 0)
+      return fail("cannot read the written package");
+    bytes.resize(static_cast<size_t>(stat.size));
+    zip_int64_t read = zip_source_read(source, bytes.data(), bytes.size());
+    zip_source_close(source);
+    if (read != static_cast<zip_int64_t>(bytes.size())) return fail("cannot read the written package");
     return true;
   }
 

@@ -1,15 +1,11 @@
 #include "sheet/engine/save.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
 
+#include "sheet/engine/file_replacement.h"
 #include "sheet/engine/package_writer.h"
 #include "sheet/engine/xls_writer.h"
 #include "sheet/engine/xlsx_writer.h"
@@ -17,11 +13,8 @@
 namespace sheet {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::string_view kXlsx = ".xlsx";
 constexpr std::string_view kXls = ".xls";
-constexpr int kTemporaryNameAttempts = 100;
 constexpr const char* kTemporarySuffix = ".tmp";
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -31,24 +24,6 @@ bool endsWithNoCase(std::string_view text, std::string_view suffix) {
     if ((a >= 'A' && a <= 'Z' ? a | 0x20 : a) != suffix[i]) return false;
   }
   return true;
-}
-
-// A new empty file beside the target (created exclusively, with the
-// permissions the process gives new files); its path, or empty.
-std::string makeTemporary(const fs::path& target) {
-  std::random_device seed;
-  std::mt19937 random(seed());
-  fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    fs::path candidate = folder / temporaryNameFor(target.filename().string(), static_cast<uint32_t>(random()));
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return candidate.string();
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
 }
 
 }  // namespace
@@ -89,24 +64,21 @@ bool saveWorkbook(const Workbook& workbook, const SaveTarget& target, std::strin
     error = "no file name";
     return false;
   }
-  std::string temporary = makeTemporary(target.path);
-  if (temporary.empty()) {
+  FileReplacement file(target.path);
+  if (!file.valid()) {
     error = "cannot create a file in the folder of " + target.path + ": " + std::strerror(errno);
     return false;
   }
+  // The writers open the file by the descriptor's name, never the folder's.
+  const std::string path = file.descriptorPath();
   bool written = false;
   if (target.format == FileFormat::kXls)
-    written = writeXls(workbook, temporary, error);
+    written = writeXls(workbook, path, error);
   else if (workbook.source)
-    written = rewriteXlsx(workbook, temporary, error);
+    written = rewriteXlsx(workbook, path, error);
   else
-    written = writeNewXlsx(workbook, temporary, error);
-  if (written && std::rename(temporary.c_str(), target.path.c_str()) != 0) {
-    error = "cannot put the file in place: " + std::string(std::strerror(errno));
-    written = false;
-  }
-  if (!written) std::remove(temporary.c_str());
-  return written;
+    written = writeNewXlsx(workbook, path, error);
+  return written && file.commit(error);
 }
 
 }  // namespace sheet

@@ -25,7 +25,8 @@ SaveTarget saveTargetFor(std::string_view pathUtf8);
 
 // Writes the workbook to a temporary file in the target's folder and renames
 // it over the target when complete: a failed save leaves no file or the old
-// one, never part of a new one. A workbook read from an .xlsx file is saved
+// one, never part of a new one. No link planted in the folder is ever
+// written through (file_replacement.h). A workbook read from an .xlsx file is saved
 // as .xlsx by rewriting its package (package_writer.h); a new one through
 // libxlsxwriter (xlsx_writer.h); .xls through the BIFF8 writer (xls_writer.h).
 // False and a reason (English) on failure.

@@ -105,6 +105,17 @@ TEST_F(FileCommands, OnlyRegularFilesOpenAndPipesNeverBlock) {
   EXPECT_EQ(open("dir", num(6)), 0);
 }
 
+// A link planted for a file the program appends to (log.log) is refused for
+// writing, and the file it names stays as it was; reading through it works.
+TEST_F(FileCommands, WritingNeverFollowsALink) {
+  TempFolder elsewhere;
+  TempFolder::write(elsewhere.file("victim"), "keep");
+  std::filesystem::create_symlink(elsewhere.file("victim"), folder.file("log.log"));
+  for (int32_t mode : {2, 3, 4, 5, 6}) EXPECT_EQ(open("log.log", num(mode)), 0) << mode;
+  EXPECT_EQ(TempFolder::read(elsewhere.file("victim")), "keep");
+  EXPECT_NE(open("log.log", num(1)), 0);
+}
+
 TEST_F(FileCommands, OpenRefusesBadArguments) {
   TempFolder::write(folder.file("f"), "");
   for (int32_t mode : {0, 7, -1, INT_MIN, INT_MAX}) EXPECT_EQ(open("f", num(mode)), 0) << mode;

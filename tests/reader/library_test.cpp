@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -368,6 +369,36 @@ TEST_F(PhotoTest, DecoderTurnsTheCardsPhotoIntoPhotoBmp) {
   leaveEarlierPhoto();
   EXPECT_EQ(readCard(buffers).second, SDTAPI_SUCCESS);
   EXPECT_FALSE(fs::exists(photoFile()));
+}
+
+// A link left under the partial photo's name by someone who may write the
+// folder is replaced, never written through.
+TEST_F(PhotoTest, ALinkPlantedForThePartialPhotoIsNotFollowed) {
+  const fs::path victim = lib().path().parent_path() / (lib().path().filename().string() + "-victim");
+  std::ofstream(victim) << "keep";
+  fs::create_symlink(victim, lib().path() / "photo.bmp.part");
+  useDecoder("test_decode_photo");
+  Buffers buffers;
+  EXPECT_EQ(readCard(buffers).second, SDTAPI_SUCCESS);
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+  EXPECT_EQ(photoBytes().substr(0, 2), "BM");
+  EXPECT_FALSE(fs::is_symlink(photoFile()));
+  fs::remove(victim);
+}
+
+// ------------------------------------------------------- the settings file
+
+// The settings file is read without waiting: a FIFO under its name does not
+// hold InitComm.
+TEST_F(ReaderLibraryTest, ASettingsFifoNeitherBlocksInitComm) {
+  fs::path settings = lib().path() / "sdtapi.ini";
+  fs::remove(settings);
+  ASSERT_EQ(mkfifo(settings.c_str(), 0600), 0);
+  auto start = Clock::now();
+  lib().initComm(kPort);
+  EXPECT_LT(Clock::now() - start, kFailureBound);
+  fs::remove(settings);
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 
 #include "sheet/automation/objects.h"
 #include "sheet/engine/merged_ranges.h"
+#include "sheet/engine/save.h"
 #include "sheet/engine/xlsx_reader.h"
 #include "sheet/print/sheet_pages.h"
 #include "tests/sheet/sheet_support.h"
+#include "tests/support/link_planter.h"
 #include "tests/support/runtime_fixture.h"
 
 namespace {
@@ -278,6 +280,47 @@ TEST_F(HostileTemplates, AWholeSheetPrintAreaPrintsOnlyPagesWithSomethingOnThem)
   PdfFacts facts = print(*corners);
   EXPECT_EQ(facts.pages, 3);
   EXPECT_LT(facts.text.find('1'), facts.text.find('2')) << "down, then over";
+}
+
+// Someone who may write the folder swaps a link in for the temporary file as
+// soon as it appears: every kind of save writes only the file it created,
+// and the victim the link points to is never touched.
+TEST(PlantedLinks, NoSaveWritesThroughALinkSwappedInForItsTemporaryFile) {
+  TempFolder folder;
+  TempFolder elsewhere;
+  const fs::path victim = elsewhere.path() / "victim";
+  std::ofstream(victim) << "keep";
+  fs::create_directory(folder.path() / "shared");
+  jxtest::LinkPlanter planter(folder.path() / "shared", victim,
+                              [](const std::string& name) { return name.ends_with(".tmp"); });
+  ASSERT_TRUE(planter.watching());
+
+  sheet::Workbook fresh;
+  fresh.sheets.push_back(std::make_unique<sheet::Worksheet>("Sheet1"));
+  fresh.sheets[0]->setText({0, 0}, "new");
+  sheet::ReadError readError;
+  auto read =
+      sheet::readXlsx(zipOf(workbookParts(sheetWith("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"))), &readError);
+  ASSERT_TRUE(read) << readError.reason;
+  read->sheets[0]->setText({1, 0}, "changed");
+  struct Save {
+    const sheet::Workbook& workbook;
+    sheet::FileFormat format;
+    const char* name;
+  } saves[] = {{fresh, sheet::FileFormat::kXls, "a.xls"},
+               {fresh, sheet::FileFormat::kXlsx, "a.xlsx"},
+               {*read, sheet::FileFormat::kXlsx, "b.xlsx"}};
+  for (int round = 0; round < 10; ++round) {
+    for (const Save& save : saves) {
+      const fs::path target = folder.path() / "shared" / save.name;
+      std::string error;
+      if (sheet::saveWorkbook(save.workbook, {target.string(), save.format}, error)) {
+        EXPECT_FALSE(fs::is_symlink(target)) << save.name;
+      }
+      ASSERT_TRUE(fileBytes(victim) == "keep") << save.name << " wrote through the link";
+    }
+  }
+  EXPECT_GT(planter.planted(), 0);
 }
 
 }  // namespace
