@@ -10,7 +10,8 @@
 #   sheet/engine/        base/ and the engine (no runtime)
 #   sheet/print/         base/ and sheet/ (no runtime)
 #   sheet/               base/, the runtime core and sheet/ but its printing
-#   tools/               base/, the runtime core, db/, backup/ and tools/
+#   tools/               base/, the runtime core, db/, backup/, tools/, the engine (its safe
+#                        file replacement) and reader/ (sdtapi.ini as the reader reads it)
 #   app/ (the handlers)  app/ and the runtime core only
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
 #   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
@@ -39,7 +40,7 @@ set(_JX_LAYER_RULES
   "sheet/engine/|base/,sheet/engine/|"
   "sheet/print/|base/,sheet/|"
   "sheet/|base/,runtime/,sheet/|runtime/qt/,runtime/listview/,sheet/print/"
-  "tools/|base/,runtime/,db/,backup/,tools/|runtime/qt/,runtime/listview/"
+  "tools/|base/,runtime/,db/,backup/,tools/,sheet/engine/,reader/|runtime/qt/,runtime/listview/"
   "app/|app/,runtime/|runtime/qt/,runtime/listview/")
 set(_JX_LAYER_FOLDERS app backup base db reader runtime sheet tools)
 

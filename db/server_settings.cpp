@@ -1,6 +1,11 @@
 #include "db/server_settings.h"
 
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <array>
 #include <filesystem>
+#include <memory>
 
 #include "base/ini.h"
 #include "base/regular_file.h"
@@ -10,6 +15,9 @@ namespace db {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+// Connection settings that name a file the client library reads.
+constexpr std::array<std::string_view, 6> kFileSettings = {"sslcert", "sslkey",    "sslrootcert",
+                                                           "sslcrl",  "sslcrldir", "passfile"};
 
 }  // namespace
 
@@ -28,6 +36,22 @@ std::optional<std::string> serverNamedBeside(const std::string& databasePathNati
   std::optional<std::string> bytes = base::readRegularFile(file);
   if (!bytes) return std::nullopt;
   return serverSettingOf(*bytes);
+}
+
+std::vector<std::pair<std::string, std::string>> serverFileSettings(const std::string& connection) {
+  std::vector<std::pair<std::string, std::string>> files;
+  char* error = nullptr;
+  std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(PQconninfoParse(connection.c_str(), &error),
+                                                                       PQconninfoFree);
+  PQfreemem(error);
+  if (!options) return files;
+  for (const PQconninfoOption* option = options.get(); option->keyword; ++option) {
+    if (!option->val || !*option->val) continue;
+    std::string_view key = option->keyword;
+    if (std::find(kFileSettings.begin(), kFileSettings.end(), key) != kFileSettings.end())
+      files.emplace_back(key, option->val);
+  }
+  return files;
 }
 
 }  // namespace db

@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace db {
 
@@ -31,5 +33,10 @@ std::optional<std::string> serverSettingOf(std::string_view fileBytes);
 // file at this native path; nothing when there is no such file or it names
 // no server.
 std::optional<std::string> serverNamedBeside(const std::string& databasePathNative);
+
+// The settings of a connection string that name files the client library
+// reads (certificates, keys, revocation lists, the password file), as
+// keyword and file name; nothing for a string that does not parse.
+std::vector<std::pair<std::string, std::string>> serverFileSettings(const std::string& connection);
 
 }  // namespace db

@@ -9,6 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
+#include <utility>
+
+#include "base/regular_file.h"
+#include "db/server_settings.h"
+#include "reader/settings.h"
 
 namespace admin {
 namespace {
@@ -35,6 +40,11 @@ constexpr std::string_view kQtConfiguration = "qt.conf";
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path) {
   throw fs::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
+}
+
+// chmod that refuses a symbolic link instead of changing the file it names.
+void changeModeOf(const fs::path& path, mode_t mode) {
+  if (fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) != 0) fail("cannot change the mode of", path);
 }
 
 std::string octal(mode_t mode) {
@@ -93,15 +103,100 @@ class FolderCheck {
     if (!S_ISDIR(top.st_mode)) throw fs::filesystem_error("not a folder", request_.folder, std::error_code());
     folderOwner_ = top.st_uid;
     inspect(request_.folder, fs::path(), top);
-    for (auto it = fs::recursive_directory_iterator(request_.folder); it != fs::recursive_directory_iterator(); ++it) {
-      struct stat info {};
-      if (lstat(it->path().c_str(), &info) != 0) continue;  // gone meanwhile
-      inspect(it->path(), it->path().lexically_relative(request_.folder), info);
-    }
+    walk(request_.folder);
+    checkLoadedFiles();
     return std::move(findings_);
   }
 
  private:
+  // Everything below `folder`; a folder that cannot be read is a finding
+  // (what it holds stays unchecked) and the walk goes on beside it.
+  void walk(const fs::path& folder) {
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+      struct stat info {};
+      if (lstat(it->path().c_str(), &info) != 0) continue;  // gone meanwhile
+      inspect(it->path(), it->path().lexically_relative(request_.folder), info);
+      if (S_ISDIR(info.st_mode)) walk(it->path());
+    }
+    if (error)
+      findings_.push_back({Finding::Kind::kUnreadable, folder,
+                           "cannot be read (" + error.message() + "): what it holds was not checked"});
+  }
+
+  // The files the program and its reader library load, wherever they lie:
+  // the reader library (either name the program tries), the photo decoder
+  // sdtapi.ini names, and the files database.ini has the server connection
+  // read. Links are followed. Each must be writable by nobody but its owner
+  // (and, in a shared folder, the folder's group), owned by the folder's
+  // owner or root, and lie in folders that nobody else may change.
+  // Inside the program folder the walk has judged them already.
+  void checkLoadedFiles() {
+    for (std::string_view name : {"libsdtapi.so", "sdtapi.so"})
+      checkLoaded(request_.folder / name, "the reader library");
+    if (auto text = base::readRegularFile(request_.folder / sdt::kSettingsFileName)) {
+      if (auto decoder = sdt::parseSettings(*text, request_.folder).photoDecoder)
+        checkLoaded(decoder->library, "the photo decoder named in sdtapi.ini", true);
+    }
+    for (const auto& [key, file] : filesNamedByServerSettings())
+      checkLoaded(file, "the " + key + " file named in database.ini", true);
+  }
+
+  std::vector<std::pair<std::string, fs::path>> filesNamedByServerSettings() {
+    std::vector<std::pair<std::string, fs::path>> files;
+    auto text = base::readRegularFile(request_.folder / db::kServerSettingsFile);
+    std::optional<std::string> connection = text ? db::serverSettingOf(*text) : std::nullopt;
+    if (!connection) return files;
+    for (const auto& [key, value] : db::serverFileSettings(*connection)) {
+      fs::path file(value);
+      files.emplace_back(key, file.is_relative() ? request_.folder / file : file);
+    }
+    return files;
+  }
+
+  void checkLoaded(const fs::path& path, const std::string& role, bool evenWhenMissing = false) {
+    std::error_code error;
+    struct stat info {};
+    bool present = lstat(path.c_str(), &info) == 0;
+    if (!present && !evenWhenMissing) return;
+    fs::path target = fs::weakly_canonical(path, error);
+    if (error) return;
+    fs::path folder = fs::weakly_canonical(request_.folder, error);
+    if (error || isInside(target, folder)) return;
+    if (stat(target.c_str(), &info) == 0) {
+      if (auto why = exposure(info, false))
+        findings_.push_back({Finding::Kind::kOpenToOthers, path, role + " " + target.string() + ": " + *why});
+    }
+    // Whoever may change a folder on the way may put another file there.
+    for (fs::path up = target.parent_path(); !up.empty(); up = up.parent_path()) {
+      if (stat(up.c_str(), &info) == 0) {
+        if (auto why = exposure(info, true))
+          findings_.push_back({Finding::Kind::kOpenToOthers, path, role + " lies in " + up.string() + ": " + *why});
+      }
+      if (up == up.root_path()) break;
+    }
+  }
+
+  static bool isInside(const fs::path& path, const fs::path& folder) {
+    auto [end, unused] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return end == folder.end();
+  }
+
+  // Why others could change a loaded file or a folder it lies in; nothing
+  // when they cannot.
+  std::optional<std::string> exposure(const struct stat& info, bool folder) const {
+    if (info.st_uid != folderOwner_ && info.st_uid != kRoot)
+      return "belongs to user " + std::to_string(info.st_uid) + ", who may change it";
+    // Everybody may add to a sticky folder like /tmp, but not replace what
+    // another user put there.
+    if (folder && (info.st_mode & S_ISVTX)) return std::nullopt;
+    bool ourGroup = sharing_.group && info.st_gid == *sharing_.group;
+    if ((info.st_mode & S_IWOTH) || ((info.st_mode & S_IWGRP) && !ourGroup))
+      return "others may write it (mode " + octal(info.st_mode) + ")";
+    return std::nullopt;
+  }
+
   void inspect(const fs::path& path, const fs::path& relative, const struct stat& info) {
     if (!relative.empty() && isPlanted(relative))
       findings_.push_back({Finding::Kind::kPlanted, path, plantedText(relative)});
@@ -147,7 +242,7 @@ class FolderCheck {
                     who(sharing_) + " may " + accessText(excess) + " it (mode " + octal(info.st_mode) + ")"};
     if (request_.fix) {
       mode_t tightened = info.st_mode & 07777 & ~excess;
-      if (chmod(path.c_str(), tightened) != 0) fail("cannot change the mode of", path);
+      changeModeOf(path, tightened);
       finding.what += "; now " + octal(tightened);
       finding.fixed = true;
     }
@@ -197,10 +292,12 @@ const std::vector<std::string_view>& programFolderFiles() {
 }
 
 void setAccess(const fs::path& path, mode_t mode, const Sharing& sharing) {
-  // The group first: changing it may clear the set-group-ID bit.
-  if (sharing.group && chown(path.c_str(), static_cast<uid_t>(-1), *sharing.group) != 0)
+  // The group first: changing it may clear the set-group-ID bit. Neither
+  // follows a link, which someone may have planted under a file's name to
+  // have another file of ours opened up.
+  if (sharing.group && lchown(path.c_str(), static_cast<uid_t>(-1), *sharing.group) != 0)
     fail("cannot give the group to", path);
-  if (chmod(path.c_str(), mode) != 0) fail("cannot set the mode of", path);
+  changeModeOf(path, mode);
 }
 
 void writePrivateFile(const fs::path& file, const std::string& bytes, const Sharing& sharing) {

@@ -52,6 +52,7 @@ struct Finding {
   enum class Kind {
     kOpenToOthers,  // others may read or write it (mode or group)
     kPlanted,       // a library or qt.conf this tool did not put there
+    kUnreadable,    // a folder inside that this user cannot read
   };
   Kind kind;
   std::filesystem::path path;
@@ -67,9 +68,13 @@ struct CheckRequest {
   bool fix = false;  // tighten modes and groups; planted files stay
 };
 
-// Looks at the folder and everything inside it. Symbolic links are reported
-// by name only and never followed. Throws std::filesystem::filesystem_error
-// when the folder cannot be read.
+// Looks at the folder and everything inside it. Symbolic links inside are
+// reported by name only and never followed; a folder inside that cannot be
+// read is a finding, and the rest is still looked at. The files the program
+// loads (the reader library, the photo decoder of sdtapi.ini, the files
+// database.ini names) are followed wherever they lie and reported when
+// anybody but their owner may change them or the folders they lie in.
+// Throws std::filesystem::filesystem_error when the folder cannot be read.
 std::vector<Finding> checkProgramFolder(const CheckRequest& request);
 
 // The sharing a folder was made with.

@@ -12,9 +12,13 @@
 // dates) have the text format "@", so that nothing is turned into a number.
 #include "tools/form_template.h"
 
+#include "sheet/engine/file_replacement.h"
+
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -388,9 +392,10 @@ void writeForm(lxw_workbook* book, const Form& form, lxw_format* const* formats)
   check(worksheet_print_area(sheet, RANGE(form.printArea)), "print area");
 }
 
-void writeWorkbook(const fs::path& file) {
+// Writes the template to `path`, a name of the file that becomes `file`.
+void writeWorkbook(const std::string& path, const fs::path& file) {
   lxw_workbook_options options{};
-  WorkbookHandle book(workbook_new_opt(file.c_str(), &options));
+  WorkbookHandle book(workbook_new_opt(path.c_str(), &options));
   if (!book) throw Failure{"cannot create " + file.string()};
   lxw_doc_properties properties{};
   char title[] = "报名表模板";  // the library's field is not const
@@ -408,17 +413,16 @@ void writeWorkbook(const fs::path& file) {
 }  // namespace
 
 TemplateReport writeFormTemplate(const fs::path& file) {
-  // Written beside the target and moved over it once complete.
-  const fs::path part = fs::path(file.string() + ".part");
-  std::error_code error;
+  // Written beside the target and moved over it once complete; the folder
+  // may be writable by others, so never through a name they could replace.
+  sheet::FileReplacement replacement(file.string());
+  if (!replacement.valid())
+    return {false, "cannot create a file beside " + file.string() + ": " + std::strerror(errno)};
   try {
-    writeWorkbook(part);
-    fs::rename(part, file, error);
-    if (error) throw Failure{"cannot move " + part.string() + " into place: " + error.message()};
-  } catch (const Failure& failure) {
-    fs::remove(part, error);
-    return {false, failure.message};
-  }
+    writeWorkbook(replacement.descriptorPath(), file);
+    std::string error;
+    if (!replacement.commit(error)) throw Failure{error};
+  } catch (const Failure& failure) { return {false, failure.message}; }
   return {true, file.string() + ": made"};
 }
 

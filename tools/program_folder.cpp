@@ -1,11 +1,17 @@
 #include "tools/program_folder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <system_error>
 
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/sqlite.h"
+#include "sheet/engine/file_replacement.h"
 #include "tools/demo_data.h"
 #include "tools/folder_access.h"
 #include "tools/form_template.h"
@@ -16,10 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kPartSuffix = ".part";
 // A large page cache while filling: the identity indexes are written in
 // random order.
 constexpr const char* kBulkSettings = "PRAGMA cache_size=-262144;";
+constexpr const char* kJournalInMemory = "PRAGMA journal_mode=MEMORY;";
 
 struct Failure {
   std::string message;
@@ -44,13 +50,17 @@ void ensureFolder(const fs::path& folder, const Sharing& sharing) {
   } else if (!fs::create_directories(folder, error) && error) {
     throw Failure{"cannot create the folder " + folder.string() + ": " + error.message()};
   }
-  setAccess(folder, modesFor(sharing).folder, sharing);
+  // The folder itself may be reached through a link the user made; the
+  // files inside never are (setAccess).
+  setAccess(fs::canonical(folder), modesFor(sharing).folder, sharing);
 }
 
 // Keeps a file that exists (with the mode of the sharing); returns whether
 // it was made.
 bool makeIfMissing(const fs::path& file, const std::string& bytes, const Sharing& sharing) {
   std::error_code error;
+  if (fs::is_symlink(file, error))
+    throw Failure{file.string() + " is a symbolic link, which the program would follow; remove it"};
   if (fs::exists(file, error)) {
     setAccess(file, modesFor(sharing).file, sharing);
     return false;
@@ -106,23 +116,29 @@ void fillDemoData(sqlite3* database, const Settings& settings, const FolderReque
   run(database, "COMMIT");
 }
 
-void buildDatabase(const fs::path& file, const Settings& settings, const FolderRequest& request) {
-  // The engine makes a new file with the umask's mode, and its journal with
-  // the mode of the file: an empty file made here first gives both the
-  // sharing's mode.
-  writePrivateFile(file, "", request.sharing);
+// Builds the database in a new file beside `database` and renames it over
+// it when complete. The folder may be writable by others, so the file is
+// reached only through the descriptor that made it: the engine opens it by
+// its /proc name and keeps its journal in memory (a journal beside that name
+// cannot be made, and a failed build is thrown away whole anyway).
+void buildDatabase(const fs::path& database, const Settings& settings, const FolderRequest& request) {
+  sheet::FileReplacement file(database.string());
+  if (!file.valid()) throw Failure{"cannot create a file beside " + database.string() + ": " + std::strerror(errno)};
+  // The sharing's mode from the first byte on, whatever the umask.
+  const mode_t mode = modesFor(request.sharing).file;
+  if ((request.sharing.group && fchown(file.descriptor(), static_cast<uid_t>(-1), *request.sharing.group) != 0) ||
+      fchmod(file.descriptor(), mode) != 0)
+    throw Failure{"cannot set the access of a new file beside " + database.string() + ": " + std::strerror(errno)};
   std::string error;
-  db::DatabaseHandle database =
-      db::openDatabase(file.string(), db::records::kPassword, db::OpenMode::kCreateNew, &error);
-  if (!database) throw Failure{"cannot create " + file.string() + ": " + error};
-  if (!db::records::createSchema(database.get(), &error)) throw Failure{"cannot create the tables: " + error};
-  if (request.withDemoData) fillDemoData(database.get(), settings, request);
-}
-
-void removeQuietly(const fs::path& file) {
-  std::error_code ignored;
-  fs::remove(file, ignored);
-  fs::remove(fs::path(file.string() + "-journal"), ignored);
+  {
+    db::DatabaseHandle handle =
+        db::openDatabase(file.descriptorPath(), db::records::kPassword, db::OpenMode::kCreateNew, &error);
+    if (!handle) throw Failure{"cannot create " + database.string() + ": " + error};
+    run(handle.get(), kJournalInMemory);
+    if (!db::records::createSchema(handle.get(), &error)) throw Failure{"cannot create the tables: " + error};
+    if (request.withDemoData) fillDemoData(handle.get(), settings, request);
+  }
+  if (!file.commit(error)) throw Failure{"cannot move the new database into place: " + error};
 }
 
 std::string made(bool wasMade) { return wasMade ? "made" : "kept (it existed)"; }
@@ -136,7 +152,6 @@ std::string accessText(const Sharing& sharing) {
 
 FolderReport makeProgramFolder(const FolderRequest& request) {
   const fs::path database = request.folder / db::records::kFileName;
-  const fs::path part = fs::path(database.string() + std::string(kPartSuffix));
   try {
     ensureFolder(request.folder, request.sharing);
     std::error_code error;
@@ -150,10 +165,7 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
     setAccess(request.folder / kFormTemplateFileName, modesFor(request.sharing).file, request.sharing);
     auto settings = readSettingsFile(settingsFile);
     if (!settings) throw Failure{"cannot read " + settingsFile.string()};
-    removeQuietly(part);
-    buildDatabase(part, *settings, request);
-    fs::rename(part, database, error);
-    if (error) throw Failure{"cannot move the new database into place: " + error.message()};
+    buildDatabase(database, *settings, request);
     std::string message = database.string() + ": made" +
                           (request.withDemoData ? " with " + std::to_string(request.learners) + " learners and " +
                                                       std::to_string(request.bookings) + " bookings"
@@ -163,11 +175,7 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
                           formTemplate.message + "\n" + request.folder.string() + ": " + accessText(request.sharing) +
                           "\n";
     return {true, message};
-  } catch (const Failure& failure) {
-    removeQuietly(part);
-    return {false, failure.message};
-  } catch (const fs::filesystem_error& failure) {
-    removeQuietly(part);
+  } catch (const Failure& failure) { return {false, failure.message}; } catch (const fs::filesystem_error& failure) {
     return {false, failure.what()};
   }
 }

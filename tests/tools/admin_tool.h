@@ -16,8 +16,9 @@ struct ToolRun {
 
 // Runs jiaxiao-admin with the arguments (already quoted for the shell);
 // standard output and error together.
-inline ToolRun runTool(const std::string& arguments) {
-  std::string command = std::string(JX_ADMIN_TOOL) + " " + arguments + " 2>&1";
+// `runner` goes before the tool (a command that runs it as another user).
+inline ToolRun runTool(const std::string& arguments, const std::string& runner = "") {
+  std::string command = runner + std::string(JX_ADMIN_TOOL) + " " + arguments + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   std::string output;
   char buffer[4096];

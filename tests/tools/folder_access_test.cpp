@@ -219,5 +219,98 @@ TEST(FolderAccess, ASharedFolderLikeTmpIsNeverMadePrivate) {
   EXPECT_FALSE(fs::exists(shared / "hj.mdb"));
 }
 
+// Someone who may write the folder plants links under the names the tool
+// writes or opens up: the files they name are neither written nor given the
+// folder's mode; a link under a name the program uses is refused.
+TEST(FolderAccess, InitWritesAndOpensUpNothingThroughAPlantedLink) {
+  TempFolder temp;
+  fs::path folder = temp / "school";
+  fs::create_directory(folder);
+  writeText(temp / "victim", "keep", 0644);
+  fs::create_symlink(temp / "victim", folder / "table.xlsx.part");
+  ToolRun init = runTool("init " + quoted(folder));
+  ASSERT_EQ(init.status, 0) << init.output;
+  EXPECT_FALSE(fs::is_symlink(folder / "table.xlsx"));
+
+  fs::remove(folder / "log.log");
+  fs::create_symlink(temp / "victim", folder / "log.log");
+  ToolRun again = runTool("init " + quoted(folder) + " --force");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_THAT(again.output, HasSubstr("log.log is a symbolic link"));
+  std::ifstream victim(temp / "victim");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "keep");
+  EXPECT_EQ(modeOf(temp / "victim"), 0644u);
+}
+
+// A folder inside that check may not read is reported, and the rest of the
+// folder is still looked at. (Root reads everything: it checks as nobody.)
+TEST(FolderAccess, CheckReportsAnUnreadableFolderAndGoesOn) {
+  TempFolder temp;
+  fs::path folder = temp / "school";
+  ASSERT_EQ(runTool("init " + quoted(folder)).status, 0);
+  for (const char* sub : {"a", "locked", "z"}) {
+    fs::create_directory(folder / sub);
+    ASSERT_EQ(chmod((folder / sub).c_str(), 0700), 0);
+    if (std::string(sub) != "locked") writeText(folder / sub / "x.so", "", 0600);
+  }
+  std::string runner;
+  if (geteuid() == 0) {
+    ASSERT_EQ(chmod(temp.path().c_str(), 0711), 0);
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+      ASSERT_EQ(lchown(entry.path().c_str(), kSomeOtherUser, kSomeOtherUser), 0);
+    ASSERT_EQ(lchown(folder.c_str(), kSomeOtherUser, kSomeOtherUser), 0);
+    ASSERT_EQ(lchown((folder / "locked").c_str(), 0, 0), 0);
+    runner = "setpriv --reuid=" + std::to_string(kSomeOtherUser) + " --regid=" + std::to_string(kSomeOtherUser) +
+             " --clear-groups ";
+  } else {
+    ASSERT_EQ(chmod((folder / "locked").c_str(), 0), 0);
+  }
+  ToolRun check = runTool("check " + quoted(folder), runner);
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.output, HasSubstr((folder / "locked").string() + ": cannot be read"));
+  for (const char* planted : {"a/x.so", "z/x.so"})
+    EXPECT_THAT(check.output, HasSubstr((folder / planted).string() + ": a library")) << planted;
+  ASSERT_EQ(chmod((folder / "locked").c_str(), 0700), 0);
+}
+
+// What the program loads is followed out of the folder: the reader library
+// behind a link, the photo decoder sdtapi.ini names (even one not there
+// yet) and the files database.ini has the connection read.
+TEST(FolderAccess, CheckFollowsWhatTheProgramLoadsWhereverItLies) {
+  TempFolder temp;
+  fs::path folder = temp / "school";
+  ASSERT_EQ(runTool("init " + quoted(folder)).status, 0);
+  fs::path elsewhere = temp / "elsewhere", open = temp / "open";
+  fs::create_directory(elsewhere);
+  fs::create_directory(open);
+  ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+  writeText(elsewhere / "reader.so", "", 0666);
+  writeText(elsewhere / "root.crt", "", 0644);
+  writeText(elsewhere / "fine.so", "", 0644);
+  fs::create_symlink(elsewhere / "reader.so", folder / "libsdtapi.so");
+  writeText(folder / "sdtapi.ini", "[photo]\ndecoder = " + (open / "decoder.so").string() + "\nfunction = f\n", 0600);
+  writeText(folder / "database.ini",
+            "\xEF\xBB\xBF[数据库]\n连接=host=h sslrootcert=" + (elsewhere / "root.crt").string() + "\n", 0600);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((elsewhere / "root.crt").c_str(), kSomeOtherUser, static_cast<gid_t>(-1)), 0);
+  } else {
+    ASSERT_EQ(chmod((elsewhere / "root.crt").c_str(), 0646), 0);
+  }
+  ToolRun check = runTool("check " + quoted(folder));
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.output, HasSubstr("libsdtapi.so: the reader library " + (elsewhere / "reader.so").string() +
+                                      ": others may write it (mode 0666)"));
+  EXPECT_THAT(check.output, HasSubstr("the photo decoder named in sdtapi.ini lies in " + open.string()));
+  EXPECT_THAT(check.output,
+              HasSubstr("the sslrootcert file named in database.ini " + (elsewhere / "root.crt").string()));
+
+  // A decoder only its owner may change, in folders only theirs, is fine.
+  fs::remove(folder / "libsdtapi.so");
+  fs::remove(folder / "database.ini");
+  writeText(folder / "sdtapi.ini", "[photo]\ndecoder = " + (elsewhere / "fine.so").string() + "\nfunction = f\n", 0600);
+  ToolRun clean = runTool("check " + quoted(folder));
+  EXPECT_EQ(clean.status, 0) << clean.output;
+}
+
 }  // namespace
 }  // namespace dbtest
