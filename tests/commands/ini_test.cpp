@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "base/ini.h"
+#include "base/regular_file.h"
 #include "runtime/commands/core_commands.h"
 #include "runtime/commands/ini_reader.h"
 #include "runtime/encoding.h"
@@ -103,6 +104,11 @@ TEST(IniReader, PipesAndEndlessDevicesCountAsMissingFiles) {
   EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.file("pipe")), "s", "k", "d"), "d");
   EXPECT_EQ(rt::ini::readValue("/dev/zero", "s", "k", "d"), "d");
   EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.path().string()), "s", "k", "d"), "d");
+  // A file beyond the size limit (sparse: it costs no disk) counts as missing too.
+  TempFolder::write(folder.file("huge.ini"), "[s]\nk=v\n");
+  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.file("huge.ini")), "s", "k", "d"), "v");
+  std::filesystem::resize_file(folder.file("huge.ini"), base::kSettingsFileLimit + 1);
+  EXPECT_EQ(rt::ini::readValue(rt::utf8ToGb(folder.file("huge.ini")), "s", "k", "d"), "d");
 }
 
 TEST(IniReader, SectionNamesEndAtABracketThatIsNotInsideACharacter) {

@@ -2,16 +2,20 @@
 // drops, the unique identity number, the settings file that names the
 // server and the dialect adaptations. The admin tool's server commands are
 // tested in tests/tools.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <map>
 
 #include "db_fixture.h"
 #include "server_fixture.h"
 
+#include "base/regular_file.h"
 #include "db/records_database.h"
 #include "db/server_dialect.h"
+#include "db/server_settings.h"
 #include "runtime/desktop.h"
 
 namespace dbtest {
@@ -28,6 +32,29 @@ TEST(ServerSettings, NameTheServerOnlyInTheirSectionAndKey) {
   EXPECT_FALSE(db::serverSettingOf(rt::utf8ToGb("[数据库]\r\n连接=\r\n"))) << "an empty value names nothing";
   EXPECT_FALSE(db::serverSettingOf(rt::utf8ToGb("[其他]\r\n连接=x\r\n")));
   EXPECT_FALSE(db::serverSettingOf(""));
+}
+
+// database.ini is read at start-up: a FIFO under its name must not block
+// the program, nor a huge (sparse) file fill its memory.
+TEST(ServerSettings, OnlyASmallRegularFileIsRead) {
+  TempFolder folder;
+  const std::string records = (folder.path() / "hj.mdb").string();
+  const fs::path settings = folder.path() / "database.ini";
+  ASSERT_EQ(mkfifo(settings.c_str(), 0600), 0);
+  EXPECT_FALSE(db::serverNamedBeside(records));
+  fs::remove(settings);
+  std::ofstream(settings) << "\xEF\xBB\xBF[数据库]\n连接=dbname=u\n";
+  EXPECT_EQ(db::serverNamedBeside(records), "dbname=u");
+  fs::resize_file(settings, base::kSettingsFileLimit + 1);
+  EXPECT_FALSE(db::serverNamedBeside(records));
+}
+
+TEST(ServerSettings, FilesTheConnectionReadsAreNamed) {
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(db::serverFileSettings("host=h sslrootcert=/a/root.crt sslkey=k.key dbname=d"),
+            (Files{{"sslkey", "k.key"}, {"sslrootcert", "/a/root.crt"}}));
+  EXPECT_EQ(db::serverFileSettings("postgresql://h/d?passfile=/p/pass"), (Files{{"passfile", "/p/pass"}}));
+  EXPECT_TRUE(db::serverFileSettings("not a = connection 'string").empty());
 }
 
 TEST(ServerDialect, AdaptsLikeAndAsksForTheInsertionOrder) {
