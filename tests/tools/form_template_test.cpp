@@ -4,6 +4,8 @@
 // in text format, one A4 page per form in its orientation; the same bytes
 // every time; a school's own template is never replaced.
 #include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <map>
@@ -123,10 +125,18 @@ TEST_F(FormTemplate, IsTheSameBytesEveryTimeAndAProgramFolderKeepsItsOwn) {
   EXPECT_NE(made.message.find("table.xlsx: kept"), std::string::npos) << made.message;
   EXPECT_EQ(sheettest::fileBytes(folder_ / "school" / "table.xlsx"), "our own form");
 
-  // A template that cannot be written stops the folder before its database.
+  // A template that cannot be written (here: larger than the process may
+  // write, which holds for root too) stops the folder before its database.
   request.folder = folder_ / "blocked";
-  fs::create_directories(request.folder / "table.xlsx.part" / "in-the-way");
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 4096;
+  sighandler_t oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   made = admin::makeProgramFolder(request);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(made.ok);
   EXPECT_FALSE(fs::exists(request.folder / "table.xlsx"));
   EXPECT_FALSE(fs::exists(request.folder / "hj.mdb"));
