@@ -113,7 +113,7 @@ void AutomaticBackup::fail(const fs::path& folder, const std::string& reason) {
   std::lock_guard lock(mutex_);
   failure_ = reason;
   // Kept for the next start as well, when 备份/ can take it.
-  std::ofstream(noteOf(folder), std::ios::binary | std::ios::trunc) << reason;
+  writeWholeFile(noteOf(folder), reason, accessOf(folder), nullptr);
 }
 
 std::optional<std::string> AutomaticBackup::takeFailure(const fs::path& folder) {

@@ -111,6 +111,18 @@ bool ensureFolder(const fs::path& folder, const Access& access, std::string* why
   return applyAccess(folder, true, access, why);
 }
 
+bool writeWholeFile(const fs::path& file, std::string_view text, const Access& access, std::string* why) {
+  Descriptor descriptor(open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, access.file));
+  if (descriptor.value < 0) return fail(why, "cannot write " + file.string());
+  for (size_t written = 0; written < text.size();) {
+    ssize_t step = write(descriptor.value, text.data() + written, text.size() - written);
+    if (step < 0 && errno == EINTR) continue;
+    if (step <= 0) return fail(why, "cannot write " + file.string());
+    written += static_cast<size_t>(step);
+  }
+  return true;
+}
+
 bool syncFile(const fs::path& file, std::string* why) { return syncPath(file, O_RDONLY, why); }
 bool syncFolder(const fs::path& folder, std::string* why) { return syncPath(folder, O_RDONLY | O_DIRECTORY, why); }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace backup {
 
@@ -45,6 +46,10 @@ bool applyAccess(const fs::path& path, bool isFolder, const Access& access, std:
 // existing one the access. False, with the reason, when that fails or the
 // path is something other than a folder.
 bool ensureFolder(const fs::path& folder, const Access& access, std::string* why);
+
+// Writes a short text as the whole of a file, never through a link that
+// stands at its name (a folder shared with a group may hold one).
+bool writeWholeFile(const fs::path& file, std::string_view text, const Access& access, std::string* why);
 
 // Writes the file's data and then its folder entry to the disk.
 bool syncFile(const fs::path& file, std::string* why);

@@ -5,6 +5,7 @@
 
 #include "backup/automatic.h"
 #include "backup/backup_folder.h"
+#include "backup/files.h"
 #include "backup/make_backup.h"
 #include "backup_test_support.h"
 
@@ -97,6 +98,18 @@ TEST_F(AutomaticBackupTest, AFailureIsKeptUntilTakenOnce) {
   jxtest::TempFolder::write(school_.backups() / std::string(backup::kFailureNote), "无法复制数据库（disk full）");
   EXPECT_EQ(automatic().takeFailure(school_.path()), "无法复制数据库（disk full）");
   EXPECT_FALSE(fs::exists(school_.backups() / std::string(backup::kFailureNote)));
+}
+
+// 备份/ of a folder shared with a group may hold a link where the note goes.
+TEST_F(AutomaticBackupTest, TheFailureNoteIsNeverWrittenThroughALink) {
+  fs::create_directories(school_.backups());
+  const fs::path elsewhere = school_.path() / "elsewhere.txt";
+  jxtest::TempFolder::write(elsewhere, "kept");
+  const fs::path note = school_.backups() / std::string(backup::kFailureNote);
+  fs::create_symlink(elsewhere, note);
+  std::string why;
+  EXPECT_FALSE(backup::writeWholeFile(note, "无法复制数据库", backup::accessOf(school_.path()), &why));
+  EXPECT_EQ(jxtest::TempFolder::read(elsewhere), "kept");
 }
 
 TEST_F(AutomaticBackupTest, AFolderWithoutRecordsHasNothingToBackUp) {
