@@ -15,6 +15,11 @@ std::string& folder() {
   return f;
 }
 
+ProgramFolderChoice& choice() {
+  static ProgramFolderChoice c;
+  return c;
+}
+
 std::string executablePath() {
   std::string path(256, '\0');
   for (;;) {
@@ -37,16 +42,28 @@ void setProgramFolder(std::string folderGb) {
 
 const std::string& programFolder() { return folder(); }
 
-bool adoptExecutableFolder() {
+std::string executableFolder() {
   std::string path = executablePath();
   size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return false;
-  std::string nativeFolder = slash == 0 ? std::string("/") : path.substr(0, slash);
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool enterFolder(const std::string& nativeFolder) {
   setProgramFolder(utf8ToGb(nativeFolder));
   if (chdir(nativeFolder.c_str()) != 0) return false;
   limitNewFilesTo(nativeFolder);
   return true;
 }
+
+bool adoptExecutableFolder() {
+  std::string nativeFolder = executableFolder();
+  return !nativeFolder.empty() && enterFolder(nativeFolder);
+}
+
+void setProgramFolderChoice(ProgramFolderChoice c) { choice() = std::move(c); }
+
+const ProgramFolderChoice& programFolderChoice() { return choice(); }
 
 void limitNewFilesTo(const std::string& nativeFolder) {
   struct stat info {};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "runtime/commands/window_commands.h"
@@ -54,6 +55,12 @@ RuntimeState state;
 // However the folder was chosen, the program holds it for the whole run, so
 // that a restore of a backup never replaces files under a running program.
 void enterProgramFolder() {
+  if (const ProgramFolderChoice& choice = programFolderChoice()) {
+    std::optional<std::string> chosen = choice();
+    if (!chosen) ExitProgram(0);
+    enterFolder(*chosen);
+    return;
+  }
   if (programFolder().empty()) {
     adoptExecutableFolder();
   } else {

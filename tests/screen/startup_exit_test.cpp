@@ -1,15 +1,22 @@
 // Entry operations, start-up, the run-time error report and the exit
 // sequence; everything that ends the process runs in a child.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
+
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "app/windows/template_block.h"
+#include "runtime/program_folder.h"
 #include "runtime/qt/window_commands.h"
 #include "tests/screen/screen_helpers.h"
+#include "tests/support/temp_folder.h"
 
 using namespace jxtest;
 
@@ -87,6 +94,48 @@ TEST_F(ExitTest, DamagedTemplateBlockAndMissingStartWindowAreFatal) {
       },
       ::testing::ExitedWithCode(255), "载入窗口模板数据段出错!");
   EXPECT_EXIT(rt::entries().LoadStartWindow(0x52000001), ::testing::ExitedWithCode(255), "载入启动窗口失败");
+}
+
+// Start-up on the program's own templates, no library.
+void startUpOnTheTemplates() {
+  static rt::ProgramHeader header{};
+  header.codeBase = RecordingHandlers::instance().table();
+  header.templateBlock = app::kTemplateBlock;
+  header.templateBlockSize = app::kTemplateBlockSize;
+  rt::entries().Service(rt::kServiceStartUp, reinterpret_cast<intptr_t>(&header));
+}
+
+// The child of a death test runs the case again, with a folder of its own.
+TEST_F(ExitTest, StartUpEntersTheFolderTheProgramChoseOnceTheDesktopIsUp) {
+  EXPECT_EXIT(
+      {
+        TempFolder chosen("jx-chosen");
+        std::filesystem::permissions(chosen.path(), std::filesystem::perms::owner_all);
+        const std::string folder = chosen.path().string();
+        rt::setProgramFolder("");
+        rt::setDesktop(nullptr);
+        rt::setProgramFolderChoice([folder]() -> std::optional<std::string> {
+          std::fprintf(stderr, "asked, desktop %s\n", rt::hasDesktop() ? "up" : "missing");
+          return folder;
+        });
+        umask(022);
+        startUpOnTheTemplates();
+        bool entered = rt::gbToUtf8(rt::programFolder()) == folder && std::filesystem::current_path() == folder;
+        std::fprintf(stderr, "entered %s, umask %03o\n", entered ? "yes" : "no", umask(0));
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(3), ::testing::HasSubstr("asked, desktop up\nentered yes, umask 077\n"));
+}
+
+TEST_F(ExitTest, NoFolderChosenEndsTheProgramWithStatusZeroBeforeAnyWindow) {
+  EXPECT_EXIT(
+      {
+        rt::setProgramFolderChoice([]() -> std::optional<std::string> { return std::nullopt; });
+        startUpOnTheTemplates();
+        std::fprintf(stderr, "went on\n");
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(0), ::testing::Not(::testing::HasSubstr("went on")));
 }
 
 void reportThread(int32_t index) {
