@@ -36,6 +36,7 @@ struct FileDialogRequest {
   std::string filterGb;  // "name|patterns|name|patterns||"
   int32_t filterIndex = 1;
   std::string initialFolderGb, titleGb, defaultExtensionGb, initialFileGb;
+  bool folder = false;  // choose an existing folder (filter and extension unused)
 };
 
 struct PopupEntry {
@@ -51,6 +52,12 @@ class Desktop {
   // Texts are GB18030. Returns the pressed button.
   virtual PressedButton messageBox(const std::string& textGb, const std::string& captionGb, uint32_t style,
                                    void* ownerWindow) = 0;
+  // A question answered with one of the program's own buttons (captions in
+  // GB18030, the first one the default, the last one the answer of Escape
+  // and of closing the box): the index of the button pressed. A desktop that
+  // cannot ask answers -1.
+  virtual int32_t askChoice(const std::string& textGb, const std::string& captionGb,
+                            const std::vector<std::string>& buttonsGb);
   // true and the chosen path (GB18030) when confirmed.
   virtual bool fileDialog(const FileDialogRequest& request, std::string& chosenPathGb) = 0;
   // Shows a popup at screen position (x, y); returns the chosen command or 0.

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 #include <vector>
@@ -74,6 +75,23 @@ PressedButton QtDesktop::messageBox(const std::string& textGb, const std::string
   return choices.size() == 1 ? choices.front().pressed : PressedButton::Cancel;
 }
 
+int32_t QtDesktop::askChoice(const std::string& textGb, const std::string& captionGb,
+                             const std::vector<std::string>& buttonsGb) {
+  QMessageBox box(QMessageBox::Question, fromGb(captionGb), plainLines(textGb), QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowModality(Qt::ApplicationModal);
+  std::vector<QPushButton*> buttons;
+  for (const std::string& caption : buttonsGb)
+    buttons.push_back(box.addButton(fromGb(caption), QMessageBox::ActionRole));
+  if (buttons.empty()) return -1;
+  box.setDefaultButton(buttons.front());
+  box.setEscapeButton(buttons.back());
+  box.exec();
+  auto pressed = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+  return pressed == buttons.end() ? -1 : static_cast<int32_t>(pressed - buttons.begin());
+}
+
 QStringList qtNameFilters(const QString& filter) {
   QStringList parts = filter.split(QLatin1Char('|'));
   QStringList filters;
@@ -88,8 +106,13 @@ QStringList qtNameFilters(const QString& filter) {
 
 bool QtDesktop::fileDialog(const FileDialogRequest& request, std::string& chosenPathGb) {
   QFileDialog dialog(QApplication::activeWindow(), fromGb(request.titleGb), nativePath(request.initialFolderGb));
-  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(request.save && !request.folder ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  if (request.folder) {
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+  } else {
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  }
   dialog.setWindowModality(Qt::ApplicationModal);
   QStringList filters = qtNameFilters(fromGb(request.filterGb));
   if (!filters.isEmpty()) {

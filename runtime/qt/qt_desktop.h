@@ -13,6 +13,8 @@ class QtDesktop : public Desktop {
  public:
   PressedButton messageBox(const std::string& textGb, const std::string& captionGb, uint32_t style,
                            void* ownerWindow) override;
+  int32_t askChoice(const std::string& textGb, const std::string& captionGb,
+                    const std::vector<std::string>& buttonsGb) override;
   bool fileDialog(const FileDialogRequest& request, std::string& chosenPathGb) override;
   int32_t popupMenu(const std::vector<PopupEntry>& entries, int32_t x, int32_t y) override;
   void cursorPosition(int32_t& x, int32_t& y) override;

@@ -115,6 +115,29 @@ TEST_F(QtDesktopTest, MessageBoxShowsTheButtonsIconAndTextOfItsStyle) {
   EXPECT_EQ(seen_.icon, QMessageBox::NoIcon);
 }
 
+// A question with the program's own buttons: offered in order, the first the
+// default; the index of the one clicked comes back, the last one's after Escape.
+TEST_F(QtDesktopTest, QuestionOffersTheProgramsButtonsAndReportsTheOneClicked) {
+  const std::vector<std::string> buttons{rt::utf8ToGb("新建"), rt::utf8ToGb("打开"), rt::utf8ToGb("退出")};
+  QStringList offered;
+  QString defaultCaption, text;
+  answerWhenShown<QMessageBox>([&](QMessageBox& box) {
+    text = box.text();
+    for (QAbstractButton* button : box.buttons()) offered << button->text();
+    defaultCaption = box.defaultButton() ? box.defaultButton()->text() : QString();
+    for (QAbstractButton* button : box.buttons())
+      if (button->text() == qs("打开")) button->click();
+  });
+  EXPECT_EQ(rt::qtDesktop().askChoice(rt::utf8ToGb("一\r\n二"), rt::utf8ToGb("标题"), buttons), 1);
+  offered.sort();
+  EXPECT_EQ(offered, (QStringList{qs("打开"), qs("新建"), qs("退出")}));
+  EXPECT_EQ(defaultCaption, qs("新建"));
+  EXPECT_EQ(text, qs("一\n二"));
+
+  answerWhenShown<QMessageBox>([](QMessageBox& box) { escape(box); });
+  EXPECT_EQ(rt::qtDesktop().askChoice("?", "", buttons), 2);
+}
+
 // Whatever the session's language (the tests run with LANG=C): the dialogs'
 // buttons and the calendar speak Chinese.
 TEST_F(QtDesktopTest, ButtonsAndCalendarSpeakChinese) {
@@ -246,6 +269,23 @@ TEST_F(QtFileDialogTest, AFilterIndexOutOfRangeChoosesTheNearestFilter) {
   std::string chosen;
   rt::qtDesktop().fileDialog(request, chosen);
   EXPECT_EQ(chosenFilter, qs("表格 (*.xlsx *.xls)"));
+}
+
+TEST_F(QtFileDialogTest, FolderDialogChoosesAnExistingFolder) {
+  std::filesystem::create_directory(folder_ / "学校");
+  rt::FileDialogRequest request;
+  request.folder = true;
+  request.initialFolderGb = rt::utf8ToGb(folder_.path().string());
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  answerWhenShown<QFileDialog>([&](QFileDialog& dialog) {
+    mode = dialog.fileMode();
+    dialog.selectFile((folder_ / "学校").c_str());
+    QMetaObject::invokeMethod(&dialog, "accept");
+  });
+  std::string chosen;
+  ASSERT_TRUE(rt::qtDesktop().fileDialog(request, chosen));
+  EXPECT_EQ(mode, QFileDialog::Directory);
+  EXPECT_EQ(rt::gbToUtf8(chosen), (folder_ / "学校").string());
 }
 
 }  // namespace

@@ -36,10 +36,25 @@ rt::PressedButton ScriptedDesktop::messageBox(const std::string& textGb, const s
   return pressed;
 }
 
+int32_t ScriptedDesktop::askChoice(const std::string& textGb, const std::string& captionGb,
+                                   const std::vector<std::string>& buttonsGb) {
+  ChoiceCall call{rt::gbToUtf8(textGb), rt::gbToUtf8(captionGb), {}};
+  for (const std::string& button : buttonsGb) call.buttons.push_back(rt::gbToUtf8(button));
+  choices_.push_back(call);
+  const auto closed = static_cast<int32_t>(call.buttons.size()) - 1;
+  if (choiceAnswers_.empty()) return closed;
+  std::string wanted = choiceAnswers_.front();
+  choiceAnswers_.pop_front();
+  for (size_t i = 0; i < call.buttons.size(); ++i)
+    if (!wanted.empty() && call.buttons[i] == wanted) return static_cast<int32_t>(i);
+  return closed;
+}
+
 bool ScriptedDesktop::fileDialog(const rt::FileDialogRequest& request, std::string& chosenPathGb) {
-  fileDialogs_.push_back(FileDialogCall{request.save, rt::gbToUtf8(request.filterGb), request.filterIndex,
-                                        rt::gbToUtf8(request.initialFolderGb), rt::gbToUtf8(request.titleGb),
-                                        rt::gbToUtf8(request.defaultExtensionGb), rt::gbToUtf8(request.initialFileGb)});
+  fileDialogs_.push_back(FileDialogCall{request.save, request.folder, rt::gbToUtf8(request.filterGb),
+                                        request.filterIndex, rt::gbToUtf8(request.initialFolderGb),
+                                        rt::gbToUtf8(request.titleGb), rt::gbToUtf8(request.defaultExtensionGb),
+                                        rt::gbToUtf8(request.initialFileGb)});
   if (fileAnswers_.empty()) return false;
   std::optional<std::string> answer = fileAnswers_.front();
   fileAnswers_.pop_front();

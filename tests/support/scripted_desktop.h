@@ -1,7 +1,7 @@
 // A Desktop for tests: records every call (texts converted to UTF-8 for easy
 // assertions) and answers from queues the test fills. With an empty queue a
 // message box answers with its first button (OK, Yes, Abort or Retry), a
-// file dialog is cancelled and a popup is closed without a choice.
+// question is closed (its last button), a file dialog is cancelled and a popup is closed without a choice.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +24,15 @@ struct MessageBoxCall {
 
 struct FileDialogCall {
   bool save = false;
+  bool folder = false;
   std::string filter;  // UTF-8, as passed ("...||")
   int32_t filterIndex = 0;
   std::string initialFolder, title, defaultExtension, initialFile;
+};
+
+struct ChoiceCall {
+  std::string text, caption;         // UTF-8
+  std::vector<std::string> buttons;  // UTF-8
 };
 
 struct PopupCall {
@@ -48,6 +54,9 @@ class ScriptedDesktop : public rt::Desktop {
  public:
   // --- answers, used in order ---
   void answerMessageBox(rt::PressedButton pressed) { messageAnswers_.push_back(pressed); }
+  // The next question is answered with the button of this caption (UTF-8);
+  // "" (and an empty queue) closes it, which presses its last button.
+  void answerChoice(const std::string& buttonUtf8) { choiceAnswers_.push_back(buttonUtf8); }
   // The next file dialog is confirmed with this path (UTF-8).
   void answerFileDialog(const std::string& pathUtf8) { fileAnswers_.emplace_back(pathUtf8); }
   void cancelFileDialog() { fileAnswers_.emplace_back(std::nullopt); }
@@ -65,6 +74,7 @@ class ScriptedDesktop : public rt::Desktop {
 
   // --- what happened ---
   const std::vector<MessageBoxCall>& messageBoxes() const { return messageBoxes_; }
+  const std::vector<ChoiceCall>& choices() const { return choices_; }
   const std::vector<FileDialogCall>& fileDialogs() const { return fileDialogs_; }
   const std::vector<PopupCall>& popups() const { return popups_; }
   const std::vector<ShellCall>& shellCalls() const { return shellCalls_; }
@@ -76,6 +86,8 @@ class ScriptedDesktop : public rt::Desktop {
   // --- rt::Desktop ---
   rt::PressedButton messageBox(const std::string& textGb, const std::string& captionGb, uint32_t style,
                                void* ownerWindow) override;
+  int32_t askChoice(const std::string& textGb, const std::string& captionGb,
+                    const std::vector<std::string>& buttonsGb) override;
   bool fileDialog(const rt::FileDialogRequest& request, std::string& chosenPathGb) override;
   int32_t popupMenu(const std::vector<rt::PopupEntry>& entries, int32_t x, int32_t y) override;
   void cursorPosition(int32_t& x, int32_t& y) override;
@@ -85,6 +97,7 @@ class ScriptedDesktop : public rt::Desktop {
 
  private:
   std::deque<rt::PressedButton> messageAnswers_;
+  std::deque<std::string> choiceAnswers_;
   std::deque<std::optional<std::string>> fileAnswers_;
   std::deque<std::string> popupAnswers_;
   int32_t cursorX_ = 0, cursorY_ = 0;
@@ -92,6 +105,7 @@ class ScriptedDesktop : public rt::Desktop {
   std::function<void(const MessageBoxCall&)> whileMessageBox_;
 
   std::vector<MessageBoxCall> messageBoxes_;
+  std::vector<ChoiceCall> choices_;
   std::vector<FileDialogCall> fileDialogs_;
   std::vector<PopupCall> popups_;
   std::vector<ShellCall> shellCalls_;
