@@ -1,6 +1,6 @@
-// jiaxiao-admin: makes program folders for the records manager, backs them
-// up and restores them, and tells how to open their database with the
-// sqlcipher client.
+// jiaxiao-admin: makes and checks program (school) folders for the records
+// manager, backs them up and restores them, tells how to open their database
+// with the sqlcipher client, and moves their records onto a database server.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,55 +24,6 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr size_t kDefaultLearners = 200;
 constexpr size_t kBookingsPerLearner = 3;
-
-constexpr const char* kUsage =
-    "usage:\n"
-    "  jiaxiao-admin init FOLDER [--force] [--group NAME]\n"
-    "      Makes a program folder (creating FOLDER when needed): the encrypted\n"
-    "      records database hj.mdb with its six tables, a systeminfo.ini with\n"
-    "      sample settings (GB18030), an empty log.log and the registration-form\n"
-    "      template table.xlsx. An existing database is refused unless --force is\n"
-    "      given; existing settings, log and template are kept.\n"
-    "      The folder is private (0700, files 0600) whatever the umask; with\n"
-    "      --group it is shared with that group (2770, files 0660).\n"
-    "  jiaxiao-admin demo FOLDER [LEARNERS] [--learners N] [--bookings M] [--seed S] [--force] [--group NAME]\n"
-    "      The same, with N synthetic learners (default 200) and M exam bookings\n"
-    "      (default three per learner); coaches and vehicle classes come from the\n"
-    "      folder's systeminfo.ini.\n"
-    "  jiaxiao-admin check FOLDER [--group NAME] [--fix]\n"
-    "      Reports every file or folder inside FOLDER that others may read or\n"
-    "      write, every library or qt.conf that this tool did not put there and\n"
-    "      every folder inside it cannot read; and, following links, every file\n"
-    "      the program loads (the reader library, the photo decoder sdtapi.ini\n"
-    "      names, the files database.ini names) that others may change.\n"
-    "      A folder with the set-group-ID bit is taken as shared with its group.\n"
-    "      --fix tightens modes and groups; planted files are only reported.\n"
-    "      Exit status 0 when nothing is left to do, 1 otherwise.\n"
-    "  jiaxiao-admin backup FOLDER [DEST]\n"
-    "      Writes one archive FOLDER-YYYYMMDD-HHMMSS.jxbak into DEST (default\n"
-    "      FOLDER/备份/): a consistent copy of hj.mdb (safe while the program runs;\n"
-    "      for a folder whose database.ini names a server, pg_dump of its\n"
-    "      database), systeminfo.ini, log.log, table.xlsx and database.ini as they\n"
-    "      are, and a manifest of row counts, sizes and SHA-256 sums. The archive is\n"
-    "      checked before it gets its name. Prints its path.\n"
-    "  jiaxiao-admin backups FOLDER\n"
-    "      Lists the backups in FOLDER/备份/ with their time, size and counts.\n"
-    "  jiaxiao-admin restore BACKUP FOLDER [--server CONNINFO]\n"
-    "      Checks the archive whole (manifest, SHA-256, integrity, counts), then\n"
-    "      moves the folder's files aside into FOLDER/备份/before-restore-<time>/\n"
-    "      and puts the backup's files in place. Refused while the program runs on\n"
-    "      FOLDER. A server's records go into an empty database: the one the\n"
-    "      backup's database.ini names, or CONNINFO.\n"
-    "  jiaxiao-admin server-init CONNINFO\n"
-    "      Makes the records tables on a PostgreSQL database that several desks\n"
-    "      share; a database that holds them already is refused.\n"
-    "  jiaxiao-admin move FOLDER CONNINFO\n"
-    "      Copies the folder's learners, bookings and graduates onto the server in\n"
-    "      one transaction (counts checked) and writes FOLDER/database.ini; hj.mdb\n"
-    "      is kept.\n"
-    "  jiaxiao-admin sql FOLDER\n"
-    "      Prints how to open the folder's database with the sqlcipher client.\n"
-    "  jiaxiao-admin --help\n";
 
 struct UsageError {
   std::string message;
@@ -226,6 +177,9 @@ int printSqlHelp(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
+int initFolder(const std::vector<std::string>& args) { return makeFolder(args, false); }
+int demoFolder(const std::vector<std::string>& args) { return makeFolder(args, true); }
+
 int restore(const std::vector<std::string>& args) {
   std::optional<std::string> server;
   std::vector<std::string> positional;
@@ -243,35 +197,119 @@ int restore(const std::vector<std::string>& args) {
   return admin::restoreFolder(positional[0], positional[1], server);
 }
 
+int backupFolder(const std::vector<std::string>& args) {
+  if (args.size() < 2 || args.size() > 3) throw UsageError{"backup takes a folder and an optional destination"};
+  return admin::backupFolder(args[1], args.size() == 3 ? fs::path(args[2]) : fs::path());
+}
+
+int listBackups(const std::vector<std::string>& args) {
+  if (args.size() != 2) throw UsageError{"backups takes one folder"};
+  return admin::listFolderBackups(args[1]);
+}
+
+int initServer(const std::vector<std::string>& args) {
+  if (args.size() != 2) throw UsageError{"server-init takes one connection string"};
+  return reportServer(admin::initServer(args[1]));
+}
+
+int moveFolder(const std::vector<std::string>& args) {
+  if (args.size() != 3) throw UsageError{"move takes a folder and a connection string"};
+  return reportServer(admin::moveToServer(args[1], args[2]));
+}
+
+// Every command the tool knows: the help is made from this table, and so is
+// the tool's manual page, so neither can leave a command out.
+struct Command {
+  std::string_view name;
+  std::string_view alias;  // another name the command answers to, or ""
+  std::string_view arguments;
+  std::string_view description;  // lines of the help, each indented by six
+  int (*run)(const std::vector<std::string>& args);
+};
+
+constexpr Command kCommands[] = {
+    {"init", "create", "FOLDER [--force] [--group NAME]",
+     "      Makes a program folder (creating FOLDER when needed): the encrypted\n"
+     "      records database hj.mdb with its six tables, a systeminfo.ini with\n"
+     "      sample settings (GB18030), an empty log.log and the registration-form\n"
+     "      template table.xlsx. An existing database is refused unless --force is\n"
+     "      given; existing settings, log and template are kept.\n"
+     "      The folder is private (0700, files 0600) whatever the umask; with\n"
+     "      --group it is shared with that group (2770, files 0660).\n",
+     initFolder},
+    {"demo", "",
+     "FOLDER [LEARNERS] [--learners N] [--bookings M] [--seed S] [--force] [--group NAME] [--server CONNINFO]",
+     "      The same, with N synthetic learners (default 200) and M exam bookings\n"
+     "      (default three per learner); coaches and vehicle classes come from the\n"
+     "      folder's systeminfo.ini. With --server the records are then moved onto\n"
+     "      that database server, as move does.\n",
+     demoFolder},
+    {"check", "", "FOLDER [--group NAME] [--fix]",
+     "      Reports every file or folder inside FOLDER that others may read or\n"
+     "      write, every library or qt.conf that this tool did not put there and\n"
+     "      every folder inside it cannot read; and, following links, every file\n"
+     "      the program loads (the reader library, the photo decoder sdtapi.ini\n"
+     "      names, the files database.ini names) that others may change.\n"
+     "      A folder with the set-group-ID bit is taken as shared with its group.\n"
+     "      --fix tightens modes and groups; planted files are only reported.\n"
+     "      Exit status 0 when nothing is left to do, 1 otherwise.\n",
+     checkFolder},
+    {"backup", "", "FOLDER [DEST]",
+     "      Writes one archive FOLDER-YYYYMMDD-HHMMSS.jxbak into DEST (default\n"
+     "      FOLDER/备份/): a consistent copy of hj.mdb (safe while the program runs;\n"
+     "      for a folder whose database.ini names a server, pg_dump of its\n"
+     "      database), systeminfo.ini, log.log, table.xlsx and database.ini as they\n"
+     "      are, and a manifest of row counts, sizes and SHA-256 sums. The archive is\n"
+     "      checked before it gets its name. Prints its path.\n",
+     backupFolder},
+    {"backups", "", "FOLDER", "      Lists the backups in FOLDER/备份/ with their time, size and counts.\n", listBackups},
+    {"restore", "", "BACKUP FOLDER [--server CONNINFO]",
+     "      Checks the archive whole (manifest, SHA-256, integrity, counts), then\n"
+     "      moves the folder's files aside into FOLDER/备份/before-restore-<time>/\n"
+     "      and puts the backup's files in place. Refused while the program runs on\n"
+     "      FOLDER. A server's records go into an empty database: the one the\n"
+     "      backup's database.ini names, or CONNINFO.\n",
+     restore},
+    {"sql", "", "FOLDER", "      Prints how to open the folder's database with the sqlcipher client.\n", printSqlHelp},
+    {"server-init", "", "CONNINFO",
+     "      Makes the records tables on a PostgreSQL database that several desks\n"
+     "      share. CONNINFO is a connection string such as\n"
+     "      \"host=SERVER dbname=jiaxiao user=school\"; the password belongs in\n"
+     "      ~/.pgpass. A database that holds the tables already is refused.\n",
+     initServer},
+    {"move", "", "FOLDER CONNINFO",
+     "      Copies the folder's learners, bookings and graduates onto the server in\n"
+     "      one transaction, checks the counts, and writes FOLDER/database.ini\n"
+     "      naming the server; hj.mdb is kept.\n",
+     moveFolder},
+};
+
+std::string usage() {
+  std::string text =
+      "Usage: jiaxiao-admin COMMAND ARGUMENTS...\n"
+      "Makes, checks, backs up, restores and moves the school folders of the\n"
+      "driving-school records manager (驾校学员管理).\n"
+      "\n"
+      "Commands:\n";
+  for (const Command& command : kCommands) {
+    text.append("  jiaxiao-admin ").append(command.name).append(" ").append(command.arguments).append("\n");
+    text.append(command.description);
+    if (!command.alias.empty())
+      text.append("      (").append(command.alias).append(" is another name for ").append(command.name).append(".)\n");
+  }
+  return text + "  jiaxiao-admin --help\n      Shows this help.\n";
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"which command?"};
-  const std::string& command = args[0];
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
+  const std::string& name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    std::fputs(usage().c_str(), stdout);
     return kExitOk;
   }
-  if (command == "init" || command == "create") return makeFolder(args, false);
-  if (command == "demo") return makeFolder(args, true);
-  if (command == "sql") return printSqlHelp(args);
-  if (command == "check") return checkFolder(args);
-  if (command == "backup") {
-    if (args.size() < 2 || args.size() > 3) throw UsageError{"backup takes a folder and an optional destination"};
-    return admin::backupFolder(args[1], args.size() == 3 ? fs::path(args[2]) : fs::path());
-  }
-  if (command == "backups") {
-    if (args.size() != 2) throw UsageError{"backups takes one folder"};
-    return admin::listFolderBackups(args[1]);
-  }
-  if (command == "restore") return restore(args);
-  if (command == "server-init") {
-    if (args.size() != 2) throw UsageError{"server-init takes one connection string"};
-    return reportServer(admin::initServer(args[1]));
-  }
-  if (command == "move") {
-    if (args.size() != 3) throw UsageError{"move takes a folder and a connection string"};
-    return reportServer(admin::moveToServer(args[1], args[2]));
-  }
-  throw UsageError{"unknown command " + command};
+  for (const Command& command : kCommands)
+    if (name == command.name || (!command.alias.empty() && name == command.alias)) return command.run(args);
+  throw UsageError{"unknown command " + name};
 }
 
 }  // namespace
@@ -281,7 +319,7 @@ int main(int argc, char** argv) {
   try {
     return run(args);
   } catch (const UsageError& error) {
-    std::fprintf(stderr, "jiaxiao-admin: %s\n\n%s", error.message.c_str(), kUsage);
+    std::fprintf(stderr, "jiaxiao-admin: %s\n\n%s", error.message.c_str(), usage().c_str());
     return kExitUsage;
   }
 }
