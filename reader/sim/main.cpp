@@ -20,7 +20,7 @@ namespace {
 using namespace sdt::sim;
 
 constexpr const char* kUsage =
-    "usage: jiaxiao-reader-sim [options]\n"
+    "Usage: jiaxiao-reader-sim [options]\n"
     "  --card FILE        the card from a description file (key = value lines)\n"
     "  --name TEXT --sex CODE --nation CODE --birth YYYYMMDD --address TEXT --number TEXT\n"
     "  --issuer TEXT --valid_from YYYYMMDD --valid_to YYYYMMDD --photo FILE\n"
