@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs what is missing, builds a release and an ASan+UBSan build, and runs
-# every test of both through CTest, then the fuzz targets briefly (and the
-# benchmarks once, as a smoke run). Each step's time is printed after it and
-# all of them at the end (docs/performance.md keeps the figures).
+# every test of both through CTest, checks the Debian package made from the
+# release build, then runs the fuzz targets briefly (and the benchmarks once,
+# as a smoke run). Each step's time is printed after it and all of them at the
+# end (docs/performance.md keeps the figures).
 set -e
 cd "$(dirname "$0")"
 started=$(date +%s)
@@ -28,6 +29,11 @@ cmake --build build/release -j "$jobs"
 took "release build"
 (cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 took "release tests"
+# The Debian package from the release build, checked as a school installs it.
+cmake --build build/release --target package
+tests/package/check_package.sh "$(ls -t build/release/jiaxiao_*_amd64.deb | head -n 1)" \
+  build/release/tests/smoke/libjx_close_main_window.so
+took "Debian package"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_SANITIZE=ON -DJX_BENCH=OFF
 cmake --build build/asan -j "$jobs"
 took "ASan build"
