@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
+#include "base/ini.h"
+#include "base/regular_file.h"
 #include "db/records_database.h"
 #include "db/server_settings.h"
-#include "runtime/commands/ini_reader.h"
 #include "runtime/dll_search.h"
 #include "runtime/encoding.h"
 #include "runtime/program_folder.h"
@@ -46,7 +46,7 @@ constexpr std::string_view kFolderOption = "--folder";
 constexpr std::string_view kSection = "学校";
 constexpr std::string_view kFolderKey = "文件夹";
 // A configuration file larger than this is not the program's.
-constexpr std::uintmax_t kConfigFileLimit = 64 * 1024;
+constexpr size_t kConfigFileLimit = 64 * 1024;
 
 constexpr const char* kCaption = "驾校学员管理";
 constexpr const char* kMakeSchool = "新建学校";
@@ -188,14 +188,13 @@ bool worksInSchoolFolder(const CommandLine& line, const fs::path& executableFold
 }
 
 std::optional<fs::path> rememberedFolder(const fs::path& configFile) {
-  std::error_code error;
-  if (!fs::is_regular_file(configFile, error) || fs::file_size(configFile, error) > kConfigFileLimit || error)
-    return std::nullopt;
-  std::ifstream in(configFile, std::ios::binary);
-  std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  std::optional<std::string> folder = rt::ini::findValue(content, kSection, kFolderKey);
+  std::optional<std::string> content = base::readRegularFile(configFile, kConfigFileLimit);
+  if (!content) return std::nullopt;
+  base::ini::Options options;
+  options.characters = base::ini::Characters::kUtf8;
+  std::optional<std::string_view> folder = base::ini::findValue(*content, kSection, kFolderKey, options);
   if (!folder || folder->empty() || folder->front() != '/') return std::nullopt;
-  return fs::path(*folder);
+  return fs::path(std::string(*folder));
 }
 
 bool rememberFolder(const fs::path& configFile, const fs::path& folder) {
