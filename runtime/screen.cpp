@@ -59,9 +59,7 @@ void enterProgramFolder() {
     std::optional<std::string> chosen = choice();
     if (!chosen) ExitProgram(0);
     enterFolder(*chosen);
-    return;
-  }
-  if (programFolder().empty()) {
+  } else if (programFolder().empty()) {
     adoptExecutableFolder();
   } else {
     // A folder given beforehand (tests) becomes the current directory as well.

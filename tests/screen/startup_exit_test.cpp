@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/windows/template_block.h"
+#include "runtime/folder_lock.h"
 #include "runtime/program_folder.h"
 #include "runtime/qt/window_commands.h"
 #include "tests/screen/screen_helpers.h"
@@ -121,10 +122,15 @@ TEST_F(ExitTest, StartUpEntersTheFolderTheProgramChoseOnceTheDesktopIsUp) {
         umask(022);
         startUpOnTheTemplates();
         bool entered = rt::gbToUtf8(rt::programFolder()) == folder && std::filesystem::current_path() == folder;
-        std::fprintf(stderr, "entered %s, umask %03o\n", entered ? "yes" : "no", umask(0));
+        // Held for the run like any program folder: a restore is refused.
+        bool busy = false;
+        bool held = !rt::FolderLock::take(folder, rt::FolderLock::Kind::kExclusive, rt::FolderLock::Wait::kNo, &busy) &&
+                    busy;
+        std::fprintf(stderr, "entered %s, held %s, umask %03o\n", entered ? "yes" : "no", held ? "yes" : "no",
+                     umask(0));
         std::exit(3);
       },
-      ::testing::ExitedWithCode(3), ::testing::HasSubstr("asked, desktop up\nentered yes, umask 077\n"));
+      ::testing::ExitedWithCode(3), ::testing::HasSubstr("asked, desktop up\nentered yes, held yes, umask 077\n"));
 }
 
 TEST_F(ExitTest, NoFolderChosenEndsTheProgramWithStatusZeroBeforeAnyWindow) {
