@@ -262,7 +262,8 @@ constexpr Command kCommands[] = {
      "      are, and a manifest of row counts, sizes and SHA-256 sums. The archive is\n"
      "      checked before it gets its name. Prints its path.\n",
      backupFolder},
-    {"backups", "", "FOLDER", "      Lists the backups in FOLDER/备份/ with their time, size and counts.\n", listBackups},
+    {"backups", "", "FOLDER", "      Lists the backups in FOLDER/备份/ with their time, size and counts.\n",
+     listBackups},
     {"restore", "", "BACKUP FOLDER [--server CONNINFO]",
      "      Checks the archive whole (manifest, SHA-256, integrity, counts), then\n"
      "      moves the folder's files aside into FOLDER/备份/before-restore-<time>/\n"

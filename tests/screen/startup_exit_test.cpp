@@ -124,8 +124,8 @@ TEST_F(ExitTest, StartUpEntersTheFolderTheProgramChoseOnceTheDesktopIsUp) {
         bool entered = rt::gbToUtf8(rt::programFolder()) == folder && std::filesystem::current_path() == folder;
         // Held for the run like any program folder: a restore is refused.
         bool busy = false;
-        bool held = !rt::FolderLock::take(folder, rt::FolderLock::Kind::kExclusive, rt::FolderLock::Wait::kNo, &busy) &&
-                    busy;
+        bool held =
+            !rt::FolderLock::take(folder, rt::FolderLock::Kind::kExclusive, rt::FolderLock::Wait::kNo, &busy) && busy;
         std::fprintf(stderr, "entered %s, held %s, umask %03o\n", entered ? "yes" : "no", held ? "yes" : "no",
                      umask(0));
         std::exit(3);
