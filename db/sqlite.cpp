@@ -1,8 +1,13 @@
 #include "db/sqlite.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
+#include <mutex>
 
 namespace db {
 namespace {
@@ -49,6 +54,37 @@ int64_t pageCount(sqlite3* database, int& code) {
   return sqlite3_column_int64(raw, 0);
 }
 
+// The engine opens the database, its journal and its temporary files by
+// name, and this version of it has no flag that refuses a symbolic link: a
+// link planted at hj.mdb-journal in a folder others may write would have a
+// commit write through it into a file outside the folder. Every file the
+// engine opens is therefore opened without following a link at its last
+// name; only a folder (which the engine opens to sync a new journal's entry)
+// may be reached through one. (The database's own name is checked before
+// the engine sees it: see openDatabase.)
+int openWithoutFollowing(const char* path, int flags, int mode) {
+  int descriptor = open(path, flags | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (descriptor >= 0 || errno != ELOOP || (flags & (O_WRONLY | O_RDWR | O_CREAT)) != 0) return descriptor;
+  struct stat target {};
+  if (stat(path, &target) != 0 || !S_ISDIR(target.st_mode)) {
+    errno = ELOOP;
+    return -1;
+  }
+  return open(path, flags | O_DIRECTORY | O_CLOEXEC, mode);
+}
+
+// Installed once, before the first file is opened, in the engine's default
+// (unix) file layer, which takes its system calls from a table for this.
+void refuseLinksOnce() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    sqlite3_initialize();
+    sqlite3_vfs* files = sqlite3_vfs_find(nullptr);
+    if (files && files->iVersion >= 3 && files->xSetSystemCall)
+      files->xSetSystemCall(files, "open", reinterpret_cast<sqlite3_syscall_ptr>(&openWithoutFollowing));
+  });
+}
+
 }  // namespace
 
 std::chrono::milliseconds openLockWait() { return std::chrono::milliseconds(openLockWaitMs.load()); }
@@ -71,6 +107,15 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
   int flags = SQLITE_OPEN_READWRITE;
   if (mode == OpenMode::kCreateNew) flags |= SQLITE_OPEN_CREATE;
   std::string path(pathUtf8);
+  refuseLinksOnce();
+  // The engine resolves a link at the database's own name before it opens
+  // anything (and would then keep its journal beside the link's target), so
+  // a database that is a link is refused here.
+  struct stat entry {};
+  if (lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
+    if (error) *error = "the database is a symbolic link";
+    return nullptr;
+  }
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   DatabaseHandle database(raw);

@@ -209,6 +209,26 @@ TEST_F(Connection, RollbackKeepsTheOldRowAndCommitKeepsTheNewOne) {
   EXPECT_EQ(queryValue(file, kKey, "SELECT group_concat(name) FROM people"), "bea");
 }
 
+// In a folder others may write, links may stand where the engine makes its
+// journal or where the database is: nothing is written through them. A link
+// to a file that does not exist yet is what the engine would follow to
+// create its journal outside the folder.
+TEST_F(Connection, NoWriteGoesThroughALinkPlantedAtTheJournalOrTheDatabase) {
+  fs::path file = folder_ / "hj.mdb";
+  fs::path victim = folder_ / "outside" / "made.txt";
+  makeDatabase(file, kKey, kPeople);
+  fs::create_directories(victim.parent_path());
+  fs::create_symlink(victim, folder_ / "hj.mdb-journal");
+  EXPECT_FALSE(openAccess(file) && execute("DELETE FROM people"));
+  EXPECT_FALSE(fs::exists(victim));
+  fs::remove(folder_ / "hj.mdb-journal");
+  EXPECT_EQ(queryValue(file, kKey, "SELECT name FROM people"), "ann");
+
+  fs::rename(file, folder_ / "outside" / "real.mdb");
+  fs::create_symlink(folder_ / "outside" / "real.mdb", file);
+  EXPECT_FALSE(openAccess(file));
+}
+
 // A child process changes the database and is killed; the parent then
 // finds what the child had committed, and nothing it had not.
 TEST_F(Connection, AKilledProcessLeavesCommittedChangesOnlyAndAFileThatOpens) {
