@@ -73,7 +73,7 @@ void peakMemory(benchmark::State& state, int32_t rows, const char* mode) {
 // Reading the list export of `rows` rows back.
 void readMemory(benchmark::State& state, int32_t rows) {
   sheet_export::startRuntime();
-  Scratch scratch;
+  jxtest::TempFolder scratch("jx-sheet-bench");
   const fs::path file = scratch.file("list.xlsx");
   if (!sheet_export::throughLayer(sheet_export::makeHeaders(true), sheet_export::makeCells(rows, true), rows, file))
     fail("the export wrote no file");
@@ -99,7 +99,7 @@ void modelMemory(benchmark::State& state, int32_t rows) {
 // The workbooks at the read limits; at the size the targets hold for they
 // are the real limits, smaller sizes read the same shapes scaled down.
 void limitMemory(benchmark::State& state, int32_t size, limit_workbooks::Shape shape) {
-  Scratch scratch;
+  jxtest::TempFolder scratch("jx-sheet-bench");
   const fs::path file = scratch.file("limits.xlsx");
   limit_workbooks::write(shape, static_cast<double>(size) / kTargetSize, file);
   const char* outcome = shape == limit_workbooks::Shape::kEverything ? "may" : "must";
