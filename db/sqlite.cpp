@@ -28,6 +28,10 @@ constexpr const char* kCacheSettings = "PRAGMA cache_size=-65536;";
 constexpr std::chrono::milliseconds kDefaultOpenLockWait{5000};
 std::atomic<int64_t> openLockWaitMs{kDefaultOpenLockWait.count()};
 
+// How a file this process holds open is named for a library that wants a
+// name (the admin tool makes a new database so, under a temporary name).
+constexpr std::string_view kOwnDescriptors = "/proc/self/fd/";
+
 // The first read: fails with "file is encrypted or is not a database" when the
 // key does not fit or the file is something else.
 constexpr const char* kFirstRead = "SELECT count(*) FROM sqlite_master";
@@ -110,9 +114,10 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
   refuseLinksOnce();
   // The engine resolves a link at the database's own name before it opens
   // anything (and would then keep its journal beside the link's target), so
-  // a database that is a link is refused here.
+  // a database that is a link is refused here; but for a file this process
+  // made and holds open, named through its descriptor.
   struct stat entry {};
-  if (lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
+  if (!path.starts_with(kOwnDescriptors) && lstat(path.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode)) {
     if (error) *error = "the database is a symbolic link";
     return nullptr;
   }

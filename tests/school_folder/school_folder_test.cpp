@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,12 +85,12 @@ class SchoolFolderTest : public ::testing::Test {
   // Making a school costs a key derivation: one is made for the suite, and a
   // case that needs a school gets a copy.
   static void SetUpTestSuite() {
-    made_ = new TempFolder("jx-school-made");
+    made_ = std::make_unique<TempFolder>("jx-school-made");
     admin::FolderRequest request;
     request.folder = made_->path();
     ASSERT_TRUE(admin::makeProgramFolder(request).ok);
   }
-  static void TearDownTestSuite() { delete made_; }
+  static void TearDownTestSuite() { made_.reset(); }
   void SetUp() override { oldMask_ = umask(022); }
   void TearDown() override { umask(oldMask_); }
 
@@ -99,7 +100,7 @@ class SchoolFolderTest : public ::testing::Test {
     return home_ / name;
   }
 
-  static inline TempFolder* made_ = nullptr;
+  static inline std::unique_ptr<TempFolder> made_;
   TempFolder home_{"jx-school"};
   jxtest::ScriptedDesktop desktop_;
   mode_t oldMask_ = 0;
