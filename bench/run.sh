@@ -3,19 +3,31 @@
 # <build>/bench/*_bench and prints one table: operation, size, our time,
 # baseline time, ratio (and the benchmark's counters as notes).
 #
-#   bench/run.sh            every size
-#   bench/run.sh --smoke    the smallest size of each operation only, quickly
+#   bench/run.sh                 every size
+#   bench/run.sh --smoke         the smallest size of each operation only, quickly
+#   bench/run.sh --compare FILE  each row beside the same row of an earlier
+#                                table (docs/performance.md, say), rows whose
+#                                ratio got worse by more than 20 % marked
 #
 # JX_BENCH_BUILD_DIR chooses the build folder (default: build/release).
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${JX_BENCH_BUILD_DIR:-$root/build/release}
 smoke=0
-case "${1:-}" in
-  --smoke) smoke=1 ;;
-  "") ;;
-  *) echo "usage: $0 [--smoke]" >&2; exit 2 ;;
-esac
+compare=
+usage() { echo "usage: $0 [--smoke] [--compare EARLIER_TABLE]" >&2; exit 2; }
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --smoke) smoke=1 ;;
+    --compare) [ $# -ge 2 ] || usage; compare=$2; shift ;;
+    *) usage ;;
+  esac
+  shift
+done
+if [ -n "$compare" ] && [ ! -r "$compare" ]; then
+  echo "$0: cannot read the earlier table $compare" >&2
+  exit 2
+fi
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -81,6 +93,7 @@ done
 #   target_ratio=x     target: ours <= x * baseline
 #   target_fill_ratio  target: ours <= x * ours of student_fill at the same size
 #   target_ms, target_mb  target: ours under that many ms or MB
+table="$out/table"
 cat "$out"/*.json | awk '
   function flush() {
     # A median of repetitions stands for its benchmark; a single run only
@@ -153,4 +166,9 @@ cat "$out"/*.json | awk '
         printf "%-26s %8s %14s %14s %8s  %-30s %s\n", op, size, o_, b_, r_, verdict(key, op, size), notes[key]
       }
     }
-  }'
+  }' >"$table"
+if [ -n "$compare" ]; then
+  "$root/bench/compare_tables.sh" "$compare" "$table"
+else
+  cat "$table"
+fi
