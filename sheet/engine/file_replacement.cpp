@@ -81,6 +81,15 @@ bool FileReplacement::commit(std::string& error) {
     error = "cannot put the file in place: " + std::string(std::strerror(errno));
     return false;
   }
+  // Someone who may write the folder can still swap a link in for the
+  // temporary name between the check above and the rename: then what stands
+  // at the target is not ours, and a link is taken away again.
+  struct stat placed {};
+  if (lstat(target_.c_str(), &placed) != 0 || placed.st_dev != opened.st_dev || placed.st_ino != opened.st_ino) {
+    if (S_ISLNK(placed.st_mode)) ::unlink(target_.c_str());
+    error = "the temporary file beside " + target_ + " was replaced meanwhile";
+    return false;
+  }
   committed_ = true;
   return true;
 }
