@@ -64,7 +64,8 @@ bool saveWorkbook(const Workbook& workbook, const SaveTarget& target, std::strin
     error = "no file name";
     return false;
   }
-  FileReplacement file(target.path);
+  // Files with personal data are made for the owner alone.
+  FileReplacement file(target.path, target.ownerOnly ? 0600u : 0666u);
   if (!file.valid()) {
     error = "cannot create a file in the folder of " + target.path + ": " + std::strerror(errno);
     return false;

@@ -15,6 +15,9 @@ enum class FileFormat { kXlsx, kXls };
 struct SaveTarget {
   std::string path;  // UTF-8, the name the file gets
   FileFormat format = FileFormat::kXlsx;
+  // Only the file's owner may read and write it (0600, whatever the process
+  // gives new files): for files that hold personal data.
+  bool ownerOnly = false;
 };
 
 // ".xls" (any case) is the Excel 97-2003 format and ".xlsx" the workbook

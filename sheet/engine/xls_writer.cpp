@@ -246,7 +246,12 @@ class XlsBuilder {
     }
   }
 
+  // An empty text is written as a blank cell with its format, as the
+  // spreadsheet programs themselves write a cell that shows nothing: an
+  // empty string in the shared string table stops some readers of the
+  // format from reading the file at all.
   static bool isTextCell(const Worksheet& sheet, const Cell& cell) {
+    if (sheet.text(cell).empty()) return false;
     return cell.kind == CellKind::kText || (cell.kind == CellKind::kError && !errorCode(sheet.text(cell)));
   }
 
@@ -588,6 +593,10 @@ class XlsBuilder {
   void writeCell(const Worksheet& sheet, uint32_t row, const Cell& cell) {
     Bytes body;
     body.u16(row).u16(cell.column).u16(kStyleFormats + cell.format);
+    if ((cell.kind == CellKind::kText || cell.kind == CellKind::kError) && sheet.text(cell).empty()) {
+      record(kBlank, body);
+      return;
+    }
     switch (cell.kind) {
       case CellKind::kBlank: record(kBlank, body); return;
       case CellKind::kNumber: record(kNumber, body.f64(cell.number())); return;
