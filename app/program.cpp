@@ -7,6 +7,7 @@
 #include "app/windows/template_block.h"
 #include "backup/backup_library.h"
 #include "db/database_library.h"
+#include "import/library/learner_import_library.h"
 #include "runtime/library.h"
 #include "runtime/listview/list_library.h"
 #include "sheet/spreadsheet_library.h"
@@ -30,7 +31,7 @@ const rt::ProgramHeader& programHeader() {
   // The libraries in number order.
   static const rt::Library* const libraries[] = {
       &rt::coreLibrary(),  &rt::listViewLibrary(), &rt::databaseLibrary(), &rt::spreadsheetLibrary(),
-      &rt::shellLibrary(), &rt::timingLibrary(),   &rt::backupLibrary()};
+      &rt::shellLibrary(), &rt::timingLibrary(),   &rt::backupLibrary(),   &rt::learnerImportLibrary()};
   static const rt::ProgramHeader header{
       rt::kBuildRelease,
       0,

@@ -68,6 +68,9 @@ class DatabaseTransaction {
   // false, and rolled back, when the database could not commit.
   bool commit();
   void rollback();
+  // Forgets the transaction without a word to the connection: for when the
+  // connection went with its window, which rolled the transaction back.
+  void abandon() { active_ = false; }
 
  private:
   bool active_ = false;

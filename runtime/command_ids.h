@@ -20,7 +20,8 @@ inline constexpr int32_t kSpreadsheet = 4;
 inline constexpr int32_t kShell = 5;
 inline constexpr int32_t kTiming = 6;
 inline constexpr int32_t kBackup = 7;
-inline constexpr int32_t kCount = 7;
+inline constexpr int32_t kLearnerImport = 8;
+inline constexpr int32_t kCount = 8;
 }  // namespace lib
 
 namespace cmd {
@@ -114,6 +115,17 @@ enum Timing : int32_t { kDelay, kTimingCount };
 // Backups (library 7): the daily automatic backup of the program folder.
 enum Backup : int32_t { kStartAutomaticBackup, kTakeAutomaticBackupFailure, kBackupCount };
 
+// Learner import (library 8), on a LearnerImport unit.
+enum LearnerImport : int32_t {
+  kReadLearnerFile,      // (unit, path) -> bool: the file read and its header found
+  kAddRegisteredNumber,  // (unit, identity number): a number the student table holds
+  kCheckLearners,        // (unit) -> bool: every row checked; false without a file
+  kLearnerField,         // (unit, learner, field) -> text: field 0-14 of learner 0..
+  kWriteImportReport,    // (unit, fallback folder) -> text: the report file written, or empty
+  kCloseLearnerFile,     // (unit): forgets the file
+  kLearnerImportCount
+};
+
 inline constexpr CommandId core(Core c) { return {lib::kCore, c}; }
 inline constexpr CommandId list(ListView c) { return {lib::kListView, c}; }
 inline constexpr CommandId db(Database c) { return {lib::kDatabase, c}; }
@@ -121,6 +133,7 @@ inline constexpr CommandId spreadsheet(Spreadsheet c) { return {lib::kSpreadshee
 inline constexpr CommandId shell(Shell c) { return {lib::kShell, c}; }
 inline constexpr CommandId timing(Timing c) { return {lib::kTiming, c}; }
 inline constexpr CommandId backup(Backup c) { return {lib::kBackup, c}; }
+inline constexpr CommandId learnerImport(LearnerImport c) { return {lib::kLearnerImport, c}; }
 }  // namespace cmd
 
 }  // namespace rt

@@ -1,6 +1,7 @@
 // Support libraries: each owns numbered commands and unit kinds and registers
 // them with the runtime. The core runtime is library 1, the list view 2, the
-// database 3, the spreadsheet 4, the shell 5, timing 6 and backups 7.
+// database 3, the spreadsheet 4, the shell 5, timing 6, backups 7 and the
+// learner import 8.
 #pragma once
 
 #include <cstdint>

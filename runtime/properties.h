@@ -23,6 +23,7 @@ inline constexpr int32_t kComboText = 9;
 inline constexpr int32_t kComboSelection = 19;
 inline constexpr int32_t kTabPage = 12;
 inline constexpr int32_t kDialogType = 8;
+inline constexpr int32_t kDialogFilter = 9;
 inline constexpr int32_t kDialogFileName = 10;
 inline constexpr int32_t kPickedDate = 10;
 inline constexpr int32_t kPicture = 10;
@@ -46,6 +47,14 @@ inline constexpr int32_t kColumnWidth = 25;
 // (0, or an automation status of runtime/dispatch.h).
 inline constexpr int32_t kSavedFile = 60;
 inline constexpr int32_t kSpreadsheetStatus = 61;
+// LearnerImport (read): the rows of the file last checked, split into
+// learners to import, duplicates and faulty rows; and why the file last read
+// could not be (a message for the user).
+inline constexpr int32_t kImportRowCount = 8;
+inline constexpr int32_t kImportLearnerCount = 9;
+inline constexpr int32_t kImportDuplicateCount = 10;
+inline constexpr int32_t kImportFaultyCount = 11;
+inline constexpr int32_t kImportRefusal = 12;
 // Menu items.
 inline constexpr int32_t kMenuCaption = 0;
 inline constexpr int32_t kMenuFlag2 = 1;

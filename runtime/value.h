@@ -59,6 +59,7 @@ inline constexpr uint32_t kDBConnection = 0x00030001;
 inline constexpr uint32_t kRecordSet = 0x00030002;
 inline constexpr uint32_t kExcelApp = 0x00040001;
 inline constexpr uint32_t kExcelWorkbooks = 0x00040002;
+inline constexpr uint32_t kLearnerImport = 0x00080001;
 
 inline constexpr int libraryOf(uint32_t k) { return static_cast<int>(k >> 16); }
 inline constexpr int unitNumberOf(uint32_t k) { return static_cast<int>(k & 0xFFFF); }

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "app/exams/columns.h"
+#include "app/exchange/progress.h"
 #include "app/exchange/spreadsheet.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
@@ -80,12 +81,6 @@ class RowAddresses {
   char text_[16] = {};
 };
 
-bool isLoaded(const ui::Unit& unit) { return callBool(cmd::core(cmd::kIsLoaded), unit); }
-
-void closeProgressWindow() {
-  if (isLoaded(ui::进度窗口)) call(cmd::core(cmd::kUnloadWindow), ui::进度窗口);
-}
-
 void writeHeaderRow(std::span<const char* const> headers, const char* textFormat) {
   RowAddresses addresses(kHeaderRow);
   for (int32_t column = 1; column <= static_cast<int32_t>(headers.size()); ++column) {
@@ -95,25 +90,20 @@ void writeHeaderRow(std::span<const char* const> headers, const char* textFormat
   }
 }
 
-void advanceProgressBar() {
-  // The user may have closed the progress window; the export goes on.
-  if (!isLoaded(ui::进度条1)) return;
-  writeInt(ui::进度条1, rt::prop::kProgressPosition, readInt(ui::进度条1, rt::prop::kProgressPosition) + 1);
-}
-
 // Writes list row r into sheet row r + 1, handling the window messages before
 // each row. False when the main window was closed meanwhile: its units, the
-// workbook side among them, are gone, and the export ends with them.
-bool writeListRows(const ui::Unit& list, int32_t rows, int32_t columns, const char* textFormat) {
+// workbook side among them, are gone, and the export ends with them. The
+// user may close the progress window; the export goes on.
+bool writeListRows(ProgressWindow& progress, const ui::Unit& list, int32_t rows, int32_t columns,
+                   const char* textFormat) {
   for (int32_t row = 1; row <= rows; ++row) {
-    call(cmd::core(cmd::kProcessEvents));
-    if (!isLoaded(ui::主窗口)) return false;
+    if (!progress.handleWindowMessages()) return false;
     RowAddresses addresses(row + kHeaderRow);
     for (int32_t column = 1; column <= columns; ++column) {
       Text cell = callText(cmd::list(cmd::kListGetCellText), list, row - 1, column - 1);
       writeCell(kExportPair.workbooks, addresses.of(column), cell.c_str(), textFormat);
     }
-    advanceProgressBar();
+    progress.advance();
   }
   return true;
 }
@@ -121,16 +111,16 @@ bool writeListRows(const ui::Unit& list, int32_t rows, int32_t columns, const ch
 void exportList(const ui::Unit& list, std::span<const char* const> headers) {
   writeInt(ui::通用对话框_公用, rt::prop::kDialogType, kSaveFileDialog);
   if (!callBool(cmd::core(cmd::kOpenDialog), ui::通用对话框_公用)) return;
-  call(cmd::core(cmd::kLoadWindow), ui::进度窗口, ui::主窗口, false);
+  ProgressWindow progress;
 
   startWithNewWorkbook(kExportPair);
   writeInt(kExportPair.workbooks, rt::prop::kSheetIndex, kFirstSheet);
   const char* textFormat = "@"_gb;
   writeHeaderRow(headers, textFormat);
   int32_t rows = callInt(cmd::list(cmd::kListRowCount), list);
-  writeInt(ui::进度条1, rt::prop::kProgressMaximum, rows);
-  if (!writeListRows(list, rows, static_cast<int32_t>(headers.size()), textFormat)) return;
-  closeProgressWindow();
+  progress.setMaximum(rows);
+  if (!writeListRows(progress, list, rows, static_cast<int32_t>(headers.size()), textFormat)) return;
+  progress.close();
 
   Text chosenPath = readText(ui::通用对话框_公用, rt::prop::kDialogFileName);
   Text savedFile = saveWorkbookAs(kExportPair.workbooks, chosenPath.c_str());
@@ -141,7 +131,6 @@ void exportList(const ui::Unit& list, std::span<const char* const> headers) {
     showMessage("导出成功!"_gb, kMessageInformationIcon);
     call(cmd::shell(cmd::kShellOpen), kShellVerbOpen, savedFile);
   }
-  closeProgressWindow();
 }
 
 // The student list and the graduates' list have the same columns; an empty

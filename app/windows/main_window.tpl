@@ -519,6 +519,11 @@ unit 0x16012181 ExcelWorkbooks
 name Excel工作簿1
 rect 396 0 32 32
 
+# The learner import of 导入数据 (library 7).
+unit 0x160121B0 LearnerImport
+name 学员导入1
+rect 504 0 32 32
+
 unit 0x16011D16 CommonDlg
 name 通用对话框_公用
 rect 432 0 32 32
@@ -555,11 +560,11 @@ level 1
 caption 删除学员
 event 0 onMenuDeleteStudent
 
-# Import has no handler: choosing it does nothing.
 unit 0x26012143 menu
 symbol 菜单导入数据
 level 1
 caption 导入数据
+event 0 onMenuImportData
 
 unit 0x26011C9E menu
 symbol 菜单导出数据

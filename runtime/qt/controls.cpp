@@ -556,6 +556,7 @@ CommonDialogUnit::CommonDialogUnit(const UnitTemplate& tpl)
 bool CommonDialogUnit::readProperty(int32_t number, TypedValue& out) {
   switch (number) {
     case prop::kDialogType: out = TypedValue::ofInt(type_); return true;
+    case prop::kDialogFilter: out = textValue(filterGb_); return true;
     case prop::kDialogFileName: out = textValue(fileNameGb_); return true;
     default: return false;
   }
@@ -564,6 +565,7 @@ bool CommonDialogUnit::readProperty(int32_t number, TypedValue& out) {
 bool CommonDialogUnit::writeProperty(int32_t number, const TypedValue& value) {
   switch (number) {
     case prop::kDialogType: type_ = value.asInt(); return true;
+    case prop::kDialogFilter: filterGb_ = gbTextOf(value); return true;
     case prop::kDialogFileName: fileNameGb_ = gbTextOf(value); return true;
     default: return false;
   }

@@ -22,7 +22,8 @@
 //   unit ID KIND              starts a unit record (KIND: window, menu,
 //                             EditBox, PicBox, Label, Button, ComboBox,
 //                             ProcessBar, Tab, DatePicker, CommonDlg, ListView,
-//                             DBConnection, RecordSet, ExcelApp, ExcelWorkbooks);
+//                             DBConnection, RecordSet, ExcelApp, ExcelWorkbooks,
+//                             LearnerImport);
 //                             the lines up to the next unit are its fields:
 //     name, comment, tag TEXT   unit name, comment and tag text
 //     symbol NAME               the unit's constant in ids.h when the unit

@@ -69,6 +69,7 @@ const std::map<std::string, KindInfo>& kinds() {
       {"RecordSet", {kind::kRecordSet, "kRecordSet", placedWith({})}},
       {"ExcelApp", {kind::kExcelApp, "kExcelApp", placedWith({})}},
       {"ExcelWorkbooks", {kind::kExcelWorkbooks, "kExcelWorkbooks", placedWith({})}},
+      {"LearnerImport", {kind::kLearnerImport, "kLearnerImport", placedWith({})}},
   };
   return table;
 }

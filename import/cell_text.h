@@ -1,0 +1,35 @@
+// The texts the import gives the values of spreadsheet cells: numbers as a
+// spreadsheet shows them in full, dates as the program writes dates.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "import/table.h"
+
+namespace learner_import {
+
+// The largest magnitude whose digits a spreadsheet keeps all of: a number
+// from 1e15 on has more than 15 significant digits, and spreadsheets keep 15.
+inline constexpr double kLostDigitsFrom = 1e15;
+
+struct CellValue {
+  std::string text;
+  CellKind kind = CellKind::kText;
+};
+
+// A number cell: whole numbers without a decimal point ("13800138000"),
+// others with up to 15 significant digits ("2.5"); from 1e15 on the number
+// has lost digits and reads in scientific notation ("1.10101199003071E+17").
+// Infinities and NaN read "#NUM!".
+CellValue numberCell(double value);
+
+// The program's date text: year, "年", month, "月", day, "日", without
+// leading zeros ("2024年3月5日").
+std::string dateText(int year, int month, int day);
+
+// A date cell given as "YYYY-MM-DD" (a time after it is left out) as the
+// program's date text; a text of another form stays as it is.
+CellValue isoDateCell(std::string_view iso);
+
+}  // namespace learner_import
