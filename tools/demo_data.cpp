@@ -7,9 +7,6 @@ namespace {
 
 using namespace std::chrono;
 
-constexpr std::array<int, 17> kIdentityWeights = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
-constexpr std::string_view kIdentityCheckCharacters = "10X98765432";
-
 struct Region {
   std::string_view code;
   std::string_view place;
@@ -82,16 +79,9 @@ std::string cardDateText(year_month_day date) {
 
 }  // namespace
 
-char identityCheckCharacter(std::string_view digits) {
-  int sum = 0;
-  for (size_t i = 0; i < kIdentityWeights.size() && i < digits.size(); ++i)
-    sum += (digits[i] - '0') * kIdentityWeights[i];
-  return kIdentityCheckCharacters[static_cast<size_t>(sum % 11)];
-}
-
 std::string dateText(year_month_day date) {
-  return std::to_string(static_cast<int>(date.year())) + "年" + std::to_string(static_cast<unsigned>(date.month())) +
-         "月" + std::to_string(static_cast<unsigned>(date.day())) + "日";
+  return learner_import::dateText(static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                                  static_cast<int>(static_cast<unsigned>(date.day())));
 }
 
 DemoGenerator::DemoGenerator(const Settings& settings, uint64_t seed, sys_days today)

@@ -11,13 +11,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "import/cell_text.h"
+#include "import/learner_check.h"
 #include "tools/settings.h"
 
 namespace admin {
 
-// The check character of the first seventeen digits of an identity number
-// (ISO 7064 MOD 11-2): '0'-'9' or 'X'.
-char identityCheckCharacter(std::string_view firstSeventeenDigits);
+// The check character of an identity number, as the import checks it.
+using learner_import::identityCheckCharacter;
 
 // The program's date text: year, "年", month, "月", day, "日", no leading zeros.
 std::string dateText(std::chrono::year_month_day date);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "tools/demo_data.h"
 #include "tools/folder_access.h"
 #include "tools/form_template.h"
+#include "tools/row_inserter.h"
 #include "tools/settings.h"
 
 namespace admin {
@@ -74,28 +76,18 @@ void run(sqlite3* database, const char* sql) {
   if (!db::runScript(database, sql, &error)) throw Failure{std::string("database error: ") + error};
 }
 
-db::StatementHandle prepare(sqlite3* database, const std::string& sql) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(database, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
-    throw Failure{std::string("database error: ") + sqlite3_errmsg(database)};
-  return db::StatementHandle(raw);
+// One prepared insert of the table's rows.
+RowInserter inserterFor(sqlite3* database, const db::records::Table& table) {
+  RowInserter inserter(database, table);
+  if (!inserter.ok()) throw Failure{"database error: " + inserter.error()};
+  return inserter;
 }
 
-void insertRow(sqlite3* database, sqlite3_stmt* statement, const std::string* values, size_t count) {
-  sqlite3_reset(statement);
-  for (size_t i = 0; i < count; ++i)
-    sqlite3_bind_text(statement, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
-                      SQLITE_STATIC);
-  if (sqlite3_step(statement) != SQLITE_DONE) throw Failure{std::string("database error: ") + sqlite3_errmsg(database)};
-}
-
-std::string insertStatement(const db::records::Table& table) {
-  std::string columns, marks;
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    columns.append(i ? ",\"" : "\"").append(table.columns[i]).append("\"");
-    marks += i ? ",?" : "?";
-  }
-  return "INSERT INTO \"" + std::string(table.name) + "\" (" + columns + ") VALUES (" + marks + ")";
+template <size_t N>
+void insertRow(RowInserter& inserter, const std::array<std::string, N>& values) {
+  std::array<std::string_view, N> views;
+  for (size_t i = 0; i < N; ++i) views[i] = values[i];
+  if (!inserter.insert(views.data(), N)) throw Failure{"database error: " + inserter.error()};
 }
 
 void fillDemoData(sqlite3* database, const Settings& settings, const FolderRequest& request) {
@@ -105,14 +97,13 @@ void fillDemoData(sqlite3* database, const Settings& settings, const FolderReque
   std::vector<Booking> bookings = generator.bookings(learners, request.bookings);
   run(database, kBulkSettings);
   run(database, "BEGIN");
-  db::StatementHandle student = prepare(database, insertStatement(db::records::studentTable()));
-  for (const Learner& learner : learners) insertRow(database, student.get(), learner.fields.data(), kLearnerFieldCount);
-  std::vector<db::StatementHandle> exams;
-  for (const auto& table : db::records::examTables()) exams.push_back(prepare(database, insertStatement(table)));
-  for (const Booking& booking : bookings) {
-    const std::string values[] = {booking.identity, booking.examDate, booking.result};
-    insertRow(database, exams[static_cast<size_t>(booking.subject)].get(), values, std::size(values));
-  }
+  RowInserter student = inserterFor(database, db::records::studentTable());
+  for (const Learner& learner : learners) insertRow(student, learner.fields);
+  std::vector<RowInserter> exams;
+  for (const auto& table : db::records::examTables()) exams.push_back(inserterFor(database, table));
+  for (const Booking& booking : bookings)
+    insertRow(exams[static_cast<size_t>(booking.subject)],
+              std::array<std::string, 3>{booking.identity, booking.examDate, booking.result});
   run(database, "COMMIT");
 }
 
