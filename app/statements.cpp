@@ -78,6 +78,10 @@ std::string findStudentById(std::string_view identityNumber) {
   return joined({"SELECT * FROM student WHERE 身份证号码 = '"_gb, quoted(identityNumber), "'"});
 }
 
+std::string insertStudents(std::span<const StudentValues> learners) {
+  return insertLearners(LearnerTable::kStudents, learners);
+}
+
 std::string insertStudent(const StudentValues& values) { return insertLearner(LearnerTable::kStudents, values); }
 
 std::string deleteStudent(std::string_view identityNumber) {
@@ -116,13 +120,21 @@ std::string insertBookingWithResult(const exams::Subject& subject, std::string_v
 
 std::string selectAllGraduates() { return "select * from graduation"; }
 
-std::string insertLearner(LearnerTable table, const StudentValues& values) {
-  std::string statement = joined({"insert into ", tableName(table), learnerColumnList(), " values ('"});
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) statement += "','";
-    statement += quoted(values[i]);
+std::string insertLearners(LearnerTable table, std::span<const StudentValues> learners) {
+  std::string statement = joined({"insert into ", tableName(table), learnerColumnList(), " values "});
+  for (std::size_t row = 0; row < learners.size(); ++row) {
+    statement += row > 0 ? ",('" : "('";
+    for (std::size_t i = 0; i < learners[row].size(); ++i) {
+      if (i > 0) statement += "','";
+      statement += quoted(learners[row][i]);
+    }
+    statement += "')";
   }
-  return statement + "')";
+  return statement;
+}
+
+std::string insertLearner(LearnerTable table, const StudentValues& values) {
+  return insertLearners(table, {&values, 1});
 }
 
 std::string findLearner(LearnerTable table, const StudentValues& values) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,8 @@ std::string findStudents(StudentSearch column, std::string_view value);
 std::string findStudentById(std::string_view identityNumber);
 // A new learner row with all fifteen columns.
 std::string insertStudent(const StudentValues& values);
+// Several new learner rows in one statement (insertLearners of the students).
+std::string insertStudents(std::span<const StudentValues> learners);
 // Every learner row with this identity number.
 std::string deleteStudent(std::string_view identityNumber);
 
@@ -54,6 +57,9 @@ std::string deleteStudent(std::string_view identityNumber);
 // shows is moved, and a row another desk changed meanwhile is not found.
 // A learner row of either table with all fifteen columns.
 std::string insertLearner(LearnerTable table, const StudentValues& values);
+// Several new rows in one statement: the same text with one parenthesised
+// list of values after another, separated by commas.
+std::string insertLearners(LearnerTable table, std::span<const StudentValues> learners);
 // The rows that hold exactly these values.
 std::string findLearner(LearnerTable table, const StudentValues& values);
 // Rewrites those rows unchanged. Inside a transaction this makes them the

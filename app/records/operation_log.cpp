@@ -80,6 +80,21 @@ void appendLearnerLogEntry(const char* operation, const char* values) {
   appendLogEntry(TextConcat(kLineBreak, operation, kLineBreak, values).c_str());
 }
 
+void appendLogEntries(const std::vector<std::string>& bodies) {
+  if (bodies.empty()) return;
+  int32_t file = logFile();
+  call(cmd::core(cmd::kSeekToEnd), file);
+  rt::TypedValue now = call(cmd::core(cmd::kNow));
+  Text timestamp = callText(cmd::core(cmd::kToText), now);
+  // The line break after the last entry is the one WriteTextLine adds.
+  std::string entries;
+  for (const std::string& body : bodies) {
+    if (!entries.empty()) entries += kLineBreak;
+    entries.append(kSeparatorLine).append(timestamp.view()).append(body);
+  }
+  call(cmd::core(cmd::kWriteTextLine), file, entries);
+}
+
 }  // namespace app::records
 
 namespace app::handlers {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "runtime/api.h"
 
@@ -11,6 +13,8 @@ namespace app::records {
 // Appends separator line, timestamp and body (a line break is added after
 // it). A missing log.log is never created: the entry is then lost silently.
 void appendLogEntry(const char* body);
+// One entry for each body, all with the same time, in one write.
+void appendLogEntries(const std::vector<std::string>& bodies);
 
 // What the log keeps of a learner listed in a row of the student list or the
 // graduates' list: 姓名, 身份证号码, 民族, 出生日期, 住址, 身份证号码 again,

@@ -4,6 +4,7 @@
 // library converts it to the engine's UTF-8, and byte for byte when it reads
 // back as GB18030); a delete removes and a search finds exactly the rows that
 // the same statement with the value bound as a parameter would.
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -98,17 +99,24 @@ Row insertedRow(const std::string& table, size_t rowsBefore) {
 
 size_t rowCount(const std::string& table) { return rows("SELECT rowid FROM " + table).size(); }
 
-void insertStudent(fuzz::Input& in) {
-  std::array<std::string, app::learner::kFieldCount> values;
-  sql::StudentValues view;
-  for (size_t i = 0; i < values.size(); ++i) {
-    values[i] = in.runtimeText(kLongestValue);
-    view[i] = values[i];
+// One learner through the single insert, or one to three through the insert
+// of several: each row stored as given, in the order given.
+void insertStudents(fuzz::Input& in) {
+  size_t learners = in.byte() % 4;
+  std::vector<std::array<std::string, app::learner::kFieldCount>> values(std::max<size_t>(learners, 1));
+  std::vector<sql::StudentValues> views(values.size());
+  for (size_t l = 0; l < values.size(); ++l) {
+    for (size_t i = 0; i < values[l].size(); ++i) {
+      values[l][i] = in.runtimeText(kLongestValue);
+      views[l][i] = values[l][i];
+    }
   }
   size_t before = rowCount("student");
-  require(execute(sql::insertStudent(view)), "the insert runs");
-  Row row = insertedRow("student", before);
-  for (size_t i = 0; i < values.size(); ++i) requireStored(row[i], values[i]);
+  require(execute(learners == 0 ? sql::insertStudent(views[0]) : sql::insertStudents(views)), "the insert runs");
+  std::vector<Row> all = rows("SELECT * FROM student ORDER BY rowid");
+  require(all.size() == before + values.size(), "an insert adds its rows");
+  for (size_t l = 0; l < values.size(); ++l)
+    for (size_t i = 0; i < values[l].size(); ++i) requireStored(all[before + l][i], values[l][i]);
 }
 
 void insertBooking(fuzz::Input& in, const app::exams::Subject& subject, bool withResult) {
@@ -210,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::run(oracle(), "DELETE FROM student; DELETE FROM one; DELETE FROM two; DELETE FROM three; DELETE FROM four;");
   const app::exams::Subject& subject = app::exams::allSubjects()[in.below(app::exams::kSubjectCount)];
   switch (in.byte() % 8) {
-    case 0: insertStudent(in); break;
+    case 0: insertStudents(in); break;
     case 1: insertBooking(in, subject, false); break;
     case 2: insertBooking(in, subject, true); break;
     case 3: deleteStudent(in); break;

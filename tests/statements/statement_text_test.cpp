@@ -88,6 +88,21 @@ TEST(StatementText, InsertOfALearnerListsFifteenValuesInColumnOrder) {
                   "'''')");
 }
 
+// Several learners in one insert: the single insert's text, then the value
+// lists of the others after commas.
+TEST(StatementText, InsertOfSeveralLearnersListsTheirValuesOneAfterAnother) {
+  const std::string name = gb("张三");
+  sql::StudentValues first{}, second{};
+  first[0] = name;
+  first[5] = "1";
+  second[5] = "x'";
+  const std::vector<sql::StudentValues> both = {first, second};
+  expectStatement(sql::insertStudents(both),
+                  "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,科二教练,"
+                  "科二教练电话,科二车牌,科三教练,科三教练电话,科三车牌) values ('张三','','','','','1','','','','',"
+                  "'','','','',''),('','','','','','x''','','','','','','','','','')");
+}
+
 TEST(StatementText, LearnerDeletesByIdentityNumber) {
   expectStatement(sql::deleteStudent("1101'X"), " delete from student where 身份证号码= '1101''X'");
   expectStatement(sql::deleteStudent(""), " delete from student where 身份证号码= ''");
