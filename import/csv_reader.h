@@ -1,8 +1,9 @@
 // Comma-separated text files: UTF-8 (with or without its byte order mark)
 // or GB18030, told apart by the bytes, and read into a table by Debian's
-// libcsv, which handles the quoting of RFC 4180 (fields in double quotes
-// holding commas, doubled quotes and line breaks) and leaves malformed
-// quoting as it stands rather than failing, as spreadsheet programs do.
+// libcsv in its strict mode, which handles the quoting of RFC 4180 (fields
+// in double quotes holding commas, doubled quotes and line breaks) and
+// refuses a file whose quotes do not pair up, rather than reading the rest
+// of the file into one field as its lenient mode would.
 // Every cell is text, kept exactly (no spaces trimmed). Rows are numbered
 // as a spreadsheet program shows the file: a blank line is a row, a quoted
 // line break is not.
