@@ -142,7 +142,6 @@ TEST_F(EventsTest, MenuBarEntriesRunTheirItemsHandlers) {
   QMenuBar* bar = loadedWindow(kMainWindowId)->windowUnit->control()->menuBar();
   QList<QAction*> records = bar->actions()[0]->menu()->actions();
   records[0]->trigger();                    // 读取身份证
-  records[3]->trigger();                    // 导入数据: no handler
   EXPECT_TRUE(handlers().calls().empty());  // commands arrive after the menu has closed
   settle();
   ASSERT_EQ(handlers().calls().size(), 1u);

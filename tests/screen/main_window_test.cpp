@@ -15,7 +15,7 @@ namespace {
 // Labels are not addressed by the application, so ui:: does not name them.
 constexpr rt::api::Unit 标签2{ui::kMainWindow, 0x16011D2B, rt::kind::kLabel};
 
-// Non-visual units of the database and spreadsheet libraries, counted so that
+// Non-visual units of the database, spreadsheet and import libraries, counted so that
 // a test sees them created and destroyed with their window.
 int liveNonVisualUnits = 0;
 class CountedUnit : public rt::UnitObject {
@@ -33,13 +33,14 @@ rt::Library makeLibrary(int32_t number, std::vector<uint32_t> kinds) {
 }
 const rt::Library kDatabase = makeLibrary(rt::lib::kDatabase, {rt::kind::kRecordSet, rt::kind::kDBConnection});
 const rt::Library kSpreadsheet = makeLibrary(rt::lib::kSpreadsheet, {rt::kind::kExcelApp, rt::kind::kExcelWorkbooks});
+const rt::Library kLearnerImport = makeLibrary(rt::lib::kLearnerImport, {rt::kind::kLearnerImport});
 
 class MainWindowTest : public RuntimeTest {
  protected:
   RuntimeOptions options() const override {
     RuntimeOptions options;
-    options.libraries = {&rt::coreLibrary(), &rt::listViewLibrary(), &kDatabase,
-                         &kSpreadsheet,      &rt::shellLibrary(),    &rt::timingLibrary()};
+    options.libraries = {&rt::coreLibrary(),  &rt::listViewLibrary(), &kDatabase,     &kSpreadsheet,
+                         &rt::shellLibrary(), &rt::timingLibrary(),   &kLearnerImport};
     return options;
   }
   const rt::WindowTemplate& mainTemplate() { return *rt::findWindowTemplate(kMainWindowId); }
@@ -49,10 +50,10 @@ TEST_F(MainWindowTest, EveryUnitOfTheTemplateGetsItsObjectAndGoesWithTheWindow) 
   loadMainWindow();
   rt::LoadedWindow* window = loadedWindow(kMainWindowId);
   ASSERT_NE(window, nullptr);
-  ASSERT_EQ(mainTemplate().units.size(), 79u);
+  ASSERT_EQ(mainTemplate().units.size(), 80u);
   for (const rt::UnitTemplate& unit : mainTemplate().units)
     EXPECT_NE(rt::findUnitObject(kMainWindowId, unit.id), nullptr) << rt::gbToUtf8(unit.nameGb);
-  EXPECT_EQ(liveNonVisualUnits, 12);  // 7 record sets, 1 connection, 2 + 2 spreadsheet objects
+  EXPECT_EQ(liveNonVisualUnits, 13);  // 7 record sets, 1 connection, 2 + 2 spreadsheet objects, 1 importer
 
   rt::closeAllWindows();
   settle();

@@ -86,7 +86,7 @@ TEST_F(StoredTemplates, HoldsBothWindowsWithAllTheirUnits) {
   ASSERT_EQ(windows_.size(), 2u);
   EXPECT_EQ(windows_[0].id, kMainWindow);
   EXPECT_EQ(windows_[1].id, kProgressWindow);
-  EXPECT_EQ(windows_[0].units.size(), 79u);
+  EXPECT_EQ(windows_[0].units.size(), 80u);
   EXPECT_EQ(windows_[1].units.size(), 2u);
   EXPECT_EQ(windows_[0].wordA, 0);
   EXPECT_EQ(windows_[0].wordB, 0x19010051);
@@ -287,7 +287,6 @@ TEST_F(StoredTemplates, MenuItemsInOrderWithLevelsAndFlags) {
   EXPECT_EQ(menuItem("添加考试").id, 0x26011EDCu);
   EXPECT_EQ(menuItem("结业学员").menuFlags, rt::kMenuHidden);
   EXPECT_EQ(menuItem("学员管理 ").menuFlags, 0);
-  EXPECT_EQ(menuItem("导入数据").handlerFor(0), nullptr);
   EXPECT_EQ(menuItem("学员管理 ").handlerFor(0), nullptr);
   EXPECT_EQ(menuItem("参数设置").id, 0x260121ACu);
 }
@@ -323,6 +322,7 @@ TEST_F(StoredTemplates, EventBindingsResolveToTheirHandlers) {
       {kMainWindow, 0x26011FD4, 0, onMenuReadCard},
       {kMainWindow, 0x26012069, 0, onMenuPrintForm},
       {kMainWindow, 0x26011C9D, 0, onMenuDeleteStudent},
+      {kMainWindow, 0x26012143, 0, onMenuImportData},
       {kMainWindow, 0x26011C9E, 0, onMenuExportData},
       {kMainWindow, 0x26011E42, 0, onMenuViewLog},
       {kMainWindow, 0x26011EDD, 0, onMenuAddSubject1},
@@ -427,7 +427,7 @@ TEST(DamagedTemplateBlock, CorruptedSizesAndCountsAreRefused) {
   const std::vector<unsigned char> good = storedBlock();
   ASSERT_NO_THROW(parse(good));
   MainWindowLayout layout(good);
-  ASSERT_EQ(layout.units, 79u);
+  ASSERT_EQ(layout.units, 80u);
 
   auto refused = [&](size_t at, int32_t value) {
     std::vector<unsigned char> b = good;
