@@ -39,11 +39,23 @@ CellValue valueOf(const sheet::Workbook& workbook, const sheet::Worksheet& sheet
   return {};
 }
 
+// A school's whole registry in one sheet: 100 000 learners with sixteen
+// cells each, written with texts inline (as libraries streaming a workbook
+// do), make a worksheet part of some 110 MB, more than the engine allows a
+// workbook it opens. The import reads one sheet once, so it allows that
+// much; a zip bomb still stops at these bounds.
+sheet::ReadLimits importLimits() {
+  sheet::ReadLimits limits;
+  limits.maxPartBytes = size_t{160} << 20;
+  limits.maxTotalBytes = size_t{192} << 20;
+  return limits;
+}
+
 }  // namespace
 
 std::unique_ptr<Table> readXlsxTable(std::string bytes, ReadError& error, const TableLimits& limits) {
   std::string reason;
-  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &reason);
+  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &reason, importLimits());
   if (!workbook) {
     error = {ReadFailure::kNotReadable, 0, 0, reason};
     return nullptr;
