@@ -12,6 +12,21 @@ std::string_view trimmedEnd(std::string_view text) {
   return text;
 }
 
+std::string_view trimmedCellText(std::string_view utf8) {
+  static constexpr std::string_view kWideSpaces[] = {"\xC2\xA0", "\xE3\x80\x80"};
+  auto blankAt = [&utf8](bool front) -> size_t {
+    if (utf8.empty()) return 0;
+    char c = front ? utf8.front() : utf8.back();
+    if (isBlank(c) || c == '\n') return 1;
+    for (std::string_view space : kWideSpaces)
+      if (front ? utf8.starts_with(space) : utf8.ends_with(space)) return space.size();
+    return 0;
+  };
+  while (size_t n = blankAt(true)) utf8.remove_prefix(n);
+  while (size_t n = blankAt(false)) utf8.remove_suffix(n);
+  return utf8;
+}
+
 std::string_view takeLine(std::string_view& rest) {
   size_t end = rest.find('\n');
   std::string_view line = rest.substr(0, end);

@@ -14,6 +14,10 @@ inline bool isBlank(char c) { return kBlanks.find(c) != std::string_view::npos; 
 
 // The text without blanks at either end.
 std::string_view trimmed(std::string_view text);
+// The UTF-8 text without blanks at either end, counting as blanks also the
+// line break and the wide spaces a cell typed in a spreadsheet may carry:
+// the no-break space (U+00A0) and the ideographic space (U+3000).
+std::string_view trimmedCellText(std::string_view utf8);
 // The text without blanks at its end.
 std::string_view trimmedEnd(std::string_view text);
 

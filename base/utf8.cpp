@@ -101,6 +101,17 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+bool isWellFormedUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    if (decodeUtf8(text, at) == kNotUtf8) return false;
+  }
+  return true;
+}
+
 size_t utf16Length(std::string_view utf8) {
   size_t units = 0;
   for (size_t at = 0; at < utf8.size();) {

@@ -28,6 +28,9 @@ void appendUtf8(char32_t c, std::string& out);
 
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);
+// Whether the text is well-formed UTF-8 throughout (decodeUtf8 never answers
+// kNotUtf8 on it).
+bool isWellFormedUtf8(std::string_view text);
 // The number of UTF-16 units the text takes.
 size_t utf16Length(std::string_view utf8);
 

@@ -10,8 +10,12 @@
 #   sheet/engine/        base/ and the engine (no runtime)
 #   sheet/print/         base/ and sheet/ (no runtime)
 #   sheet/               base/, the runtime core and sheet/ but its printing
+#   import/library/      base/, the runtime core and import/ (the learner import's library)
+#   import/              base/, the engine, import/ and the learner record's vocabulary
+#                        (app/learner.h, header-only), never the runtime
 #   tools/               base/, the runtime core, db/, backup/, tools/, the engine (its safe
-#                        file replacement) and reader/ (sdtapi.ini as the reader reads it)
+#                        file replacement), reader/ (sdtapi.ini as the reader reads it) and
+#                        import/ (the bulk import) but its library
 #   app/ (the handlers)  app/ and the runtime core only
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
 #   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
@@ -43,9 +47,11 @@ set(_JX_LAYER_RULES
   "sheet/engine/|base/,sheet/engine/|"
   "sheet/print/|base/,sheet/|"
   "sheet/|base/,runtime/,sheet/|runtime/qt/,runtime/listview/,sheet/print/"
-  "tools/|base/,runtime/,db/,backup/,tools/,sheet/engine/,reader/|runtime/qt/,runtime/listview/"
+  "import/library/|base/,runtime/,import/,app/learner.h|runtime/qt/,runtime/listview/"
+  "import/|base/,sheet/engine/,import/,app/learner.h|import/library/"
+  "tools/|base/,runtime/,db/,backup/,tools/,sheet/engine/,reader/,import/,app/learner.h|runtime/qt/,runtime/listview/,import/library/"
   "app/|app/,runtime/|runtime/qt/,runtime/listview/")
-set(_JX_LAYER_FOLDERS app backup base db reader runtime sheet tools)
+set(_JX_LAYER_FOLDERS app backup base db import reader runtime sheet tools)
 
 function(_jx_starts_with text prefixes out)
   set(${out} FALSE PARENT_SCOPE)

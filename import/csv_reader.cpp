@@ -1,10 +1,12 @@
 #include "import/csv_reader.h"
 
 #include <csv.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "base/gb18030.h"
+#include "base/utf8.h"
 
 namespace learner_import {
 namespace {
@@ -18,58 +20,6 @@ constexpr size_t kFieldBufferStep = 64 * 1024;
 constexpr size_t kParsePiece = 64 * 1024;
 // No character takes more than four bytes of UTF-8.
 constexpr size_t kMaxUtf8BytesPerUnit = 4;
-
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
-  while (p < end) {
-    unsigned char c = *p;
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
-    size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (length == 0 || static_cast<size_t>(end - p) < length) return false;
-    for (size_t i = 1; i < length; ++i)
-      if (!isContinuation(p[i])) return false;
-    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F) || (c == 0xF0 && p[1] < 0x90) ||
-        (c == 0xF4 && p[1] > 0x8F))
-      return false;
-    p += length;
-  }
-  return true;
-}
-
-// GB18030 to UTF-8 with iconv; nothing when any byte does not convert.
-std::optional<std::string> strictGb18030ToUtf8(std::string_view gb) {
-  iconv_t descriptor = iconv_open("UTF-8", "GB18030");
-  if (descriptor == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  // Four bytes at most for any GB18030 character of one to four bytes.
-  std::string out(gb.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(gb.data());
-  size_t inLeft = gb.size();
-  char* to = out.data();
-  size_t toLeft = out.size();
-  bool converted = true;
-  while (inLeft > 0 && converted) {
-    if (iconv(descriptor, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1)) break;
-    if (errno != E2BIG) {
-      converted = false;
-      break;
-    }
-    size_t used = static_cast<size_t>(to - out.data());
-    out.resize(out.size() * 2);
-    to = out.data() + used;
-    toLeft = out.size() - used;
-  }
-  iconv_close(descriptor);
-  if (!converted) return std::nullopt;
-  out.resize(static_cast<size_t>(to - out.data()));
-  return out;
-}
 
 int noSpaces(unsigned char) { return 0; }
 
@@ -132,11 +82,11 @@ struct ParserCloser {
 std::optional<std::string> decodeText(std::string_view bytes) {
   if (bytes.starts_with(kUtf8ByteOrderMark)) {
     bytes.remove_prefix(kUtf8ByteOrderMark.size());
-    if (!isUtf8(bytes)) return std::nullopt;
+    if (!base::isWellFormedUtf8(bytes)) return std::nullopt;
     return std::string(bytes);
   }
-  if (isUtf8(bytes)) return std::string(bytes);
-  return strictGb18030ToUtf8(bytes);
+  if (base::isWellFormedUtf8(bytes)) return std::string(bytes);
+  return base::gb18030ToUtf8(bytes);
 }
 
 std::unique_ptr<Table> readCsv(std::string_view bytes, ReadError& error, const TableLimits& limits) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "base/text.h"
+
 namespace learner_import {
 namespace {
 
@@ -14,19 +16,8 @@ constexpr std::string_view kIdentityCheckCharacters = "10X98765432";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Blanks around a header or a number: ASCII spaces, tabs and line breaks,
-// the no-break space and the ideographic space.
-std::string_view trimmed(std::string_view text) {
-  static constexpr std::array<std::string_view, 6> kBlanks = {" ", "\t", "\r", "\n", "\xC2\xA0", "\xE3\x80\x80"};
-  auto blankAt = [&text](bool front) -> size_t {
-    for (std::string_view blank : kBlanks)
-      if (front ? text.starts_with(blank) : text.ends_with(blank)) return blank.size();
-    return 0;
-  };
-  while (size_t n = blankAt(true)) text.remove_prefix(n);
-  while (size_t n = blankAt(false)) text.remove_suffix(n);
-  return text;
-}
+// Blanks around a header or a number, the wide spaces of a spreadsheet included.
+std::string_view trimmed(std::string_view text) { return base::trimmedCellText(text); }
 
 // A number in scientific notation, as a spreadsheet shows one that has lost
 // digits and writes it into a text file: "1.10101E+17".
@@ -52,13 +43,6 @@ std::string lostDigitsReason(std::string_view header, std::string_view shown) {
 }
 
 }  // namespace
-
-const std::array<std::string_view, kLearnerFieldCount>& learnerHeaders() {
-  static const std::array<std::string_view, kLearnerFieldCount> headers = {
-      "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码", "车型",
-      "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};
-  return headers;
-}
 
 char identityCheckCharacter(std::string_view firstSeventeenDigits) {
   int sum = 0;
@@ -96,21 +80,22 @@ std::unique_ptr<ImportPlan> ImportPlan::forTable(std::unique_ptr<Table> table, s
     return nullptr;
   }
   const Table::Row& header = rows.row(plan->header_);
-  const auto& names = learnerHeaders();
   for (uint32_t column = 0; column < header.count; ++column) {
     std::string_view text = trimmed(rows.text(rows.cellAt(header, column)));
-    auto found = std::find(names.begin(), names.end(), text);
-    if (found == names.end()) continue;  // "ID" and columns the student table does not have
-    auto& slot = plan->columnOf_[static_cast<size_t>(found - names.begin())];
+    auto found = std::find_if(learner::kColumns.begin(), learner::kColumns.end(),
+                              [text](const learner::Column& c) { return c.nameUtf8 == text; });
+    if (found == learner::kColumns.end()) continue;  // "ID" and columns the student table does not have
+    auto& slot = plan->columnOf_[found->field];
     if (slot) {
       refusal = "表头（第 " + std::to_string(header.number) + " 行）中" + quoted(text) + "列出现了不止一次。";
       return nullptr;
     }
     slot = column;
   }
-  for (size_t required : {kNameField, kIdentityField}) {
+  for (Field required : {learner::kName, learner::kIdentityNumber}) {
     if (!plan->columnOf_[required]) {
-      refusal = "表头（第 " + std::to_string(header.number) + " 行）中没有" + quoted(names[required]) + "列。";
+      refusal = "表头（第 " + std::to_string(header.number) + " 行）中没有" +
+                quoted(learner::kColumns[required].nameUtf8) + "列。";
       return nullptr;
     }
   }
@@ -118,14 +103,13 @@ std::unique_ptr<ImportPlan> ImportPlan::forTable(std::unique_ptr<Table> table, s
 }
 
 std::string ImportPlan::rowProblem(const Table::Row& row, std::string& identity) const {
-  const auto& names = learnerHeaders();
-  for (size_t f = 0; f < kLearnerFieldCount; ++f) {
-    if (!columnOf_[f]) continue;
-    Table::Cell cell = table_->cellAt(row, *columnOf_[f]);
-    if (cell.kind == CellKind::kLostDigits) return lostDigitsReason(names[f], table_->text(cell));
+  for (const learner::Column& column : learner::kColumns) {
+    if (!columnOf_[column.field]) continue;
+    Table::Cell cell = table_->cellAt(row, *columnOf_[column.field]);
+    if (cell.kind == CellKind::kLostDigits) return lostDigitsReason(column.nameUtf8, table_->text(cell));
   }
-  if (trimmed(table_->text(table_->cellAt(row, *columnOf_[kNameField]))).empty()) return "姓名为空";
-  identity = normalisedIdentityNumber(table_->text(table_->cellAt(row, *columnOf_[kIdentityField])));
+  if (trimmed(table_->text(table_->cellAt(row, *columnOf_[learner::kName]))).empty()) return "姓名为空";
+  identity = normalisedIdentityNumber(table_->text(table_->cellAt(row, *columnOf_[learner::kIdentityNumber])));
   return identityNumberProblem(identity);
 }
 
@@ -162,11 +146,11 @@ void ImportPlan::check(const RegisteredNumbers& registered) {
   }
 }
 
-std::string_view ImportPlan::field(size_t learner, size_t f) const {
-  const Learner& l = learners_[learner];
-  if (f == kIdentityField) return {l.identity.data(), l.identityLength};
-  if (!columnOf_[f]) return {};
-  return table_->text(table_->cellAt(table_->row(l.tableRow), *columnOf_[f]));
+std::string_view ImportPlan::field(size_t index, Field field) const {
+  const Learner& l = learners_[index];
+  if (field == learner::kIdentityNumber) return {l.identity.data(), l.identityLength};
+  if (!columnOf_[field]) return {};
+  return table_->text(table_->cellAt(table_->row(l.tableRow), *columnOf_[field]));
 }
 
 }  // namespace learner_import

@@ -25,18 +25,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/learner.h"
 #include "import/table.h"
 
 namespace learner_import {
 
-inline constexpr size_t kLearnerFieldCount = 15;
-inline constexpr size_t kNameField = 0;
-inline constexpr size_t kIdentityField = 5;
+namespace learner = app::learner;
 
-// The header of each student column, in the student table's column order:
-// 姓名, 性别, 民族, 出生日期, 住址, 身份证号码, 电话号码, 车型, 报名日期,
-// 科二教练, 科二教练电话, 科二车牌, 科三教练, 科三教练电话, 科三车牌.
-const std::array<std::string_view, kLearnerFieldCount>& learnerHeaders();
+// A learner's fields are those of app/learner.h, in its order; a column's
+// header is the field's column name there (the export's header).
+using learner::Field;
 
 // The check character of the first seventeen digits of an identity number
 // (ISO 7064 MOD 11-2): '0'-'9' or 'X'.
@@ -83,9 +81,9 @@ class ImportPlan {
   size_t duplicateCount() const { return duplicates_; }
   size_t faultyCount() const { return refused_.size() - duplicates_; }
 
-  // Field f (in the student table's column order) of learner i: the text of
-  // its cell, empty when the file has no such column.
-  std::string_view field(size_t learner, size_t f) const;
+  // A field of learner `index`: the text of its cell, empty when the file has no
+  // such column.
+  std::string_view field(size_t index, Field field) const;
   uint32_t learnerRowNumber(size_t learner) const { return table_->row(learners_[learner].tableRow).number; }
 
   const std::vector<RefusedRow>& refused() const { return refused_; }
@@ -105,7 +103,7 @@ class ImportPlan {
 
   std::unique_ptr<Table> table_;
   size_t header_ = 0;
-  std::array<std::optional<uint32_t>, kLearnerFieldCount> columnOf_{};  // 0-based columns
+  std::array<std::optional<uint32_t>, learner::kFieldCount> columnOf_{};  // 0-based columns
   std::vector<Learner> learners_;
   std::vector<RefusedRow> refused_;
   size_t duplicates_ = 0;

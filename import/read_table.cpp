@@ -45,12 +45,6 @@ bool readAll(int fd, size_t size, std::string& bytes) {
   return true;
 }
 
-// The engine's reasons for refusing a package because of its bounds.
-bool isSizeRefusal(std::string_view reason) {
-  return reason.find("larger than allowed") != std::string_view::npos ||
-         reason.find("too large") != std::string_view::npos || reason.find("too many") != std::string_view::npos;
-}
-
 std::string rowAndColumn(const ReadError& error) {
   std::string where = "第 " + std::to_string(error.row) + " 行";
   if (error.column > 0) where += "第 " + std::to_string(error.column) + " 列";
@@ -90,10 +84,7 @@ std::unique_ptr<Table> readTableFile(const std::string& path, ReadError& error, 
   }
   if (type == FileType::kCsv) return readCsv(bytes, error, limits);
   if (type == FileType::kXls) return readXls(bytes, error, limits);
-  auto table = readXlsxTable(std::move(bytes), error, limits);
-  if (!table && error.failure == ReadFailure::kNotReadable && isSizeRefusal(error.detail))
-    error.failure = ReadFailure::kTooLarge;
-  return table;
+  return readXlsxTable(std::move(bytes), error, limits);
 }
 
 std::string failureMessage(const ReadError& error) {

@@ -13,7 +13,7 @@
 
 namespace learner_import {
 
-// The largest file the import reads (the engine's bound on a package).
+// The largest file the import reads, of any type.
 inline constexpr size_t kMaxFileBytes = size_t{128} << 20;
 
 enum class FileType { kUnknown, kXlsx, kXls, kCsv };

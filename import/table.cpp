@@ -2,16 +2,9 @@
 
 #include <limits>
 
-namespace learner_import {
+#include "base/utf8.h"
 
-size_t utf16Units(std::string_view utf8) {
-  size_t units = 0;
-  for (unsigned char c : utf8) {
-    if ((c & 0xC0) != 0x80) ++units;  // a lead byte or a single one
-    if (c >= 0xF0) ++units;           // a four-byte character takes a surrogate pair
-  }
-  return units;
-}
+namespace learner_import {
 
 void Table::startRow(uint32_t number) {
   if (rowOpen_) finishRow();
@@ -25,7 +18,7 @@ ReadError Table::addCell(uint32_t column, std::string_view utf8, CellKind kind) 
     return ReadError{why, row.number, column + 1, std::move(detail)};
   };
   if (column >= limits_.maxColumns) return failure(ReadFailure::kTooManyColumns, "a cell beyond the last column");
-  if (utf8.size() > limits_.maxCellCharacters && utf16Units(utf8) > limits_.maxCellCharacters)
+  if (utf8.size() > limits_.maxCellCharacters && base::utf16Length(utf8) > limits_.maxCellCharacters)
     return failure(ReadFailure::kCellTooLong, "a cell longer than a spreadsheet cell holds");
   if (utf8.empty() && kind == CellKind::kText) return {};  // an empty cell is kept only before a filled one
   size_t needed = column >= row.count ? column + 1 - row.count : 0;

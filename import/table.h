@@ -95,7 +95,4 @@ class Table {
   bool rowOpen_ = false;
 };
 
-// The number of UTF-16 units of UTF-8 text (invalid bytes count one each).
-size_t utf16Units(std::string_view utf8);
-
 }  // namespace learner_import

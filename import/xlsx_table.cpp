@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "import/cell_text.h"
+#include "import/read_table.h"
 #include "sheet/engine/typed_input.h"
 #include "sheet/engine/xlsx_reader.h"
 
@@ -39,25 +40,20 @@ CellValue valueOf(const sheet::Workbook& workbook, const sheet::Worksheet& sheet
   return {};
 }
 
-// A school's whole registry in one sheet: 100 000 learners with sixteen
-// cells each, written with texts inline (as libraries streaming a workbook
-// do), make a worksheet part of some 110 MB, more than the engine allows a
-// workbook it opens. The import reads one sheet once, so it allows that
-// much; a zip bomb still stops at these bounds.
-sheet::ReadLimits importLimits() {
+}  // namespace
+
+sheet::ReadLimits xlsxImportLimits() {
   sheet::ReadLimits limits;
-  limits.maxPartBytes = size_t{160} << 20;
-  limits.maxTotalBytes = size_t{192} << 20;
+  limits.maxPackageBytes = kMaxFileBytes;
   return limits;
 }
 
-}  // namespace
-
 std::unique_ptr<Table> readXlsxTable(std::string bytes, ReadError& error, const TableLimits& limits) {
-  std::string reason;
-  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &reason, importLimits());
+  sheet::ReadError refusal;
+  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &refusal, xlsxImportLimits());
   if (!workbook) {
-    error = {ReadFailure::kNotReadable, 0, 0, reason};
+    bool beyondLimits = refusal.failure == sheet::ReadFailure::kBeyondLimits;
+    error = {beyondLimits ? ReadFailure::kTooLarge : ReadFailure::kNotReadable, 0, 0, refusal.reason};
     return nullptr;
   }
   const sheet::Worksheet* sheet = firstWorksheet(*workbook);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 
+#include "app/learner.h"
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/server_settings.h"
@@ -23,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using learner_import::ImportPlan;
-using learner_import::kLearnerFieldCount;
+namespace learner = app::learner;
 
 struct Failure {
   std::string message;
@@ -50,7 +51,9 @@ db::DatabaseHandle openRecords(const fs::path& folder) {
 learner_import::RegisteredNumbers registeredNumbers(sqlite3* database) {
   learner_import::RegisteredNumbers numbers;
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(database, "SELECT \"身份证号码\" FROM student", -1, &raw, nullptr) != SQLITE_OK)
+  const std::string query =
+      "SELECT \"" + std::string(learner::kColumns[learner::kIdentityNumber].nameUtf8) + "\" FROM student";
+  if (sqlite3_prepare_v2(database, query.c_str(), -1, &raw, nullptr) != SQLITE_OK)
     throw Failure{std::string("database error: ") + sqlite3_errmsg(database)};
   db::StatementHandle select(raw);
   int step;
@@ -71,10 +74,10 @@ void run(sqlite3* database, const char* sql) {
 void insertLearners(sqlite3* database, const ImportPlan& plan) {
   run(database, "BEGIN");
   RowInserter student(database, db::records::studentTable());
-  std::array<std::string_view, kLearnerFieldCount> values;
+  std::array<std::string_view, learner::kFieldCount> values;
   bool inserted = student.ok();
-  for (size_t learner = 0; inserted && learner < plan.learnerCount(); ++learner) {
-    for (size_t f = 0; f < kLearnerFieldCount; ++f) values[f] = plan.field(learner, f);
+  for (size_t index = 0; inserted && index < plan.learnerCount(); ++index) {
+    for (const learner::Column& column : learner::kColumns) values[column.field] = plan.field(index, column.field);
     inserted = student.insert(values.data(), values.size());
   }
   std::string error;
@@ -102,11 +105,11 @@ void logLearners(const fs::path& folder, const ImportPlan& plan) {
   if (fd < 0) return;
   std::string header = std::string(kSeparatorLine) + timestampGb() + "\r\n" + rt::utf8ToGb("导入学员");
   std::string entries;
-  for (size_t learner = 0; learner < plan.learnerCount(); ++learner) {
+  for (size_t index = 0; index < plan.learnerCount(); ++index) {
     entries += header;
-    rt::appendUtf8AsGb(plan.field(learner, learner_import::kNameField), entries);
+    rt::appendUtf8AsGb(plan.field(index, learner::kName), entries);
     entries += "  ";
-    rt::appendUtf8AsGb(plan.field(learner, learner_import::kIdentityField), entries);
+    rt::appendUtf8AsGb(plan.field(index, learner::kIdentityNumber), entries);
     entries += "\r\n";
   }
   for (size_t done = 0; done < entries.size();) {

@@ -1,6 +1,6 @@
 // 导入数据: learners brought in from a workbook or a CSV file the user picks.
 //
-// The learner import (library 7, the unit 学员导入1) reads the file and
+// The learner import (library 8, the unit 学员导入1) reads the file and
 // checks every row before anything is written: it learns the identity
 // numbers the student table holds from the walk below. The user sees the
 // counts and decides; all good learners then go in one transaction, with
@@ -16,6 +16,7 @@
 #include "app/exchange/progress.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
+#include "app/learner.h"
 #include "app/records/operation_log.h"
 #include "app/records/student_list.h"
 #include "app/statements.h"
@@ -40,11 +41,6 @@ constexpr int32_t kAnsweredYes = 5;
 // more in the engine's parsing than the rows themselves); the progress
 // window repaints after each statement.
 constexpr int32_t kLearnersPerStatement = 100;
-const char* const kLogLineBreak = "\r\n";
-const char* const kLogValueSeparator = "  ";
-constexpr int32_t kStudentFields = static_cast<int32_t>(statements::kStudentValueCount);
-constexpr int32_t kNameField = 0;
-constexpr int32_t kIdentityField = 5;
 
 const Unit& importer() { return ui::学员导入1; }
 
@@ -79,7 +75,8 @@ void passRegisteredNumbers() {
   recordset::open(students, statements::selectAllStudents());
   recordset::moveToFirst(students);
   while (!recordset::isEof(students)) {
-    call(cmd::learnerImport(cmd::kAddRegisteredNumber), importer(), recordset::field(students, "身份证号码"_gb));
+    call(cmd::learnerImport(cmd::kAddRegisteredNumber), importer(),
+         recordset::field(students, learner::nameGb(learner::kIdentityNumber)));
     recordset::moveToNext(students);
   }
   recordset::close(students);
@@ -93,22 +90,22 @@ bool userWantsImport(int32_t rows, int32_t learners, int32_t duplicates, int32_t
   return callInt(cmd::core(cmd::kShowMessage), question, kQuestionYesNo, "导入数据"_gb) == kAnsweredYes;
 }
 
-Text learnerField(int32_t learner, int32_t field) {
-  return callText(cmd::learnerImport(cmd::kLearnerField), importer(), learner, field);
+Text learnerField(int32_t index, learner::Field field) {
+  return callText(cmd::learnerImport(cmd::kLearnerField), importer(), index, static_cast<int32_t>(field));
 }
 
 // The insert of `count` learners from `first` on, and each one's log body
 // ("导入学员", name, two spaces, identity number) added to `logBodies`.
 std::string insertOf(int32_t first, int32_t count, std::vector<std::string>& logBodies) {
-  std::vector<std::array<Text, kStudentFields>> texts(static_cast<size_t>(count));
+  std::vector<std::array<Text, learner::kFieldCount>> texts(static_cast<size_t>(count));
   std::vector<statements::StudentValues> values(static_cast<size_t>(count));
   for (size_t i = 0; i < texts.size(); ++i) {
-    for (int32_t field = 0; field < kStudentFields; ++field) {
-      texts[i][field] = learnerField(first + static_cast<int32_t>(i), field);
-      values[i][field] = texts[i][field].view();
+    for (const learner::Column& column : learner::kColumns) {
+      texts[i][column.field] = learnerField(first + static_cast<int32_t>(i), column.field);
+      values[i][column.field] = texts[i][column.field].view();
     }
-    logBodies.push_back(std::string(kLogLineBreak) + "导入学员"_gb + std::string(values[i][kNameField]) +
-                        kLogValueSeparator + std::string(values[i][kIdentityField]));
+    logBodies.push_back(
+        records::joinedLearnerLogBody("导入学员"_gb, values[i][learner::kName], values[i][learner::kIdentityNumber]));
   }
   return statements::insertStudents(values);
 }

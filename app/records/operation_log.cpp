@@ -76,6 +76,12 @@ Text listedLearnerLogText(const Unit& list, int32_t row) {
   return TextConcat(joined);
 }
 
+std::string joinedLearnerLogBody(const char* operation, std::string_view name, std::string_view identityNumber) {
+  std::string body = kLineBreak;
+  body.append(operation).append(name).append(kValueSeparator).append(identityNumber);
+  return body;
+}
+
 void appendLearnerLogEntry(const char* operation, const char* values) {
   appendLogEntry(TextConcat(kLineBreak, operation, kLineBreak, values).c_str());
 }

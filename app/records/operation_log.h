@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/api.h"
@@ -20,6 +21,11 @@ void appendLogEntries(const std::vector<std::string>& bodies);
 // graduates' list: 姓名, 身份证号码, 民族, 出生日期, 住址, 身份证号码 again,
 // 电话号码, 车型, 报名日期, 科二教练, 科二教练电话, joined by two spaces.
 rt::api::Text listedLearnerLogText(const rt::api::Unit& list, int32_t row);
+
+// The body of the entry of a learner who joined the registry (添加学员,
+// 导入学员): a line break, the operation's name, the learner's name, two
+// spaces and the identity number.
+std::string joinedLearnerLogBody(const char* operation, std::string_view name, std::string_view identityNumber);
 
 // Appends the entry of an operation on one learner: a line break, the
 // operation's name, a line break and the learner's values.

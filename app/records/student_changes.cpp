@@ -144,8 +144,8 @@ void registerStudent() {
     return;
   }
   fillStudentList();
-  Text entry =
-      TextConcat(kLineBreak, "添加学员"_gb, fieldText(form::kName), kValueSeparator, fieldText(form::kIdentityNumber));
+  std::string entry =
+      joinedLearnerLogBody("添加学员"_gb, fieldText(form::kName).view(), fieldText(form::kIdentityNumber).view());
   appendLogEntry(entry.c_str());
   emptyForm();
   showMessage("添加记录成功！"_gb, kMessageNoIcon, "添加学员成功"_gb);

@@ -1,4 +1,4 @@
-// The learner import library (library 7): the unit kind LearnerImport and
+// The learner import library (library 8): the unit kind LearnerImport and
 // its command routines, which take their unit from the first argument.
 #include "import/library/learner_import_library.h"
 

@@ -1,4 +1,4 @@
-// The learner import library (library 7 of the program): the unit kind
+// The learner import library (library 8 of the program): the unit kind
 // LearnerImport and its commands (runtime/command_ids.h).
 #pragma once
 

@@ -48,9 +48,9 @@ bool LearnerImportUnit::check() {
 
 char* LearnerImportUnit::field(int32_t learner, int32_t field) const {
   if (!checked_ || learner < 0 || static_cast<size_t>(learner) >= plan_->learnerCount() || field < 0 ||
-      static_cast<size_t>(field) >= kLearnerFieldCount)
+      static_cast<size_t>(field) >= learner::kFieldCount)
     return nullptr;
-  return rt::newTextFromUtf8(plan_->field(static_cast<size_t>(learner), static_cast<size_t>(field)));
+  return rt::newTextFromUtf8(plan_->field(static_cast<size_t>(learner), static_cast<learner::Field>(field)));
 }
 
 char* LearnerImportUnit::writeReport(std::string_view fallbackFolderGb) const {

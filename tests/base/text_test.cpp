@@ -92,6 +92,10 @@ TEST(TextTest, TrimmingAndLines) {
   EXPECT_EQ(base::trimmed(" \t\v\fa b\r\n"), "a b\r\n");
   EXPECT_EQ(base::trimmed(" \t\r\v\f"), "");
   EXPECT_EQ(base::trimmedEnd("  a \r"), "  a");
+  // A cell's wide spaces go too, never a character that merely ends in 0xA0.
+  EXPECT_EQ(base::trimmedCellText("\xC2\xA0\n 张三\xE3\x80\x80\t"), "张三");
+  EXPECT_EQ(base::trimmedCellText("\xE5\x8F\xA0"), "\xE5\x8F\xA0");
+  EXPECT_EQ(base::trimmedCellText("\xE3\x80\x80"), "");
   std::string_view rest = "one\r\ntwo\n\nthree";
   std::vector<std::string_view> lines;
   while (!rest.empty()) lines.push_back(base::takeLine(rest));

@@ -54,7 +54,8 @@ std::string refusalOf(const Rows& rows) {
 
 std::vector<std::string> learner(const ImportPlan& plan, size_t index) {
   std::vector<std::string> fields;
-  for (size_t f = 0; f < learner_import::kLearnerFieldCount; ++f) fields.emplace_back(plan.field(index, f));
+  for (const app::learner::Column& column : app::learner::kColumns)
+    fields.emplace_back(plan.field(index, column.field));
   return fields;
 }
 

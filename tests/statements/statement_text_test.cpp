@@ -93,9 +93,9 @@ TEST(StatementText, InsertOfALearnerListsFifteenValuesInColumnOrder) {
 TEST(StatementText, InsertOfSeveralLearnersListsTheirValuesOneAfterAnother) {
   const std::string name = gb("张三");
   sql::StudentValues first{}, second{};
-  first[0] = name;
-  first[5] = "1";
-  second[5] = "x'";
+  first[app::learner::kName] = name;
+  first[app::learner::kIdentityNumber] = "1";
+  second[app::learner::kIdentityNumber] = "x'";
   const std::vector<sql::StudentValues> both = {first, second};
   expectStatement(sql::insertStudents(both),
                   "insert into student(姓名,性别,民族,出生日期,住址,身份证号码,电话号码,车型,报名日期,科二教练,"
