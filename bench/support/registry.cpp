@@ -97,7 +97,12 @@ fs::path makeRegistry(int32_t learners) {
 
 void fail(const std::string& message) {
   std::fprintf(stderr, "benchmark setup failed: %s\n", message.c_str());
-  std::exit(1);
+  // Ended at once, without the destructors of static objects: exit() would
+  // destroy the window manager's windows after Qt's own globals (its
+  // accessibility among them) and crash with SIGSEGV, status 139, hiding
+  // this status and message.
+  std::fflush(nullptr);
+  std::_Exit(1);
 }
 
 const fs::path& registryFolder(int32_t learners) {
