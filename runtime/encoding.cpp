@@ -65,8 +65,11 @@ class PairTables {
         if (c < kAsciiEnd) continue;
         // A character that does not come back as the same pair: iconv decides.
         if (encode.convert(*decoded) != std::string_view(pair, sizeof pair)) continue;
+        // Pairs beyond the BMP (none in today's tables) are left to iconv, so
+        // that a fast-path character takes at most three bytes of UTF-8.
+        if (c >= kBmpEnd) continue;
         toUnicode_[pairIndex(lead, trail)] = c;
-        if (c < kBmpEnd) fromUnicode_[c] = static_cast<uint16_t>(lead << 8 | trail);
+        fromUnicode_[c] = static_cast<uint16_t>(lead << 8 | trail);
       }
     }
   }
@@ -192,9 +195,29 @@ void appendGbAsUtf8(std::string_view gb, std::string& out) {
     out += gb;
     return;
   }
+  // The fast path meets one- and two-byte characters only, which take at
+  // most one and three bytes of UTF-8: the text grows by half at most. It
+  // writes into that room directly (appending byte by byte cost more than
+  // the decoding, on every statement the program sends).
   size_t start = out.size();
-  out.reserve(start + gb.size() * 3 / 2 + 1);
-  if (decodeGbFast(gb, [&out](char32_t c) { base::appendUtf8(c, out); })) return;
+  out.resize(start + gb.size() * 3 / 2 + 1);
+  char* to = out.data() + start;
+  bool fast = decodeGbFast(gb, [&to](char32_t c) {
+    if (c < 0x80) {
+      *to++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *to++ = static_cast<char>(0xC0 | (c >> 6));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *to++ = static_cast<char>(0xE0 | (c >> 12));
+      *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  });
+  if (fast) {
+    out.resize(static_cast<size_t>(to - out.data()));
+    return;
+  }
   out.resize(start);
   out += convert("UTF-8", "GB18030", gb.data(), gb.size(), "\xEF\xBF\xBD", 1);
 }
