@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "base/gb18030.h"
 #include "import/csv_reader.h"
 #include "import/xls_reader.h"
 #include "import/xlsx_table.h"
@@ -23,13 +24,9 @@ struct Descriptor {
   int fd;
 };
 
+// An extension in any case (ASCII letters are folded, other bytes compared as they are).
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    char c = text[text.size() - suffix.size() + i];
-    if ((c >= 'A' && c <= 'Z' ? c | 0x20 : c) != suffix[i]) return false;
-  }
-  return true;
+  return text.size() >= suffix.size() && base::gbk::equalIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 bool readAll(int fd, size_t size, std::string& bytes) {
