@@ -519,7 +519,7 @@ unit 0x16012181 ExcelWorkbooks
 name Excel工作簿1
 rect 396 0 32 32
 
-# The learner import of 导入数据 (library 7).
+# The learner import of 导入数据 (library 8).
 unit 0x160121B0 LearnerImport
 name 学员导入1
 rect 504 0 32 32
