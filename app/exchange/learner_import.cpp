@@ -33,10 +33,6 @@ namespace cmd = rt::cmd;
 
 constexpr int32_t kStudentPage = 0;
 constexpr int32_t kOpenFileDialog = 0;
-constexpr int32_t kQuestionYesNo = rt::mb::kYesNo | rt::mb::kIconQuestion;
-// ShowMessage answers the index of the pressed button: 0 OK, 1 Cancel, 2
-// Abort, 3 Retry, 4 Ignore, 5 Yes, 6 No.
-constexpr int32_t kAnsweredYes = 5;
 // Learners go in a hundred to a statement (one statement per learner cost
 // more in the engine's parsing than the rows themselves); the progress
 // window repaints after each statement.
@@ -87,7 +83,7 @@ int32_t importCount(int32_t property) { return readInt(importer(), property); }
 bool userWantsImport(int32_t rows, int32_t learners, int32_t duplicates, int32_t faulty) {
   Text question = TextConcat("共 "_gb, numberText(rows), " 行：可导入 "_gb, numberText(learners), " 行，重复 "_gb,
                              numberText(duplicates), " 行，有误 "_gb, numberText(faulty), " 行。是否导入？"_gb);
-  return callInt(cmd::core(cmd::kShowMessage), question, kQuestionYesNo, "导入数据"_gb) == kAnsweredYes;
+  return askYesNo(question.c_str(), "导入数据"_gb);
 }
 
 Text learnerField(int32_t index, learner::Field field) {

@@ -62,17 +62,17 @@ using CellRows = std::vector<std::vector<std::string>>;
 
 // An .xlsx written by openpyxl.
 inline fs::path writeXlsx(const jxtest::TempFolder& folder, const std::string& name, const CellRows& rows) {
-  std::string spec = "[";
+  std::string rowsText = "[";
   for (size_t r = 0; r < rows.size(); ++r) {
-    spec += r ? ",[" : "[";
-    for (size_t c = 0; c < rows[r].size(); ++c) spec += (c ? "," : "") + rows[r][c];
-    spec += "]";
+    rowsText += r ? ",[" : "[";
+    for (size_t c = 0; c < rows[r].size(); ++c) rowsText += (c ? "," : "") + rows[r][c];
+    rowsText += "]";
   }
-  spec += "]";
-  fs::path specFile = folder / (name + ".json");
-  jxtest::TempFolder::write(specFile, spec);
+  rowsText += "]";
+  fs::path rowsFile = folder / (name + ".json");
+  jxtest::TempFolder::write(rowsFile, rowsText);
   fs::path out = folder / name;
-  EXPECT_EQ(runScript("xlsx " + quotedArgument(out.string()) + " " + quotedArgument(specFile.string())), 0);
+  EXPECT_EQ(runScript("xlsx " + quotedArgument(out.string()) + " " + quotedArgument(rowsFile.string())), 0);
   return out;
 }
 
