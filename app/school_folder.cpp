@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "runtime/dll_search.h"
 #include "runtime/encoding.h"
 #include "runtime/program_folder.h"
+#include "sheet/engine/file_replacement.h"
 #include "tools/program_folder.h"
 
 namespace app::school {
@@ -47,6 +47,8 @@ constexpr std::string_view kSection = "学校";
 constexpr std::string_view kFolderKey = "文件夹";
 // A configuration file larger than this is not the program's.
 constexpr size_t kConfigFileLimit = 64 * 1024;
+// The configuration file is the user's alone.
+constexpr unsigned kPrivateFile = 0600;
 
 constexpr const char* kCaption = "驾校学员管理";
 constexpr const char* kMakeSchool = "新建学校";
@@ -202,17 +204,13 @@ bool rememberFolder(const fs::path& configFile, const fs::path& folder) {
   // One line, quoted so that blanks at either end survive.
   if (name.find_first_of("\r\n") != std::string::npos) return false;
   makePrivateAncestors(configFile);
-  const fs::path part = fs::path(configFile.string() + ".part");
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << "; 驾校学员管理: the school folder used last\n[" << kSection << "]\n"
-        << kFolderKey << "=\"" << name << "\"\n";
-    if (!out.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(part, configFile, error);
-  if (error) fs::remove(part, error);
-  return !error;
+  // Written like every file the program writes: an exclusive temporary file,
+  // synced, renamed over the old one; never through a link.
+  sheet::FileReplacement file(configFile.string(), kPrivateFile);
+  std::string text = "; 驾校学员管理: the school folder used last\n[" + std::string(kSection) + "]\n" +
+                     std::string(kFolderKey) + "=\"" + name + "\"\n";
+  std::string error;
+  return file.valid() && file.write(text) && file.commit(error);
 }
 
 fs::path startingFolder(const CommandLine& line, const Places& places) {

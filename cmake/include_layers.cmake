@@ -20,7 +20,8 @@
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
 #   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
 #   app/school_folder.*  the program's school folder: base/, the runtime core, db/, tools/ (it
-#                        makes a new school as the admin tool does) and app/
+#                        makes a new school as the admin tool does), the engine's safe file
+#                        replacement (for jiaxiao.ini) and app/
 #   tests/, bench/       anything
 #
 # An include is `#include "folder/..."`; system and library headers are not
@@ -35,7 +36,7 @@ set(_JX_LAYER_RULES
   "app/main.cpp|*|"
   "app/program.|*|"
   "app/leftovers.|*|"
-  "app/school_folder.|base/,runtime/,db/,tools/,app/|runtime/qt/,runtime/listview/"
+  "app/school_folder.|base/,runtime/,db/,tools/,sheet/engine/file_replacement.h,app/|runtime/qt/,runtime/listview/"
   "tools/screenshot.cpp|*|"
   "base/|base/|"
   "runtime/qt/|base/,runtime/|"
