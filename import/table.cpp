@@ -1,5 +1,6 @@
 #include "import/table.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/utf8.h"
@@ -23,8 +24,8 @@ ReadError Table::addCell(uint32_t column, std::string_view utf8, CellKind kind) 
   if (utf8.empty() && kind == CellKind::kText) return {};  // an empty cell is kept only before a filled one
   size_t needed = column >= row.count ? column + 1 - row.count : 0;
   if (cells_.size() + needed > limits_.maxCells) return failure(ReadFailure::kTooManyCells, "too many cells");
-  if (texts_.size() + utf8.size() > std::numeric_limits<uint32_t>::max())
-    return failure(ReadFailure::kTooLarge, "too much text");
+  if (texts_.size() + utf8.size() > std::min<size_t>(limits_.maxTextBytes, std::numeric_limits<uint32_t>::max()))
+    return failure(ReadFailure::kTooLarge, "more text than the table holds");
   cells_.resize(cells_.size() + needed);
   row.count += static_cast<uint32_t>(needed);
   Cell& cell = cells_[row.first + column];

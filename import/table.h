@@ -6,7 +6,7 @@
 // empty cells at the end of a row; the texts live in one store.
 //
 // A table is bounded: a file of hostile origin cannot make it hold more than
-// its limits (cells, a cell's length, columns), which the readers turn into a
+// its limits (cells, a cell's length, columns, all texts), which the readers turn into a
 // refusal of the whole file.
 #pragma once
 
@@ -30,6 +30,9 @@ struct TableLimits {
   size_t maxCells = 5'000'000;       // kept cells in all (empty cells before a filled one count)
   size_t maxCellCharacters = 32767;  // what a spreadsheet cell holds, in UTF-16 units
   size_t maxColumns = 16384;
+  // The texts of all cells together: a file whose cells name one long
+  // shared text over and over cannot multiply it beyond this.
+  size_t maxTextBytes = size_t{128} << 20;
 };
 
 // Why a file gives no table.

@@ -1,9 +1,20 @@
-// Excel 97-2003 workbooks (.xls, BIFF8 and the older forms) read with
-// Debian's libfreexl, a read-only library for the format: the cells of the
-// first worksheet, numbers and dates as cell_text.h shows them. The library
-// sets aside room for every cell a sheet declares, so a file that declares
-// more than the table may hold is refused before it is handed over
-// (xls_dimensions.h).
+// Excel 97-2003 workbooks (.xls, BIFF8): the cells of the first worksheet,
+// numbers and dates as cell_text.h shows them, read by hand from the records
+// of the workbook stream (xls_stream.h finds it in the compound file).
+//
+// Written by hand rather than with Debian's libfreexl: fuzzed with crafted
+// files, that library leaked the grid of a sheet that declares its
+// dimensions twice and read outside its buffers on a damaged record, and a
+// file a user picks must not be able to crash the program or take its
+// memory. The reader keeps only the cells a sheet holds, never a grid of
+// what it declares, and checks every length against its record.
+//
+// Read: the shared strings (across CONTINUE records, whose first byte
+// restates the width of the characters that go on), number formats and
+// extended formats (dates), the 1904 date system, and in the worksheet text
+// (LABELSST, LABEL, RSTRING), number (NUMBER, RK, MULRK), truth value and
+// error (BOOLERR) cells and the cached results of formulas. Refused: BIFF5
+// and older workbooks, and encrypted ones.
 #pragma once
 
 #include <memory>
@@ -13,8 +24,6 @@
 
 namespace learner_import {
 
-// The file's bytes. The library reads files by name: it gets these very
-// bytes through a file in memory.
 std::unique_ptr<Table> readXls(std::string_view bytes, ReadError& error, const TableLimits& limits = {});
 
 }  // namespace learner_import

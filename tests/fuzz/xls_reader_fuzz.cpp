@@ -1,11 +1,11 @@
-// The .xls path of the import: the compound-file check of what a file
-// declares, then libfreexl. Half the inputs are files as they are: whatever
-// the bytes, the import answers a table within its limits or a refusal, and
-// never lets the library set aside more than the limits allow. The other
-// half are sheets of texts and numbers that the engine's own BIFF8 writer
-// saves (an independent writer), read back by the import: every cell must
-// come back as it was written; a few bytes of such a file changed by the
-// fuzzer must still give a table or a refusal.
+// The .xls path of the import: the compound file, then the records of the
+// workbook stream. Half the inputs are files as they are: whatever the
+// bytes, the import answers a table within its limits or a refusal, and
+// never reads outside them. The other half are sheets of texts and numbers
+// that the engine's own BIFF8 writer saves (an independent writer), read
+// back by the import: every cell must come back as it was written; a few
+// bytes of such a file changed by the fuzzer must still give a table or a
+// refusal.
 //
 // Run by tests/fuzz/run.sh; links the learner import and the engine.
 #include <cstdint>
@@ -34,7 +34,8 @@ void require(bool condition, const char* what) {
 
 learner_import::TableLimits fuzzLimits() {
   learner_import::TableLimits limits;
-  limits.maxCells = 20000;  // at most this many cells of the library's grid
+  limits.maxCells = 20000;
+  limits.maxTextBytes = 1 << 20;
   return limits;
 }
 

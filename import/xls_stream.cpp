@@ -1,4 +1,4 @@
-#include "import/xls_dimensions.h"
+#include "import/xls_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -14,14 +14,10 @@ constexpr size_t kHeaderBytes = 512;
 constexpr size_t kHeaderDifatEntries = 109;
 constexpr size_t kDirectoryEntryBytes = 128;
 constexpr size_t kMiniSectorBytes = 64;
-constexpr size_t kMaxStreams = 4;
 constexpr uint32_t kLastRegularSector = 0xFFFFFFFA;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint8_t kStreamEntry = 2;
 constexpr uint8_t kRootEntry = 5;
-constexpr uint16_t kDimensionsRecord = 0x0200;
-constexpr size_t kBiff8DimensionsBytes = 14;
-constexpr size_t kBiff5DimensionsBytes = 10;
 
 uint16_t u16(std::string_view bytes, size_t at) {
   return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
@@ -45,19 +41,18 @@ class CompoundFile {
     return readFat() && readChain(u32(file_, 0x30), fat_, directory_) && readMiniStream();
   }
 
-  // The data of each stream entry named `name` (at most kMaxStreams of them:
-  // a directory that names the same sectors over and over must not make the
-  // reading grow with it); false when one cannot be read.
-  template <typename Visit>
-  bool forEachStreamNamed(std::string_view name, Visit&& visit) const {
-    size_t seen = 0;
+  // The data of the first stream entry named `name`: nothing when there is
+  // none, or when it cannot be read (`damaged` is set then).
+  std::optional<std::string> streamNamed(std::string_view name, bool& damaged) const {
     for (size_t at = 0; at + kDirectoryEntryBytes <= directory_.size(); at += kDirectoryEntryBytes) {
       std::string_view entry(directory_.data() + at, kDirectoryEntryBytes);
       if (static_cast<uint8_t>(entry[66]) != kStreamEntry || entryName(entry) != name) continue;
       std::string data;
-      if (++seen > kMaxStreams || !readStream(entry, data) || !visit(data)) return false;
+      if (readStream(entry, data)) return data;
+      damaged = true;
+      return std::nullopt;
     }
-    return true;
+    return std::nullopt;
   }
 
  private:
@@ -151,55 +146,17 @@ class CompoundFile {
   std::string miniStream_;
 };
 
-// The larger of the two readings a DIMENSIONS record allows (32-bit rows of
-// BIFF8, 16-bit rows of BIFF5), last row and column taken as the counts.
-uint64_t declaredCells(std::string_view record) {
-  uint64_t cells = 0;
-  if (record.size() >= kBiff8DimensionsBytes) {
-    uint64_t rows = std::max(u32(record, 0), u32(record, 4));
-    uint64_t columns = std::max(u16(record, 8), u16(record, 10));
-    cells = rows * columns;
-  }
-  if (record.size() >= kBiff5DimensionsBytes - 2) {
-    uint64_t rows = std::max(u16(record, 0), u16(record, 2));
-    uint64_t columns = std::max(u16(record, 4), u16(record, 6));
-    cells = std::max(cells, rows * columns);
-  }
-  return cells;
-}
-
-// The cells of the stream's DIMENSIONS records; nothing when a record runs
-// past the end of the stream.
-std::optional<uint64_t> workbookCells(std::string_view stream) {
-  uint64_t cells = 0;
-  size_t at = 0;
-  while (at + 4 <= stream.size()) {
-    uint16_t type = u16(stream, at), length = u16(stream, at + 2);
-    if (at + 4 + length > stream.size()) return std::nullopt;
-    if (type == kDimensionsRecord) cells += declaredCells(stream.substr(at + 4, length));
-    at += 4 + length;
-  }
-  return cells;
-}
-
 }  // namespace
 
-std::optional<uint64_t> declaredXlsCells(std::string_view file) {
+std::optional<std::string> workbookStream(std::string_view file) {
   CompoundFile compound(file);
   if (!compound.open()) return std::nullopt;
-  uint64_t cells = 0;
-  bool found = false;
-  bool complete = true;
+  bool damaged = false;
   for (std::string_view name : {"Workbook", "Book"}) {
-    complete = complete && compound.forEachStreamNamed(name, [&](const std::string& data) {
-      auto counted = workbookCells(data);
-      if (counted) cells += *counted;
-      found = true;
-      return counted.has_value();
-    });
+    std::optional<std::string> stream = compound.streamNamed(name, damaged);
+    if (stream || damaged) return stream;
   }
-  if (!complete || !found) return std::nullopt;
-  return cells;
+  return std::nullopt;
 }
 
 }  // namespace learner_import
