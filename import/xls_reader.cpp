@@ -332,7 +332,8 @@ class SheetReader {
       const FoundCell& cell = cells_[i];
       bool rewritten = i + 1 < cells_.size() && cells_[i + 1].row == cell.row && cells_[i + 1].column == cell.column;
       if (rewritten) continue;  // the file's last word on a cell holds
-      if (i == 0 || cells_[i - 1].row != cell.row) table->startRow(cell.row + 1);
+      if (table->rowCount() == 0 || table->row(table->rowCount() - 1).number != cell.row + 1)
+        table->startRow(cell.row + 1);
       std::string_view text = cell.shared ? std::string_view(globals_.sharedStrings[cell.text])
                                           : std::string_view(store_).substr(cell.text, cell.length);
       if ((error = table->addCell(cell.column, text, cell.kind))) return nullptr;

@@ -93,7 +93,8 @@ TEST(XlsReader, ReadsTheCellsOfTheFirstWorksheetWhateverTheirRecords) {
   mulRk += u16le(0) + u32le((7u << 2) | 0x02) + u16le(0) + u32le((250u << 2) | 0x03) + u16le(2);
   std::string sheetRecords =
       record(kLabelSst, cell(2, 0, 0) + u32le(1)) +  // out of order: row 3 before row 1
-      record(kLabelSst, cell(0, 0, 0) + u32le(0)) + record(kLabelSst, cell(0, 1, 0) + u32le(2)) +
+      record(kLabel, cell(0, 0, 0) + narrow("first")) + record(kLabelSst, cell(0, 0, 0) + u32le(0)) +
+      record(kLabelSst, cell(0, 1, 0) + u32le(2)) +
       record(kNumber, cell(1, 0, 0) + f64le(110101199003071233.0)) +  // lost digits
       record(kNumber, cell(1, 1, kDateXf) + f64le(45356)) +           // 2024-03-05
       record(kRk, cell(1, 2, kBuiltInDateXf) + u32le((45357u << 2) | 0x02)) +
