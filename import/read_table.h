@@ -1,5 +1,5 @@
 // Reading the file a user hands the import, by the extension of its name:
-// .xlsx (the spreadsheet engine), .xls (libfreexl) or .csv (libcsv), in any
+// .xlsx (the spreadsheet engine), .xls (our BIFF8 reader) or .csv (libcsv), in any
 // case. Only a regular file within the size bound is read, and it is read
 // once, through one descriptor, so it cannot change between the checks and
 // the reading.
