@@ -15,7 +15,8 @@
 #                        (app/learner.h, header-only), never the runtime
 #   tools/               base/, the runtime core, db/, backup/, tools/, the engine (its safe
 #                        file replacement), reader/ (sdtapi.ini as the reader reads it) and
-#                        import/ (the bulk import) but its library
+#                        import/ (the bulk import) but its library, the learner's vocabulary
+#                        and the operation log's format (app/learner.h, app/log_format.h)
 #   app/ (the handlers)  app/ and the runtime core only
 #   app/main.cpp, app/program.*, tools/screenshot.cpp   assemble the program: anything
 #   app/leftovers.*      start-up's clean-up, which knows the engine's and the reader's file names
@@ -50,7 +51,7 @@ set(_JX_LAYER_RULES
   "sheet/|base/,runtime/,sheet/|runtime/qt/,runtime/listview/,sheet/print/"
   "import/library/|base/,runtime/,import/,app/learner.h|runtime/qt/,runtime/listview/"
   "import/|base/,sheet/engine/,import/,app/learner.h|import/library/"
-  "tools/|base/,runtime/,db/,backup/,tools/,sheet/engine/,reader/,import/,app/learner.h|runtime/qt/,runtime/listview/,import/library/"
+  "tools/|base/,runtime/,db/,backup/,tools/,sheet/engine/,reader/,import/,app/learner.h,app/log_format.h|runtime/qt/,runtime/listview/,import/library/"
   "app/|app/,runtime/|runtime/qt/,runtime/listview/")
 set(_JX_LAYER_FOLDERS app backup base db import reader runtime sheet tools)
 

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/learner.h"
+#include "app/log_format.h"
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/server_settings.h"
@@ -33,7 +34,6 @@ struct Failure {
 // Days from the runtime's date-time origin (1899-12-30) to 1970-01-01.
 constexpr double kUnixEpochInRuntimeDays = 25569;
 constexpr double kSecondsPerDay = 86400;
-constexpr std::string_view kSeparatorLine = "*********************************************\r\n";
 
 db::DatabaseHandle openRecords(const fs::path& folder) {
   fs::path file = folder / db::records::kFileName;
@@ -101,16 +101,15 @@ std::string timestampGb() {
 // One entry a learner, in the registration's form with 导入学员; appended
 // only to a log.log the folder has, as the program does.
 void logLearners(const fs::path& folder, const ImportPlan& plan) {
-  int fd = ::open((folder / kLogFileName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  int fd = ::open((folder / app::log_format::kFileName).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return;
-  std::string header = std::string(kSeparatorLine) + timestampGb() + "\r\n" + rt::utf8ToGb("导入学员");
+  const std::string timestamp = timestampGb(), operation = rt::utf8ToGb("导入学员");
   std::string entries;
   for (size_t index = 0; index < plan.learnerCount(); ++index) {
-    entries += header;
-    rt::appendUtf8AsGb(plan.field(index, learner::kName), entries);
-    entries += "  ";
-    rt::appendUtf8AsGb(plan.field(index, learner::kIdentityNumber), entries);
-    entries += "\r\n";
+    std::string body = app::log_format::joinedLearnerBody(operation, rt::utf8ToGb(plan.field(index, learner::kName)),
+                                                          rt::utf8ToGb(plan.field(index, learner::kIdentityNumber)));
+    entries += app::log_format::entry(timestamp, body);
+    entries += app::log_format::kLineBreak;
   }
   for (size_t done = 0; done < entries.size();) {
     ssize_t n = ::write(fd, entries.data() + done, entries.size() - done);

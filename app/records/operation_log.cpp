@@ -5,6 +5,7 @@
 
 #include "app/handler_table.h"
 #include "app/learner.h"
+#include "app/log_format.h"
 #include "app/state.h"
 #include "app/support.h"
 #include "runtime/command_ids.h"
@@ -16,10 +17,7 @@ namespace cmd = rt::cmd;
 
 namespace {
 
-const char* const kLogFileName = "log.log";
-// 45 asterisks and a line break open every entry.
-constexpr char kSeparatorLine[] = "*********************************************\r\n";
-static_assert(sizeof kSeparatorLine - 1 == 45 + 2);
+const char* const kLogFileName = log_format::kFileName.data();  // a literal, so it ends in a null
 
 // OpenFile modes and sharing: read and write an existing file only; others
 // may read and write meanwhile.
@@ -37,8 +35,9 @@ int32_t logFile() {
   return number;
 }
 
-const char* const kValueSeparator = "  ";
-const char* const kLineBreak = "\r\n";
+// Literals, so that their data ends in a null.
+const char* const kValueSeparator = log_format::kValueSeparator.data();
+const char* const kLineBreak = log_format::kLineBreak.data();
 
 // What the log keeps of a listed learner, in its order: the identity number
 // appears twice.
@@ -63,8 +62,7 @@ void appendLogEntry(const char* body) {
   call(cmd::core(cmd::kSeekToEnd), file);
   rt::TypedValue now = call(cmd::core(cmd::kNow));
   Text timestamp = callText(cmd::core(cmd::kToText), now);
-  Text entry = TextConcat(kSeparatorLine, timestamp, body);
-  call(cmd::core(cmd::kWriteTextLine), file, entry);
+  call(cmd::core(cmd::kWriteTextLine), file, TextConcat(log_format::entry(timestamp.view(), body)));
 }
 
 Text listedLearnerLogText(const Unit& list, int32_t row) {
@@ -77,9 +75,7 @@ Text listedLearnerLogText(const Unit& list, int32_t row) {
 }
 
 std::string joinedLearnerLogBody(const char* operation, std::string_view name, std::string_view identityNumber) {
-  std::string body = kLineBreak;
-  body.append(operation).append(name).append(kValueSeparator).append(identityNumber);
-  return body;
+  return log_format::joinedLearnerBody(operation, name, identityNumber);
 }
 
 void appendLearnerLogEntry(const char* operation, const char* values) {
@@ -96,7 +92,7 @@ void appendLogEntries(const std::vector<std::string>& bodies) {
   std::string entries;
   for (const std::string& body : bodies) {
     if (!entries.empty()) entries += kLineBreak;
-    entries.append(kSeparatorLine).append(timestamp.view()).append(body);
+    entries += log_format::entry(timestamp.view(), body);
   }
   call(cmd::core(cmd::kWriteTextLine), file, entries);
 }
