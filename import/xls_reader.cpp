@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/utf8.h"
@@ -204,7 +205,7 @@ class ContinuedBytes {
 struct Globals {
   std::vector<std::string> sharedStrings;
   std::vector<uint16_t> numberFormatOfXf;
-  std::vector<std::pair<uint16_t, std::string>> numberFormats;  // id, code
+  std::unordered_map<uint16_t, std::string> numberFormats;  // the file's own codes by id
   bool date1904 = false;
   std::optional<size_t> firstWorksheet;  // offset of its BOF record
 };
@@ -249,7 +250,7 @@ void readNumberFormat(std::string_view body, Globals& globals) {
   if (body.size() < 2) return;
   ContinuedBytes bytes({body.substr(2)});
   std::string code;
-  if (bytes.unicodeString(code)) globals.numberFormats.emplace_back(u16(body, 0), std::move(code));
+  if (bytes.unicodeString(code)) globals.numberFormats.emplace(u16(body, 0), std::move(code));
 }
 
 ReadError readGlobals(std::string_view stream, Globals& globals) {
@@ -437,7 +438,7 @@ class SheetReader {
 
   // A number as its text, or a date when its format shows dates (a time
   // alone, below one day, stays a number).
-  CellValue number(double value, uint16_t xf) const {
+  CellValue number(double value, uint16_t xf) {
     if (value >= 1 && xf < globals_.numberFormatOfXf.size() && isDateFormat(globals_.numberFormatOfXf[xf])) {
       if (auto date = sheet::civilDate(std::floor(value) + (globals_.date1904 ? k1904Offset : 0)))
         return {dateText(date->year, date->month, date->day), CellKind::kDate};
@@ -445,10 +446,15 @@ class SheetReader {
     return numberCell(value);
   }
 
-  bool isDateFormat(uint16_t id) const {
-    for (const auto& [formatId, code] : globals_.numberFormats)
-      if (formatId == id) return sheet::isDateFormat(code);
-    return sheet::isDateFormat(sheet::builtInNumberFormat(id));
+  // Each format's code is looked at once, however many cells use it.
+  bool isDateFormat(uint16_t id) {
+    int8_t& known = formatShowsDates_[id];
+    if (known < 0) {
+      auto own = globals_.numberFormats.find(id);
+      known = sheet::isDateFormat(own != globals_.numberFormats.end() ? std::string_view(own->second)
+                                                                      : sheet::builtInNumberFormat(id));
+    }
+    return known;
   }
 
   ReadError add(std::string_view cellHeader, const CellValue& value) {
@@ -482,6 +488,7 @@ class SheetReader {
   const TableLimits& limits_;
   std::vector<FoundCell> cells_;
   std::string store_;
+  std::vector<int8_t> formatShowsDates_ = std::vector<int8_t>(size_t{UINT16_MAX} + 1, -1);  // by format id; -1 unknown
   std::optional<std::string_view> pendingFormula_;  // the cell of a formula whose text comes next
 };
 
