@@ -27,17 +27,4 @@ std::string dateText(int year, int month, int day) {
   return std::to_string(year) + "年" + std::to_string(month) + "月" + std::to_string(day) + "日";
 }
 
-CellValue isoDateCell(std::string_view iso) {
-  int parts[3] = {};
-  const char* p = iso.data();
-  const char* end = iso.data() + iso.size();
-  for (int i = 0; i < 3; ++i) {
-    auto [next, error] = std::from_chars(p, end, parts[i]);
-    bool separatorOk = i == 2 ? (next == end || *next == ' ') : (next != end && *next == '-');
-    if (error != std::errc() || next == p || !separatorOk) return {std::string(iso), CellKind::kText};
-    p = next + (i < 2 ? 1 : 0);
-  }
-  return {dateText(parts[0], parts[1], parts[2]), CellKind::kDate};
-}
-
 }  // namespace learner_import

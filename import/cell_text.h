@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "import/table.h"
 
@@ -27,9 +26,5 @@ CellValue numberCell(double value);
 // The program's date text: year, "年", month, "月", day, "日", without
 // leading zeros ("2024年3月5日").
 std::string dateText(int year, int month, int day);
-
-// A date cell given as "YYYY-MM-DD" (a time after it is left out) as the
-// program's date text; a text of another form stays as it is.
-CellValue isoDateCell(std::string_view iso);
 
 }  // namespace learner_import

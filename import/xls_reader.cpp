@@ -11,36 +11,15 @@
 #include "base/utf8.h"
 #include "import/cell_text.h"
 #include "import/xls_stream.h"
+#include "sheet/engine/biff8.h"
 #include "sheet/engine/styles.h"
 #include "sheet/engine/typed_input.h"
 
 namespace learner_import {
 namespace {
 
-enum RecordType : uint16_t {
-  kBof = 0x0809,
-  kEof = 0x000A,
-  kFilePass = 0x002F,
-  kDateMode = 0x0022,
-  kBoundSheet = 0x0085,
-  kFormat = 0x041E,
-  kXf = 0x00E0,
-  kSst = 0x00FC,
-  kContinue = 0x003C,
-  kLabelSst = 0x00FD,
-  kNumber = 0x0203,
-  kRk = 0x027E,
-  kMulRk = 0x00BD,
-  kLabel = 0x0204,
-  kRichString = 0x00D6,
-  kBoolErr = 0x0205,
-  kFormula = 0x0006,
-  kString = 0x0207,
-};
+using namespace sheet::biff8;
 
-constexpr size_t kRecordHeader = 4;
-constexpr uint16_t kBiff8 = 0x0600, kBiff5 = 0x0500;
-constexpr uint16_t kGlobalsSubstream = 0x0005, kWorksheetSubstream = 0x0010;
 constexpr uint8_t kWorksheetSheetType = 0x00;
 constexpr uint8_t kWideCharacters = 0x01, kHasExtendedText = 0x04, kHasRichRuns = 0x08;
 constexpr size_t kRichRunBytes = 4;
@@ -54,14 +33,8 @@ enum FormulaResult : uint8_t { kStringResult = 0, kBoolResult = 1, kErrorResult 
 // the 1900 system's day of the same number.
 constexpr double k1904Offset = 1462;
 
-uint16_t u16(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-uint32_t u32(std::string_view bytes, size_t at) {
-  return u16(bytes, at) | static_cast<uint32_t>(u16(bytes, at + 2)) << 16;
-}
 double f64(std::string_view bytes, size_t at) {
-  uint64_t bits = u32(bytes, at) | static_cast<uint64_t>(u32(bytes, at + 4)) << 32;
+  uint64_t bits = readU32(bytes, at) | static_cast<uint64_t>(readU32(bytes, at + 4)) << 32;
   return std::bit_cast<double>(bits);
 }
 
@@ -70,7 +43,6 @@ ReadError failure(ReadFailure why, std::string detail) { return {why, 0, 0, std:
 struct Record {
   uint16_t type = 0;
   std::string_view body;
-  size_t offset = 0;  // of its header in the stream
 };
 
 // The records of the stream from an offset on; `damaged` once a record runs
@@ -81,12 +53,12 @@ class Records {
 
   bool next(Record& record) {
     if (at_ + kRecordHeader > stream_.size()) return false;
-    uint16_t length = u16(stream_, at_ + 2);
+    uint16_t length = readU16(stream_, at_ + 2);
     if (at_ + kRecordHeader + length > stream_.size()) {
       damaged_ = true;
       return false;
     }
-    record = {u16(stream_, at_), stream_.substr(at_ + kRecordHeader, length), at_};
+    record = {readU16(stream_, at_), stream_.substr(at_ + kRecordHeader, length)};
     at_ += kRecordHeader + length;
     return true;
   }
@@ -153,8 +125,7 @@ class ContinuedBytes {
       size_t take = std::min(count, (parts_[part_].size() - at_) / width);
       if (take == 0) return false;  // half a character at the end of a part
       std::string_view bytes = parts_[part_].substr(at_, take * width);
-      for (size_t i = 0; i < take; ++i)
-        out.push_back(wide ? learner_import::u16(bytes, i * 2) : static_cast<uint8_t>(bytes[i]));
+      for (size_t i = 0; i < take; ++i) out.push_back(wide ? readU16(bytes, i * 2) : static_cast<uint8_t>(bytes[i]));
       at_ += take * width;
       count -= take;
     }
@@ -217,12 +188,12 @@ bool isBiff8Bof(const Record& record, uint16_t kind, std::string& detail) {
     detail = "no BOF record where a substream starts";
     return false;
   }
-  uint16_t version = u16(record.body, 0);
+  uint16_t version = readU16(record.body, 0);
   if (version != kBiff8) {
     detail = version == kBiff5 ? "an Excel 5.0/95 workbook (BIFF5)" : "not a BIFF8 workbook";
     return false;
   }
-  if (u16(record.body, 2) != kind) {
+  if (readU16(record.body, 2) != kind) {
     detail = "a substream of another kind than expected";
     return false;
   }
@@ -250,7 +221,7 @@ void readNumberFormat(std::string_view body, Globals& globals) {
   if (body.size() < 2) return;
   ContinuedBytes bytes({body.substr(2)});
   std::string code;
-  if (bytes.unicodeString(code)) globals.numberFormats.emplace(u16(body, 0), std::move(code));
+  if (bytes.unicodeString(code)) globals.numberFormats.emplace(readU16(body, 0), std::move(code));
 }
 
 ReadError readGlobals(std::string_view stream, Globals& globals) {
@@ -263,16 +234,16 @@ ReadError readGlobals(std::string_view stream, Globals& globals) {
     switch (record.type) {
       case kFilePass: return failure(ReadFailure::kProtected, "the workbook is encrypted");
       case kDateMode:
-        if (record.body.size() >= 2) globals.date1904 = u16(record.body, 0) == 1;
+        if (record.body.size() >= 2) globals.date1904 = readU16(record.body, 0) == 1;
         break;
       case kBoundSheet:
         if (record.body.size() >= 6 && !globals.firstWorksheet &&
             static_cast<uint8_t>(record.body[5]) == kWorksheetSheetType)
-          globals.firstWorksheet = u32(record.body, 0);
+          globals.firstWorksheet = readU32(record.body, 0);
         break;
       case kFormat: readNumberFormat(record.body, globals); break;
       case kXf:
-        if (record.body.size() >= 4) globals.numberFormatOfXf.push_back(u16(record.body, 2));
+        if (record.body.size() >= 4) globals.numberFormatOfXf.push_back(readU16(record.body, 2));
         break;
       case kSst:
         if (ReadError error = readSharedStrings(records, record, globals.sharedStrings)) return error;
@@ -349,7 +320,7 @@ class SheetReader {
     switch (record.type) {
       case kLabelSst: {
         if (body.size() < kCellHeader + 4) return damaged("LABELSST");
-        uint32_t index = u32(body, kCellHeader);
+        uint32_t index = readU32(body, kCellHeader);
         if (index >= globals_.sharedStrings.size())
           return failure(ReadFailure::kNotReadable, "a cell names shared string " + std::to_string(index) + " of " +
                                                         std::to_string(globals_.sharedStrings.size()));
@@ -365,10 +336,10 @@ class SheetReader {
       }
       case kNumber:
         if (body.size() < kCellHeader + 8) return damaged("NUMBER");
-        return add(body, number(f64(body, kCellHeader), u16(body, 4)));
+        return add(body, number(f64(body, kCellHeader), readU16(body, 4)));
       case kRk:
         if (body.size() < kCellHeader + 4) return damaged("RK");
-        return add(body, number(rkValue(u32(body, kCellHeader)), u16(body, 4)));
+        return add(body, number(rkValue(readU32(body, kCellHeader)), readU16(body, 4)));
       case kMulRk: return mulRk(body);
       case kBoolErr:
         if (body.size() < kCellHeader + 2) return damaged("BOOLERR");
@@ -381,7 +352,7 @@ class SheetReader {
   ReadError formula(std::string_view body) {
     if (body.size() < kCellHeader + 8) return damaged("FORMULA");
     std::string_view result = body.substr(kCellHeader, 8);
-    if (u16(result, 6) != kNotANumberResult) return add(body, number(f64(body, kCellHeader), u16(body, 4)));
+    if (readU16(result, 6) != kNotANumberResult) return add(body, number(f64(body, kCellHeader), readU16(body, 4)));
     switch (static_cast<uint8_t>(result[0])) {
       case kStringResult:  // the text follows in a STRING record
         pendingFormula_ = body.substr(0, kCellHeader);
@@ -406,11 +377,11 @@ class SheetReader {
 
   ReadError mulRk(std::string_view body) {
     if (body.size() < kCellHeader) return damaged("MULRK");
-    uint32_t row = u16(body, 0), column = u16(body, 2);
+    uint32_t row = readU16(body, 0), column = readU16(body, 2);
     size_t entries = (body.size() - 6) / kMulRkEntryBytes;  // row, first column, entries, last column
     for (size_t i = 0; i < entries; ++i, ++column) {
       size_t at = 4 + i * kMulRkEntryBytes;
-      if (ReadError error = add(row, column, number(rkValue(u32(body, at + 2)), u16(body, at)))) return error;
+      if (ReadError error = add(row, column, number(rkValue(readU32(body, at + 2)), readU16(body, at)))) return error;
     }
     return {};
   }
@@ -458,7 +429,7 @@ class SheetReader {
   }
 
   ReadError add(std::string_view cellHeader, const CellValue& value) {
-    return add(u16(cellHeader, 0), u16(cellHeader, 2), value);
+    return add(readU16(cellHeader, 0), readU16(cellHeader, 2), value);
   }
   ReadError add(uint32_t row, uint32_t column, const CellValue& value) {
     pendingFormula_.reset();  // a STRING record belongs to the formula just before it
@@ -473,7 +444,7 @@ class SheetReader {
   }
   ReadError addShared(std::string_view cellHeader, uint32_t index) {
     pendingFormula_.reset();
-    uint32_t row = u16(cellHeader, 0), column = u16(cellHeader, 2);
+    uint32_t row = readU16(cellHeader, 0), column = readU16(cellHeader, 2);
     if (globals_.sharedStrings[index].empty()) return {};
     if (cells_.size() >= limits_.maxCells) return {ReadFailure::kTooManyCells, row + 1, column + 1, "too many cells"};
     cells_.push_back({row, column, index, 0, CellKind::kText, true});

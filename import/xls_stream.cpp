@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sheet/engine/biff8.h"
+
 namespace learner_import {
 namespace {
 
@@ -19,12 +21,8 @@ constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint8_t kStreamEntry = 2;
 constexpr uint8_t kRootEntry = 5;
 
-uint16_t u16(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-uint32_t u32(std::string_view bytes, size_t at) {
-  return u16(bytes, at) | static_cast<uint32_t>(u16(bytes, at + 2)) << 16;
-}
+using sheet::biff8::readU16;
+using sheet::biff8::readU32;
 
 class CompoundFile {
  public:
@@ -32,13 +30,13 @@ class CompoundFile {
 
   bool open() {
     if (file_.size() < kHeaderBytes || !file_.starts_with(kSignature)) return false;
-    uint16_t shift = u16(file_, 0x1E);
+    uint16_t shift = readU16(file_, 0x1E);
     if (shift != 9 && shift != 12) return false;
     sectorBytes_ = size_t{1} << shift;
     if (file_.size() < 2 * sectorBytes_) return false;
     sectorCount_ = file_.size() / sectorBytes_ - 1;  // the header takes the first sector's room
-    miniCutoff_ = u32(file_, 0x38);
-    return readFat() && readChain(u32(file_, 0x30), fat_, directory_) && readMiniStream();
+    miniCutoff_ = readU32(file_, 0x38);
+    return readFat() && readChain(readU32(file_, 0x30), fat_, directory_) && readMiniStream();
   }
 
   // The data of the first stream entry named `name`: nothing when there is
@@ -59,9 +57,9 @@ class CompoundFile {
   // The entry's name; characters beyond ASCII read '?' (no stream of interest has one).
   static std::string entryName(std::string_view entry) {
     std::string name;
-    size_t nameBytes = std::min<size_t>(u16(entry, 64), 64);
+    size_t nameBytes = std::min<size_t>(readU16(entry, 64), 64);
     for (size_t i = 0; i + 1 < nameBytes; i += 2) {
-      uint16_t unit = u16(entry, i);
+      uint16_t unit = readU16(entry, i);
       if (unit == 0) break;
       name += unit < 0x80 ? static_cast<char>(unit) : '?';
     }
@@ -76,21 +74,21 @@ class CompoundFile {
     // The table needs an entry for each sector of the file and no more.
     size_t needed = (sectorCount_ + sectorBytes_ / 4 - 1) / (sectorBytes_ / 4);
     std::vector<uint32_t> fatSectors;
-    for (size_t i = 0; i < kHeaderDifatEntries; ++i) fatSectors.push_back(u32(file_, 0x4C + i * 4));
-    uint32_t next = u32(file_, 0x44);
+    for (size_t i = 0; i < kHeaderDifatEntries; ++i) fatSectors.push_back(readU32(file_, 0x4C + i * 4));
+    uint32_t next = readU32(file_, 0x44);
     size_t perDifatSector = sectorBytes_ / 4 - 1;
     for (size_t steps = 0; next <= kLastRegularSector && fatSectors.size() < needed + kHeaderDifatEntries; ++steps) {
       if (next >= sectorCount_ || steps > sectorCount_) return false;
       std::string_view difat = sector(next);
-      for (size_t i = 0; i < perDifatSector; ++i) fatSectors.push_back(u32(difat, i * 4));
-      next = u32(difat, perDifatSector * 4);
+      for (size_t i = 0; i < perDifatSector; ++i) fatSectors.push_back(readU32(difat, i * 4));
+      next = readU32(difat, perDifatSector * 4);
     }
     for (uint32_t s : fatSectors) {
       if (s > kLastRegularSector) continue;
       if (needed-- == 0) break;
       if (s >= sectorCount_) return false;
       std::string_view bytes = sector(s);
-      for (size_t i = 0; i < sectorBytes_; i += 4) fat_.push_back(u32(bytes, i));
+      for (size_t i = 0; i < sectorBytes_; i += 4) fat_.push_back(readU32(bytes, i));
     }
     return !fat_.empty();
   }
@@ -110,16 +108,16 @@ class CompoundFile {
     std::string_view root(directory_.data(), std::min(directory_.size(), kDirectoryEntryBytes));
     if (root.size() < kDirectoryEntryBytes || static_cast<uint8_t>(root[66]) != kRootEntry) return false;
     std::string miniFat;
-    if (u32(file_, 0x3C) <= kLastRegularSector && !readChain(u32(file_, 0x3C), fat_, miniFat)) return false;
-    for (size_t i = 0; i + 4 <= miniFat.size(); i += 4) miniFat_.push_back(u32(miniFat, i));
-    if (u32(root, 116) <= kLastRegularSector && !readChain(u32(root, 116), fat_, miniStream_)) return false;
-    miniStream_.resize(std::min<size_t>(miniStream_.size(), u32(root, 120)));
+    if (readU32(file_, 0x3C) <= kLastRegularSector && !readChain(readU32(file_, 0x3C), fat_, miniFat)) return false;
+    for (size_t i = 0; i + 4 <= miniFat.size(); i += 4) miniFat_.push_back(readU32(miniFat, i));
+    if (readU32(root, 116) <= kLastRegularSector && !readChain(readU32(root, 116), fat_, miniStream_)) return false;
+    miniStream_.resize(std::min<size_t>(miniStream_.size(), readU32(root, 120)));
     return true;
   }
 
   bool readStream(std::string_view entry, std::string& data) const {
-    uint32_t start = u32(entry, 116);
-    size_t size = u32(entry, 120);  // the high half is not used by version 3 files
+    uint32_t start = readU32(entry, 116);
+    size_t size = readU32(entry, 120);  // the high half is not used by version 3 files
     if (size == 0) return true;
     if (size >= miniCutoff_) {
       if (!readChain(start, fat_, data) || data.size() < size) return false;

@@ -6,77 +6,14 @@
 #include <unordered_map>
 
 #include "base/utf8.h"
+#include "sheet/engine/biff8.h"
 #include "sheet/engine/compound_file.h"
 
 namespace sheet {
 namespace {
 
-// Record types.
-enum Record : uint16_t {
-  kBof = 0x0809,
-  kEof = 0x000A,
-  kInterfaceHeader = 0x00E1,
-  kInterfaceEnd = 0x00E2,
-  kMms = 0x00C1,
-  kCodePage = 0x0042,
-  kWindowProtect = 0x0019,
-  kProtect = 0x0012,
-  kPassword = 0x0013,
-  kWindow1 = 0x003D,
-  kBackup = 0x0040,
-  kHideObjects = 0x008D,
-  kDateMode = 0x0022,
-  kPrecision = 0x000E,
-  kBookBool = 0x00DA,
-  kFont = 0x0031,
-  kFormat = 0x041E,
-  kXf = 0x00E0,
-  kStyle = 0x0293,
-  kBoundSheet = 0x0085,
-  kSupBook = 0x01AE,
-  kExternSheet = 0x0017,
-  kName = 0x0018,
-  kSst = 0x00FC,
-  kContinue = 0x003C,
-  kExtSst = 0x00FF,
-  kIndex = 0x020B,
-  kCalcMode = 0x000D,
-  kCalcCount = 0x000C,
-  kRefMode = 0x000F,
-  kIteration = 0x0011,
-  kDelta = 0x0010,
-  kPrintHeaders = 0x002A,
-  kPrintGridLines = 0x002B,
-  kGridSet = 0x0082,
-  kGuts = 0x0080,
-  kDefaultRowHeight = 0x0225,
-  kWsBool = 0x0081,
-  kHeader = 0x0014,
-  kFooter = 0x0015,
-  kHCenter = 0x0083,
-  kVCenter = 0x0084,
-  kLeftMargin = 0x0026,
-  kRightMargin = 0x0027,
-  kTopMargin = 0x0028,
-  kBottomMargin = 0x0029,
-  kSetup = 0x00A1,
-  kDefColWidth = 0x0055,
-  kColInfo = 0x007D,
-  kDimensions = 0x0200,
-  kRow = 0x0208,
-  kNumber = 0x0203,
-  kLabelSst = 0x00FD,
-  kBoolErr = 0x0205,
-  kBlank = 0x0201,
-  kDbCell = 0x00D7,
-  kWindow2 = 0x023E,
-  kMergedCells = 0x00E5,
-};
+using namespace biff8;
 
-constexpr size_t kMaxRecordBody = 8224;
-constexpr size_t kRecordHeader = 4;
-constexpr uint16_t kBiff8 = 0x0600;
-constexpr uint16_t kGlobalsSubstream = 0x0005, kWorksheetSubstream = 0x0010;
 constexpr uint16_t kUtf16CodePage = 1200;
 constexpr uint32_t kStyleFormats = 15;  // cell format i is record 15 + i
 constexpr uint32_t kMaxFormats = 4050;

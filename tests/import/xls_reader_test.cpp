@@ -7,6 +7,7 @@
 
 #include "import/xls_reader.h"
 #include "import_support.h"
+#include "sheet/engine/biff8.h"
 #include "sheet/engine/compound_file.h"
 
 namespace {
@@ -24,26 +25,8 @@ std::string cell(uint16_t row, uint16_t column, uint16_t xf) { return u16le(row)
 // Characters of one byte each (the low half of UTF-16 units).
 std::string narrow(const std::string& latin) { return u16le(latin.size()) + std::string(1, '\0') + latin; }
 
-enum : uint16_t {
-  kBof = 0x0809,
-  kEof = 0x000A,
-  kFilePass = 0x002F,
-  kDateMode = 0x0022,
-  kBoundSheet = 0x0085,
-  kFormat = 0x041E,
-  kXf = 0x00E0,
-  kSst = 0x00FC,
-  kContinue = 0x003C,
-  kLabelSst = 0x00FD,
-  kNumber = 0x0203,
-  kRk = 0x027E,
-  kMulRk = 0x00BD,
-  kLabel = 0x0204,
-  kBoolErr = 0x0205,
-  kFormula = 0x0006,
-  kString = 0x0207,
-  kShrFmla = 0x04BC,
-};
+using namespace sheet::biff8;
+constexpr uint16_t kShrFmla = 0x04BC;  // a shared formula, which may stand between a formula and its text
 constexpr uint16_t kDateXf = 1, kBuiltInDateXf = 2;
 
 std::string bof(uint16_t version, uint16_t kind) {
@@ -52,14 +35,14 @@ std::string bof(uint16_t version, uint16_t kind) {
 
 // A workbook: the globals' records (between BOF and the sheets' entries),
 // then a chart and a worksheet whose records are given.
-std::string workbook(const std::string& globals, const std::string& sheetRecords, uint16_t version = 0x0600) {
+std::string workbook(const std::string& globals, const std::string& sheetRecords, uint16_t version = kBiff8) {
   std::string chart = bof(version, 0x0020) + record(kEof, "");
-  std::string sheet = bof(version, 0x0010) + sheetRecords + record(kEof, "");
+  std::string sheet = bof(version, kWorksheetSubstream) + sheetRecords + record(kEof, "");
   auto boundSheet = [](uint32_t at, uint8_t type, const std::string& name) {
     return record(kBoundSheet, u32le(at) + std::string(1, '\0') + std::string(1, static_cast<char>(type)) +
                                    std::string(1, static_cast<char>(name.size())) + std::string(1, '\0') + name);
   };
-  std::string head = bof(version, 0x0005) + globals;
+  std::string head = bof(version, kGlobalsSubstream) + globals;
   size_t entries = boundSheet(0, 2, "Chart1").size() + boundSheet(0, 0, "Sheet1").size();
   size_t chartAt = head.size() + entries + record(kEof, "").size();
   head += boundSheet(chartAt, 2, "Chart1") + boundSheet(chartAt + chart.size(), 0, "Sheet1") + record(kEof, "");
@@ -104,7 +87,7 @@ TEST(XlsReader, ReadsTheCellsOfTheFirstWorksheetWhateverTheirRecords) {
       record(kBoolErr, cell(2, 3, 0) + std::string("\x2A\1", 2)) + record(kMulRk, mulRk) +
       record(kFormula, cell(4, 0, 0) + f64le(42.5) + std::string(8, '\0')) +
       record(kFormula, cell(4, 1, 0) + std::string(6, '\0') + std::string("\xFF\xFF", 2) + std::string(8, '\0')) +
-      record(kShrFmla, std::string(10, '\0')) + record(kString, narrow("cached")) + bof(0x0600, 0x0020) +
+      record(kShrFmla, std::string(10, '\0')) + record(kString, narrow("cached")) + bof(kBiff8, 0x0020) +
       record(kNumber, cell(9, 0, 0) + f64le(1)) + record(kEof, "") +  // a chart in the sheet
       record(kNumber, cell(5, 0, 0) + f64le(1));
   ReadError error;
@@ -134,7 +117,7 @@ TEST(XlsReader, RefusesWhatItCannotReadWithTheReason) {
   const std::string oneCell = record(kNumber, cell(0, 0, 0) + f64le(1));
   EXPECT_FALSE(readBytes(workbook(record(kFilePass, std::string(6, '\0')), oneCell), error));
   EXPECT_EQ(error.failure, ReadFailure::kProtected);
-  EXPECT_FALSE(readBytes(workbook("", oneCell, 0x0500), error));
+  EXPECT_FALSE(readBytes(workbook("", oneCell, kBiff5), error));
   EXPECT_EQ(error.failure, ReadFailure::kNotReadable);
   EXPECT_EQ(error.detail, "an Excel 5.0/95 workbook (BIFF5)");
   // A cell naming a shared string the table does not have, a record shorter
