@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <climits>
 #include <mutex>
+#include <optional>
+
+#include "db/derived_keys.h"
 
 namespace db {
 namespace {
@@ -102,6 +105,54 @@ bool runScript(sqlite3* database, const char* sqlUtf8, std::string* error) {
   return rc == SQLITE_OK;
 }
 
+namespace {
+
+// Opens the file, applies the key text (a passphrase or raw key data) and
+// reads once: null, with the engine's code in `code`, when that fails.
+DatabaseHandle openAndReadOnce(const std::string& path, int flags, std::string_view keyText, std::string* error,
+                               int& code) {
+  code = SQLITE_OK;
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  DatabaseHandle database(raw);
+  if (rc != SQLITE_OK) {
+    code = rc;
+    setError(error, raw, "out of memory");
+    return nullptr;
+  }
+  if (!keyText.empty() && sqlite3_key(raw, keyText.data(), static_cast<int>(keyText.size())) != SQLITE_OK) {
+    code = sqlite3_errcode(raw);
+    setError(error, raw, "");
+    return nullptr;
+  }
+  sqlite3_busy_timeout(raw, static_cast<int>(std::clamp<int64_t>(openLockWaitMs.load(), 0, INT_MAX)));
+  if (!runScript(raw, kFirstRead, error)) {
+    code = sqlite3_errcode(raw);
+    return nullptr;
+  }
+  return database;
+}
+
+// An existing file is opened with the key derived for its salt when there is
+// one (see derived_keys.h), else, or when that key does not fit, with the
+// passphrase.
+DatabaseHandle openExistingWithPassphrase(const std::string& path, int flags, std::string_view passphrase,
+                                          std::string* error, int& code) {
+  std::optional<DerivedKey> derived = derivedKeyFor(path, passphrase);
+  if (!derived) return openAndReadOnce(path, flags, passphrase, error, code);
+  DatabaseHandle database = openAndReadOnce(path, flags, derived->rawKeyText, error, code);
+  if (database) {
+    keepDerivedKey(passphrase, *derived);
+    return database;
+  }
+  if ((code & 0xFF) != SQLITE_NOTADB) return nullptr;
+  database = openAndReadOnce(path, flags, passphrase, error, code);
+  if (database) forgetDerivedKey(passphrase, *derived);
+  return database;
+}
+
+}  // namespace
+
 DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8, OpenMode mode, std::string* error,
                             OpenFailure* failure) {
   OpenFailure unused;
@@ -121,23 +172,15 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
     if (error) *error = "the database is a symbolic link";
     return nullptr;
   }
-  sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
-  DatabaseHandle database(raw);
-  if (rc != SQLITE_OK) {
-    setError(error, raw, "out of memory");
-    return nullptr;
-  }
-  if (!keyUtf8.empty() && sqlite3_key(raw, keyUtf8.data(), static_cast<int>(keyUtf8.size())) != SQLITE_OK) {
-    setError(error, raw, "");
-    return nullptr;
-  }
-  sqlite3_busy_timeout(raw, static_cast<int>(std::clamp<int64_t>(openLockWaitMs.load(), 0, INT_MAX)));
-  if (!runScript(raw, kFirstRead, error)) {
-    why = failureOf(sqlite3_errcode(raw));
-    return nullptr;
-  }
   int code = SQLITE_OK;
+  DatabaseHandle database = mode == OpenMode::kExistingOnly && !keyUtf8.empty()
+                                ? openExistingWithPassphrase(path, flags, keyUtf8, error, code)
+                                : openAndReadOnce(path, flags, keyUtf8, error, code);
+  if (!database) {
+    why = failureOf(code);
+    return nullptr;
+  }
+  sqlite3* raw = database.get();
   if (mode == OpenMode::kExistingOnly && pageCount(raw, code) <= 0) {
     why = failureOf(code);
     if (error) *error = "file is encrypted or is not a database";
