@@ -28,7 +28,7 @@ using Salt = std::array<unsigned char, kSaltBytes>;
 
 struct DerivedKey {
   Salt salt{};
-  std::string rawKeyText;  // x'…', 64 hexadecimal digits, as the engine takes raw key data
+  std::string rawKeyText;   // x'…', 64 hexadecimal digits, as the engine takes raw key data
   bool derivedNow = false;  // derived for this open, not kept from an earlier one
 };
 
