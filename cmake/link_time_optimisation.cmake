@@ -37,12 +37,15 @@ function(jx_optimise_at_link target)
   endif()
 endfunction()
 
-# A folder whose own objects only test programs link (tests/): compiled
-# without the intermediate code.
-function(jx_compile_without_lto_code)
+# A folder of test programs (tests/): compiled without the intermediate code
+# and linked without link-time optimisation. GCC's linker plugin would
+# otherwise find the intermediate code in the fat objects and optimise the
+# whole program at link time all the same.
+function(jx_without_link_time_optimisation)
   if(JX_LTO_COMPILE_OPTIONS)
     get_directory_property(options COMPILE_OPTIONS)
     list(REMOVE_ITEM options ${JX_LTO_COMPILE_OPTIONS})
     set_directory_properties(PROPERTIES COMPILE_OPTIONS "${options}")
+    add_link_options(-fno-lto)
   endif()
 endfunction()
