@@ -15,6 +15,7 @@
 #include "db/schema.h"
 #include "db/server_provider.h"
 #include "db/sqlite.h"
+#include "db/texts.h"
 
 namespace backup {
 namespace {
@@ -33,8 +34,6 @@ bool refuse(std::string* why, std::string text) {
 }
 
 int stopWhenCancelled(void* control) { return static_cast<const Control*>(control)->cancelled() ? 1 : 0; }
-
-std::string quotedIdentifier(std::string_view name) { return "\"" + std::string(name) + "\""; }
 
 // The rows of a statement's first column, as texts.
 std::optional<std::vector<std::string>> columnOf(sqlite3* database, const std::string& sql, std::string* why) {
@@ -181,7 +180,7 @@ struct ServerQuery {
 std::optional<RowCounts> countServerRows(ServerQuery& query) {
   RowCounts counts;
   for (const auto& table : db::records::tables()) {
-    db::ServerResult result = query.run("SELECT count(*) FROM " + quotedIdentifier(table.name), PGRES_TUPLES_OK);
+    db::ServerResult result = query.run("SELECT count(*) FROM " + db::quotedIdentifier(table.name), PGRES_TUPLES_OK);
     if (!result) return std::nullopt;
     counts.emplace_back(table.name, std::stoll(PQgetvalue(result.get(), 0, 0)));
   }
@@ -268,7 +267,7 @@ std::optional<RowCounts> checkRecordsFile(const fs::path& file, const Control& c
   }
   RowCounts counts;
   for (const auto& table : db::records::tables()) {
-    auto rows = columnOf(database.get(), "SELECT count(*) FROM " + quotedIdentifier(table.name), &error);
+    auto rows = columnOf(database.get(), "SELECT count(*) FROM " + db::quotedIdentifier(table.name), &error);
     if (!rows || rows->size() != 1) {
       refuse(why, "the table " + std::string(table.name) + " cannot be counted (" + error + ")");
       return std::nullopt;

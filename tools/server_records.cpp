@@ -7,6 +7,7 @@
 #include "db/server_provider.h"
 #include "db/server_settings.h"
 #include "db/sqlite.h"
+#include "db/texts.h"
 #include "runtime/encoding.h"
 #include "tools/folder_access.h"
 
@@ -34,8 +35,6 @@ db::ServerResult run(PGconn* connection, const std::string& sql) {
   return result;
 }
 
-std::string quoted(std::string_view name) { return "\"" + std::string(name) + "\""; }
-
 // The tables of the records schema that the server already holds.
 std::vector<std::string> presentTables(PGconn* connection) {
   std::vector<std::string> present;
@@ -47,7 +46,7 @@ std::vector<std::string> presentTables(PGconn* connection) {
 }
 
 int64_t serverRowCount(PGconn* connection, std::string_view table) {
-  db::ServerResult result = run(connection, "SELECT count(*) FROM " + quoted(table));
+  db::ServerResult result = run(connection, "SELECT count(*) FROM " + db::quotedIdentifier(table));
   return std::stoll(PQgetvalue(result.get(), 0, 0));
 }
 
@@ -74,14 +73,14 @@ int64_t copyTable(sqlite3* file, PGconn* server, const db::records::Table& table
   std::string columns;
   for (std::string_view column : table.columns) {
     if (!columns.empty()) columns += ',';
-    columns += quoted(column);
+    columns += db::quotedIdentifier(column);
   }
-  std::string select = "SELECT " + columns + " FROM " + quoted(table.name) + " ORDER BY rowid";
+  std::string select = "SELECT " + columns + " FROM " + db::quotedIdentifier(table.name) + " ORDER BY rowid";
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(file, select.c_str(), -1, &raw, nullptr) != SQLITE_OK)
     throw Failure{"cannot read " + std::string(table.name) + " from the file: " + sqlite3_errmsg(file)};
   db::StatementHandle rows(raw);
-  std::string copy = "COPY " + quoted(table.name) + " (" + columns + ") FROM STDIN";
+  std::string copy = "COPY " + db::quotedIdentifier(table.name) + " (" + columns + ") FROM STDIN";
   db::ServerResult started(PQexec(server, copy.c_str()));
   if (PQresultStatus(started.get()) != PGRES_COPY_IN)
     throw Failure{"server error: " + std::string(PQresultErrorMessage(started.get()))};

@@ -31,7 +31,9 @@ bool endsWithNoCase(std::string_view text, std::string_view suffix) {
 std::string temporaryNameFor(std::string_view targetFileName, uint32_t random) {
   char suffix[16];
   std::snprintf(suffix, sizeof suffix, ".%08x%s", static_cast<unsigned>(random), kTemporarySuffix);
-  return "." + std::string(targetFileName) + suffix;
+  std::string name = ".";
+  name.append(targetFileName).append(suffix);
+  return name;
 }
 
 bool isSaveTemporaryName(std::string_view name) {
