@@ -1,11 +1,19 @@
 #include "db/derived_keys.h"
 
+// SHA1's own functions (deprecated in OpenSSL 3 in favour of EVP contexts,
+// which allocate when copied) let a round copy a prepared state on the stack.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <fcntl.h>
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <openssl/sha.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -63,39 +71,103 @@ std::optional<Salt> saltOf(std::string_view pathUtf8) {
   return salt;
 }
 
-// The engine's rounds of key derivation, as it reports them (0 when it does
-// not): asking does not derive anything.
+// A row of an engine pragma as text, none when it gives no row.
+std::optional<std::string> pragmaText(sqlite3* database, const char* pragma) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(database, pragma, -1, &raw, nullptr) != SQLITE_OK) return std::nullopt;
+  StatementHandle statement(raw);
+  if (sqlite3_step(raw) != SQLITE_ROW) return std::nullopt;
+  auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+  return std::string(text ? text : "");
+}
+
+// Versions of the engine from 4 on name their derivation; the 3.x versions
+// all derived with HMAC-SHA1.
+bool engineDerivesWithHmacSha1(sqlite3* database) {
+  if (std::optional<std::string> algorithm = pragmaText(database, "PRAGMA cipher_kdf_algorithm"))
+    return *algorithm == "PBKDF2_HMAC_SHA1";
+  return pragmaText(database, "PRAGMA cipher_version").value_or("").starts_with("3.");
+}
+
+// The engine's rounds of PBKDF2-HMAC-SHA1 as it reports them; 0 when it
+// derives otherwise. Asking does not derive anything.
 int engineRounds() {
   static const int rounds = [] {
     sqlite3* raw = nullptr;
-    if (sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-      sqlite3_close(raw);
-      return 0;
-    }
+    int opened = sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
     DatabaseHandle memory(raw);
-    if (sqlite3_key(raw, "probe", 5) != SQLITE_OK) return 0;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(raw, "PRAGMA kdf_iter", -1, &statement, nullptr) != SQLITE_OK) return 0;
-    StatementHandle rounds(statement);
-    return sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : 0;
+    if (opened != SQLITE_OK || sqlite3_key(raw, "probe", 5) != SQLITE_OK) return 0;
+    if (!engineDerivesWithHmacSha1(raw)) return 0;
+    std::optional<std::string> iterations = pragmaText(raw, "PRAGMA kdf_iter");
+    return iterations ? std::atoi(iterations->c_str()) : 0;
   }();
   return rounds;
+}
+
+// HMAC-SHA1 with the key's inner and outer pads hashed once (RFC 2104).
+class HmacSha1 {
+ public:
+  static constexpr size_t kDigestBytes = SHA_DIGEST_LENGTH;
+  using Digest = std::array<unsigned char, kDigestBytes>;
+
+  explicit HmacSha1(std::string_view key) {
+    std::array<unsigned char, SHA_CBLOCK> block{};
+    if (key.size() > block.size())
+      SHA1(reinterpret_cast<const unsigned char*>(key.data()), key.size(), block.data());
+    else
+      std::memcpy(block.data(), key.data(), key.size());
+    std::array<unsigned char, SHA_CBLOCK> pad{};
+    prepare(inner_, block, pad, 0x36);
+    prepare(outer_, block, pad, 0x5c);
+    OPENSSL_cleanse(block.data(), block.size());
+    OPENSSL_cleanse(pad.data(), pad.size());
+  }
+  ~HmacSha1() {
+    OPENSSL_cleanse(&inner_, sizeof inner_);
+    OPENSSL_cleanse(&outer_, sizeof outer_);
+  }
+  HmacSha1(const HmacSha1&) = delete;
+  HmacSha1& operator=(const HmacSha1&) = delete;
+
+  // The MAC of the parts, one after the other, into `digest`.
+  void mac(std::initializer_list<std::span<const unsigned char>> parts, Digest& digest) const {
+    SHA_CTX context = inner_;
+    for (std::span<const unsigned char> part : parts) SHA1_Update(&context, part.data(), part.size());
+    SHA1_Final(digest.data(), &context);
+    context = outer_;
+    SHA1_Update(&context, digest.data(), digest.size());
+    SHA1_Final(digest.data(), &context);
+    OPENSSL_cleanse(&context, sizeof context);
+  }
+
+ private:
+  static void prepare(SHA_CTX& context, const std::array<unsigned char, SHA_CBLOCK>& block,
+                      std::array<unsigned char, SHA_CBLOCK>& pad, unsigned char with) {
+    for (size_t i = 0; i < block.size(); ++i) pad[i] = block[i] ^ with;
+    SHA1_Init(&context);
+    SHA1_Update(&context, pad.data(), pad.size());
+  }
+
+  SHA_CTX inner_{};
+  SHA_CTX outer_{};
+};
+
+std::string hexDigits(std::span<const unsigned char> bytes) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string digits;
+  for (unsigned char byte : bytes) {
+    digits += kDigits[byte >> 4];
+    digits += kDigits[byte & 0xF];
+  }
+  return digits;
 }
 
 std::optional<std::string> derive(std::string_view passphrase, const Salt& salt) {
   int rounds = engineRounds();
   if (rounds <= 0) return std::nullopt;
   std::array<unsigned char, kKeyBytes> key{};
-  if (PKCS5_PBKDF2_HMAC_SHA1(passphrase.data(), static_cast<int>(passphrase.size()), salt.data(),
-                             static_cast<int>(salt.size()), rounds, static_cast<int>(key.size()), key.data()) != 1)
-    return std::nullopt;
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = "x'";
-  for (unsigned char byte : key) {
-    text += kDigits[byte >> 4];
-    text += kDigits[byte & 0xF];
-  }
-  text += '\'';
+  pbkdf2HmacSha1(passphrase, salt, rounds, key);
+  std::string text = "x'" + hexDigits(key) + "'";
   OPENSSL_cleanse(key.data(), key.size());
   return text;
 }
@@ -110,6 +182,45 @@ std::optional<DerivedKey> derivedKeyFor(std::string_view pathUtf8, std::string_v
   std::optional<std::string> derived = derive(passphrase, *salt);
   if (!derived) return std::nullopt;
   return DerivedKey{*salt, std::move(*derived), true};
+}
+
+void pbkdf2HmacSha1(std::string_view passphrase, std::span<const unsigned char> salt, int rounds,
+                    std::span<unsigned char> output) {
+  const HmacSha1 hmac(passphrase);
+  HmacSha1::Digest round{};
+  HmacSha1::Digest sum{};
+  for (uint32_t block = 1; !output.empty(); ++block) {
+    const std::array<unsigned char, 4> blockNumber{
+        static_cast<unsigned char>(block >> 24), static_cast<unsigned char>(block >> 16),
+        static_cast<unsigned char>(block >> 8), static_cast<unsigned char>(block)};
+    hmac.mac({salt, blockNumber}, round);
+    sum = round;
+    for (int i = 1; i < rounds; ++i) {
+      hmac.mac({round}, round);
+      for (size_t j = 0; j < sum.size(); ++j) sum[j] ^= round[j];
+    }
+    size_t taken = std::min(output.size(), sum.size());
+    std::memcpy(output.data(), sum.data(), taken);
+    output = output.subspan(taken);
+  }
+  OPENSSL_cleanse(round.data(), round.size());
+  OPENSSL_cleanse(sum.data(), sum.size());
+}
+
+std::optional<DerivedKey> keyForNewFile(std::string_view passphrase) {
+  if (!keptKeys().ownDerivationFits()) return std::nullopt;
+  Salt salt{};
+  if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) return std::nullopt;
+  std::optional<std::string> derived = derive(passphrase, salt);
+  if (!derived) return std::nullopt;
+  return DerivedKey{salt, std::move(*derived), true};
+}
+
+std::string rawKeyTextWithSalt(const DerivedKey& key) {
+  // The salt's digits follow the key's inside the quotes.
+  std::string text = key.rawKeyText;
+  text.insert(text.size() - 1, hexDigits(key.salt));
+  return text;
 }
 
 void keepDerivedKey(std::string_view passphrase, const DerivedKey& key) {

@@ -142,13 +142,35 @@ DatabaseHandle openExistingWithPassphrase(const std::string& path, int flags, st
   if (!derived) return openAndReadOnce(path, flags, passphrase, error, code);
   DatabaseHandle database = openAndReadOnce(path, flags, derived->rawKeyText, error, code);
   if (database) {
-    keepDerivedKey(passphrase, *derived);
+    if (derived->derivedNow) keepDerivedKey(passphrase, *derived);
     return database;
   }
   if ((code & 0xFF) != SQLITE_NOTADB) return nullptr;
   database = openAndReadOnce(path, flags, passphrase, error, code);
   if (database) forgetDerivedKey(passphrase, *derived);
   return database;
+}
+
+// A new file (none yet, or empty) is made with a key derived here for a new
+// salt, and the key is kept; a file with content is opened as it is.
+DatabaseHandle createWithPassphrase(const std::string& path, int flags, std::string_view passphrase, std::string* error,
+                                    int& code) {
+  struct stat entry {};
+  if (stat(path.c_str(), &entry) == 0 && entry.st_size > 0)
+    return openExistingWithPassphrase(path, flags, passphrase, error, code);
+  std::optional<DerivedKey> key = keyForNewFile(passphrase);
+  if (!key) return openAndReadOnce(path, flags, passphrase, error, code);
+  DatabaseHandle database = openAndReadOnce(path, flags, rawKeyTextWithSalt(*key), error, code);
+  if (database) keepDerivedKey(passphrase, *key);
+  return database;
+}
+
+// Opens with the passphrase in the way the mode asks for.
+DatabaseHandle openWithKey(const std::string& path, int flags, OpenMode mode, std::string_view keyUtf8,
+                           std::string* error, int& code) {
+  if (keyUtf8.empty()) return openAndReadOnce(path, flags, keyUtf8, error, code);
+  if (mode == OpenMode::kCreateNew) return createWithPassphrase(path, flags, keyUtf8, error, code);
+  return openExistingWithPassphrase(path, flags, keyUtf8, error, code);
 }
 
 }  // namespace
@@ -173,9 +195,7 @@ DatabaseHandle openDatabase(std::string_view pathUtf8, std::string_view keyUtf8,
     return nullptr;
   }
   int code = SQLITE_OK;
-  DatabaseHandle database = mode == OpenMode::kExistingOnly && !keyUtf8.empty()
-                                ? openExistingWithPassphrase(path, flags, keyUtf8, error, code)
-                                : openAndReadOnce(path, flags, keyUtf8, error, code);
+  DatabaseHandle database = openWithKey(path, flags, mode, keyUtf8, error, code);
   if (!database) {
     why = failureOf(code);
     return nullptr;
