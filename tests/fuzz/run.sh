@@ -31,11 +31,10 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_FUZ
 nice -n 10 cmake --build "$build" -j "$(nproc)" --target fuzz_targets
 
 mkdir -p "$build/artifacts"
-status=0
-while read -r name program max_len; do
-  if [ $# -gt 0 ]; then
-    case " $* " in *" $name "*) ;; *) continue ;; esac
-  fi
+
+# Runs one target; prints its summary, or its failure and the log's end.
+fuzz_one() {
+  name=$1 program=$2 max_len=$3
   corpus="$build/corpus/$name"
   if [ $fresh = yes ]; then
     corpus="$build/fresh-corpus/$name"
@@ -55,9 +54,34 @@ while read -r name program max_len; do
     inputs=$(ls "$corpus" | wc -l)
     echo "$name: ${seconds}s, $runs runs, coverage $cov, corpus $inputs inputs, peak ${rss} MB"
   else
-    status=1
     echo "$name FAILED; see $log"
     tail -40 "$log"
+    return 1
   fi
+}
+
+# The targets run as many at a time as there are processors (a fuzzer uses
+# one), each into a result file, printed in the list's order afterwards.
+results="$build/results"
+rm -rf "$results"
+mkdir -p "$results"
+running=0
+while read -r name program max_len; do
+  if [ $# -gt 0 ]; then
+    case " $* " in *" $name "*) ;; *) continue ;; esac
+  fi
+  (fuzz_one "$name" "$program" "$max_len" > "$results/$name" 2>&1 || touch "$results/$name.failed") &
+  running=$((running + 1))
+  if [ $running -ge "$(nproc)" ]; then
+    wait
+    running=0
+  fi
+done < "$build/tests/fuzz/fuzz_targets.list"
+wait
+status=0
+while read -r name program max_len; do
+  [ -f "$results/$name" ] || continue
+  cat "$results/$name"
+  [ -f "$results/$name.failed" ] && status=1
 done < "$build/tests/fuzz/fuzz_targets.list"
 exit $status
