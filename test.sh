@@ -46,8 +46,9 @@ cmake --build build/asan -j "$jobs"
 took "ASan build"
 (cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 took "ASan tests"
-# The fuzz targets for a few seconds each (tests/fuzz/run.sh runs them longer).
-tests/fuzz/run.sh --fresh 5
+# The fuzz targets for a few seconds each (tests/fuzz/run.sh runs them longer),
+# built with the sanitizer build's flags.
+FUZZ_FLAGS="$asan_flags" tests/fuzz/run.sh --fresh 5
 took "fuzz build and runs"
 # The benchmarks once at their smallest size, under the sanitizers.
 JX_BENCH_BUILD_DIR=build/asan bench/run.sh --smoke
