@@ -25,8 +25,8 @@ std::string_view upToNul(std::string_view text) {
   return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
-bool overlaps(std::string_view text, const std::vector<char>& store) {
-  return !text.empty() && text.data() >= store.data() && text.data() < store.data() + store.size();
+bool overlaps(std::string_view text, const char* store, size_t size) {
+  return !text.empty() && text.data() >= store && text.data() < store + size;
 }
 
 void requireStoreRoom(size_t bytes) {
@@ -92,11 +92,17 @@ void ListRows::growStore(size_t bytes) {
   requireStoreRoom(bytes);
   if (bytes <= store_.size()) return;
   constexpr size_t kFirstRoom = 4096;
-  store_.resize(std::min(kMaxStoreBytes, std::max({bytes, 2 * store_.size(), kFirstRoom})));
+  store_ = storeCopy(std::min(kMaxStoreBytes, std::max({bytes, 2 * store_.size(), kFirstRoom})), used_);
+}
+
+ListRows::Store ListRows::storeCopy(size_t capacity, size_t kept) const {
+  Store copy{std::make_unique_for_overwrite<char[]>(capacity), capacity};
+  if (kept) std::memcpy(copy.data(), store_.data(), kept);
+  return copy;
 }
 
 void ListRows::compact() {
-  std::vector<char> packed(std::max(used_ - unused_, size_t{1}));
+  Store packed = storeCopy(std::max(used_ - unused_, size_t{1}), 0);
   size_t at = 0;
   for (Row& row : rows_) {
     if (row.size) std::memcpy(packed.data() + at, store_.data() + row.begin, row.size);
@@ -104,7 +110,7 @@ void ListRows::compact() {
     row.room = row.size;
     at += row.size;
   }
-  store_.swap(packed);
+  store_ = std::move(packed);
   used_ = at;
   unused_ = 0;
 }
@@ -146,7 +152,7 @@ void ListRows::replaceInRow(int32_t row, size_t at, size_t count, size_t separat
 void ListRows::setCell(int32_t row, int32_t column, std::string_view text) {
   if (!hasRow(row) || column < 0) return;
   text = upToNul(text);
-  if (overlaps(text, store_)) {
+  if (overlaps(text, store_.data(), store_.size())) {
     // A text taken from these rows would move under its own copy.
     const std::string own(text);
     return setCell(row, column, own);
