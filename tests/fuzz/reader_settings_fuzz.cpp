@@ -1,7 +1,8 @@
 // The reader library's settings file on arbitrary contents, read through a
 // real file (a memory file reached by its /proc path) as the library reads
-// it, against the promises of its format: every mapped port has a trimmed,
-// one-line value the file holds; a decoder needs both of its keys and a
+// it, against the promises of its format: every mapped port has a one-line
+// value the file holds, trimmed unless quotes in the file kept blanks at its
+// ends; a decoder needs both of its keys and a
 // relative one lies in the library's folder; line ends of either kind read
 // the same; a file over the size limit is not read at all (a smaller limit
 // than the program's, so that the fuzzer's inputs reach it).
@@ -26,9 +27,13 @@ void require(bool condition, const char* what) {
   }
 }
 
-bool trimmedLine(const std::string& text) {
+// One line, with no blank at either end unless the file quoted the value
+// (the reader takes a value's enclosing quotes off and keeps what they hold).
+bool valueLine(const std::string& text, const std::string& content) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  return !text.empty() && !blank(text.front()) && !blank(text.back()) && text.find('\n') == std::string::npos;
+  if (text.empty() || text.find('\n') != std::string::npos) return false;
+  if (!blank(text.front()) && !blank(text.back())) return true;
+  return content.find('\'' + text + '\'') != std::string::npos || content.find('"' + text + '"') != std::string::npos;
 }
 
 std::optional<std::string> readThroughFile(const std::string& content) {
@@ -58,12 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path folder = "/library/folder";
   sdt::ReaderSettings settings = sdt::parseSettings(*text, folder);
   for (const auto& [port, device] : settings.ports) {
-    require(trimmedLine(device), "a port's device is one trimmed line");
+    require(valueLine(device, content), "a port's device is one line, trimmed unless quoted");
     require(content.find(device) != std::string::npos, "a port's device comes from the file");
     require(sdt::devicePath(settings, port) == device, "a mapped port opens its device");
   }
   if (settings.photoDecoder) {
-    require(trimmedLine(settings.photoDecoder->function), "the decoder's function is one trimmed line");
+    require(valueLine(settings.photoDecoder->function, content),
+            "the decoder's function is one line, trimmed unless quoted");
     require(settings.photoDecoder->library.is_absolute(), "the decoder's path is absolute");
   }
 
