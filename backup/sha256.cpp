@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/text.h"
+
 namespace backup {
 namespace {
 
@@ -32,13 +34,7 @@ std::string Sha256::hexDigest() {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_DigestFinal_ex(context_.get(), digest, &length);
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < length; ++i) {
-    text += kDigits[digest[i] >> 4];
-    text += kDigits[digest[i] & 0xF];
-  }
-  return text;
+  return base::hexDigits({digest, length});
 }
 
 std::optional<FileDigest> digestOfFile(const std::filesystem::path& file, std::string* why) {

@@ -27,6 +27,17 @@ std::string_view trimmedCellText(std::string_view utf8) {
   return utf8;
 }
 
+std::string hexDigits(std::span<const unsigned char> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string digits;
+  digits.reserve(2 * bytes.size());
+  for (unsigned char byte : bytes) {
+    digits += kDigits[byte >> 4];
+    digits += kDigits[byte & 0xF];
+  }
+  return digits;
+}
+
 std::string_view takeLine(std::string_view& rest) {
   size_t end = rest.find('\n');
   std::string_view line = rest.substr(0, end);

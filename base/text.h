@@ -1,6 +1,8 @@
 // Small text rules shared by every reader of the program's own text files.
 #pragma once
 
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace base {
@@ -20,6 +22,9 @@ std::string_view trimmed(std::string_view text);
 std::string_view trimmedCellText(std::string_view utf8);
 // The text without blanks at its end.
 std::string_view trimmedEnd(std::string_view text);
+
+// The bytes as lower-case hexadecimal digits, two a byte.
+std::string hexDigits(std::span<const unsigned char> bytes);
 
 // The first line of `rest` without its '\n' (a "\r" before it stays: the
 // callers trim it); `rest` moves past the line. The last line needs no '\n'.

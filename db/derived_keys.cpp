@@ -18,6 +18,7 @@
 #include <mutex>
 #include <utility>
 
+#include "base/text.h"
 #include "db/sqlite.h"
 
 namespace db {
@@ -125,19 +126,19 @@ class HmacSha1 {
   ~HmacSha1() {
     OPENSSL_cleanse(&inner_, sizeof inner_);
     OPENSSL_cleanse(&outer_, sizeof outer_);
+    OPENSSL_cleanse(&work_, sizeof work_);
   }
   HmacSha1(const HmacSha1&) = delete;
   HmacSha1& operator=(const HmacSha1&) = delete;
 
   // The MAC of the parts, one after the other, into `digest`.
-  void mac(std::initializer_list<std::span<const unsigned char>> parts, Digest& digest) const {
-    SHA_CTX context = inner_;
-    for (std::span<const unsigned char> part : parts) SHA1_Update(&context, part.data(), part.size());
-    SHA1_Final(digest.data(), &context);
-    context = outer_;
-    SHA1_Update(&context, digest.data(), digest.size());
-    SHA1_Final(digest.data(), &context);
-    OPENSSL_cleanse(&context, sizeof context);
+  void mac(std::initializer_list<std::span<const unsigned char>> parts, Digest& digest) {
+    work_ = inner_;
+    for (std::span<const unsigned char> part : parts) SHA1_Update(&work_, part.data(), part.size());
+    SHA1_Final(digest.data(), &work_);
+    work_ = outer_;
+    SHA1_Update(&work_, digest.data(), digest.size());
+    SHA1_Final(digest.data(), &work_);
   }
 
  private:
@@ -150,24 +151,15 @@ class HmacSha1 {
 
   SHA_CTX inner_{};
   SHA_CTX outer_{};
+  SHA_CTX work_{};  // the round's state, cleansed once at the end
 };
-
-std::string hexDigits(std::span<const unsigned char> bytes) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string digits;
-  for (unsigned char byte : bytes) {
-    digits += kDigits[byte >> 4];
-    digits += kDigits[byte & 0xF];
-  }
-  return digits;
-}
 
 std::optional<std::string> derive(std::string_view passphrase, const Salt& salt) {
   int rounds = engineRounds();
   if (rounds <= 0) return std::nullopt;
   std::array<unsigned char, kKeyBytes> key{};
   pbkdf2HmacSha1(passphrase, salt, rounds, key);
-  std::string text = "x'" + hexDigits(key) + "'";
+  std::string text = "x'" + base::hexDigits(key) + "'";
   OPENSSL_cleanse(key.data(), key.size());
   return text;
 }
@@ -186,7 +178,7 @@ std::optional<DerivedKey> derivedKeyFor(std::string_view pathUtf8, std::string_v
 
 void pbkdf2HmacSha1(std::string_view passphrase, std::span<const unsigned char> salt, int rounds,
                     std::span<unsigned char> output) {
-  const HmacSha1 hmac(passphrase);
+  HmacSha1 hmac(passphrase);
   HmacSha1::Digest round{};
   HmacSha1::Digest sum{};
   for (uint32_t block = 1; !output.empty(); ++block) {
@@ -219,7 +211,7 @@ std::optional<DerivedKey> keyForNewFile(std::string_view passphrase) {
 std::string rawKeyTextWithSalt(const DerivedKey& key) {
   // The salt's digits follow the key's inside the quotes.
   std::string text = key.rawKeyText;
-  text.insert(text.size() - 1, hexDigits(key.salt));
+  text.insert(text.size() - 1, base::hexDigits(key.salt));
   return text;
 }
 

@@ -8,6 +8,8 @@
 
 #include <openssl/evp.h>
 
+#include "base/text.h"
+
 #include "db_fixture.h"
 
 namespace dbtest {
@@ -15,20 +17,10 @@ namespace {
 
 constexpr const char* kPeople = "CREATE TABLE people (name TEXT, age INTEGER); INSERT INTO people VALUES ('ann', 30);";
 
-std::string hex(std::span<const unsigned char> bytes) {
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::string digits;
-  for (unsigned char byte : bytes) {
-    digits += kDigits[byte >> 4];
-    digits += kDigits[byte & 0xF];
-  }
-  return digits;
-}
-
 std::string derivedHex(std::string_view passphrase, std::string_view salt, int rounds, size_t bytes) {
   std::vector<unsigned char> output(bytes);
   db::pbkdf2HmacSha1(passphrase, {reinterpret_cast<const unsigned char*>(salt.data()), salt.size()}, rounds, output);
-  return hex(output);
+  return base::hexDigits(output);
 }
 
 TEST(Pbkdf2HmacSha1, GivesTheStandardsAnswersAndOpenSslsForLongPassphrasesAndKeys) {
@@ -48,7 +40,7 @@ TEST(Pbkdf2HmacSha1, GivesTheStandardsAnswersAndOpenSslsForLongPassphrasesAndKey
                                    reinterpret_cast<const unsigned char*>(salt.data()), static_cast<int>(salt.size()),
                                    1000, static_cast<int>(expected.size()), expected.data()),
             1);
-  EXPECT_EQ(derivedHex(longPassphrase, salt, 1000, expected.size()), hex(expected));
+  EXPECT_EQ(derivedHex(longPassphrase, salt, 1000, expected.size()), base::hexDigits(expected));
 }
 
 // A query's first value with the engine deriving the key from the passphrase
