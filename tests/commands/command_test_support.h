@@ -22,6 +22,7 @@ inline TypedValue text(std::string_view gb) { return TypedValue::ofText(rt::inte
 // The same from UTF-8 source text.
 inline TypedValue utf8(std::string_view u) { return TypedValue::ofText(rt::internUtf8(u)); }
 inline std::string gb(std::string_view u) { return rt::internUtf8(u); }
+inline TypedValue num(int32_t v) { return TypedValue::ofInt(v); }
 
 inline TypedValue call(rt::CommandFn command, std::vector<TypedValue> args) {
   TypedValue result;

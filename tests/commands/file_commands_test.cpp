@@ -20,8 +20,6 @@ using jxtest::TempFolder;
 namespace c = rt::commands;
 using rt::TypedValue;
 
-TypedValue num(int32_t v) { return TypedValue::ofInt(v); }
-
 class FileCommands : public ::testing::Test {
  protected:
   void TearDown() override { c::closeAllFiles(); }

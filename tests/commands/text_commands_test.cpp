@@ -11,8 +11,6 @@ using namespace cmdtest;
 namespace c = rt::commands;
 using rt::TypedValue;
 
-TypedValue num(int32_t v) { return TypedValue::ofInt(v); }
-
 // Two four-byte characters whose neighbouring halves spell a third one:
 // U+20000 U+20001 are 95 32 82 36 | 95 32 82 37, and 82 36 95 32 is U+A4CD.
 const std::string kTwoRareCharacters = "\x95\x32\x82\x36\x95\x32\x82\x37";

@@ -10,8 +10,6 @@
 namespace dbtest {
 namespace {
 
-constexpr const char* kPeople = "CREATE TABLE people (name TEXT, age INTEGER); INSERT INTO people VALUES ('ann', 30);";
-
 TEST(ConnectionText, HasThePasswordKeyOnlyWhenAPasswordIsGiven) {
   std::string path = rt::utf8ToGb("C:\\驾校 data;1\\hj.mdb");
   EXPECT_EQ(db::buildConnectionText(path, "58203917460"),

@@ -36,6 +36,9 @@ inline constexpr uint32_t kConnectionUnit = 0x16000001;
 inline constexpr uint32_t kRecordSetUnit = 0x16000002;
 inline constexpr uint32_t kSecondRecordSetUnit = 0x16000003;
 inline constexpr const char* kKey = "58203917460";
+// A table of one row for tests that only need a database with something in it.
+inline constexpr const char* kPeople =
+    "CREATE TABLE people (name TEXT, age INTEGER); INSERT INTO people VALUES ('ann', 30);";
 
 // Each test's folder: "jx-db-…".
 class TempFolder : public jxtest::TempFolder {

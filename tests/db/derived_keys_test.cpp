@@ -15,8 +15,6 @@
 namespace dbtest {
 namespace {
 
-constexpr const char* kPeople = "CREATE TABLE people (name TEXT, age INTEGER); INSERT INTO people VALUES ('ann', 30);";
-
 std::string derivedHex(std::string_view passphrase, std::string_view salt, int rounds, size_t bytes) {
   std::vector<unsigned char> output(bytes);
   db::pbkdf2HmacSha1(passphrase, {reinterpret_cast<const unsigned char*>(salt.data()), salt.size()}, rounds, output);

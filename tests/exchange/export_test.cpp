@@ -12,8 +12,6 @@ namespace {
 
 using namespace exchangetest;
 
-constexpr int kStudentPage = 0, kExamDetailPage = 1, kExamListPage = 2, kGraduatePage = 3;
-
 const std::vector<std::string> kStudentHeaders = {
     "ID",   "姓名",     "性别",     "民族",         "出生日期", "住址",     "身份证号码",   "电话号码",
     "车型", "报名日期", "科二教练", "科二教练电话", "科二车牌", "科三教练", "科三教练电话", "科三车牌"};

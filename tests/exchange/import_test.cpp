@@ -13,7 +13,6 @@ namespace {
 
 using namespace exchangetest;
 
-constexpr int kStudentPage = 0, kExamListPage = 2;
 const std::string kImportFilter =
     kExportDialogFilter.substr(0, kExportDialogFilter.size() - 2) + "|CSV 文件(*.csv)|*.csv||";
 const std::string kImportCaption = "导入数据";

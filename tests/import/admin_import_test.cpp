@@ -13,9 +13,6 @@ namespace {
 
 using namespace importtest;
 
-const std::string kValid = "110101199003071233";
-const std::string kValidX = "11010519491231002X";
-
 class AdminImport : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -14,8 +14,6 @@ namespace {
 
 using namespace importtest;
 
-const std::string kValid = "110101199003071233";
-
 class ImportFiles : public ::testing::Test {
  protected:
   std::unique_ptr<Table> read(const fs::path& file) {

@@ -25,6 +25,10 @@ using learner_import::Table;
 inline const fs::path kScript = fs::path(JX_IMPORT_TEST_DIR) / "make_workbook.py";
 inline constexpr int kSkipped = 77;
 
+// Identity numbers with a valid check digit, one of them ending in X.
+inline const std::string kValid = "110101199003071233";
+inline const std::string kValidX = "11010519491231002X";
+
 inline std::string quotedArgument(const std::string& text) {
   std::string out = "'";
   for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -13,8 +13,6 @@ using learner_import::ImportPlan;
 using learner_import::RegisteredNumbers;
 using learner_import::Verdict;
 
-const std::string kValidX = "11010519491231002X";
-const std::string kValid = "110101199003071233";
 const std::string kValidToo = "440304198512034512";
 const std::string kShort = "110105491231002";
 

@@ -14,6 +14,7 @@
 #include "app/statements.h"
 #include "db/schema.h"
 #include "runtime/encoding.h"
+#include "statement_support.h"
 #include "tests/db/db_fixture.h"
 
 namespace {
@@ -24,7 +25,7 @@ using app::exams::Subject;
 using Column = sql::StudentSearch;
 using rt::TypedValue;
 
-std::string gb(const std::string& utf8) { return rt::utf8ToGb(utf8); }
+using statementtest::gb;
 
 constexpr size_t kNameColumn = app::learner::kName;
 constexpr size_t kIdentityColumn = app::learner::kIdentityNumber;

@@ -9,6 +9,7 @@
 #include "app/exams/subjects.h"
 #include "app/statements.h"
 #include "runtime/encoding.h"
+#include "statement_support.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ namespace sql = app::statements;
 using app::exams::allSubjects;
 using app::exams::Subject;
 
-std::string gb(const std::string& utf8) { return rt::utf8ToGb(utf8); }
+using statementtest::gb;
 
 // The statement equals the expected text (UTF-8 here) byte for byte in GB18030.
 void expectStatement(const std::string& statement, const std::string& expectedUtf8) {
