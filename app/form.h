@@ -9,6 +9,12 @@
 
 namespace app::form {
 
+// The pages of 选择夹1, in their order.
+inline constexpr int32_t kPageStudents = 0;
+inline constexpr int32_t kPageExamDetails = 1;
+inline constexpr int32_t kPageExamList = 2;
+inline constexpr int32_t kPageGraduates = 3;
+
 // Page "学员信息": the learner's fields.
 inline constexpr ui::Unit kName = ui::编辑框1;
 inline constexpr ui::Unit kSex = ui::编辑框5;

@@ -41,7 +41,8 @@ Text pickerDateText(const Unit& picker);
 // Writes pickerDateText(picker) into the field.
 void writePickerDate(const Unit& picker, const Unit& field);
 
-// List views.
+// List views; selectedRow answers kNoRow when no row is selected.
+inline constexpr int32_t kNoRow = -1;
 int32_t selectedRow(const Unit& list);
 Text cellText(const Unit& list, int32_t row, int32_t column);
 // A cell of the row selected at this moment.

@@ -2,17 +2,13 @@
 
 #include <set>
 
+#include "backup/files.h"
 #include "backup/names.h"
 #include "backup/records_part.h"
 #include "backup/zip_archive.h"
 
 namespace backup {
 namespace {
-
-bool refuse(std::string* why, std::string text) {
-  if (why) *why = std::move(text);
-  return false;
-}
 
 std::optional<Manifest> manifestOf(const ArchiveReader& archive, std::string* why) {
   std::string reason;

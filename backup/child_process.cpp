@@ -18,7 +18,7 @@ namespace {
 
 constexpr size_t kKeptErrorText = 4096;
 constexpr int kPollMs = 100;
-constexpr size_t kReadChunk = 1 << 16;
+constexpr size_t kPipeReadChunk = 1 << 16;
 
 struct Pipe {
   int read = -1, write = -1;
@@ -67,7 +67,7 @@ void keepEnd(std::string& kept, const char* bytes, size_t count) {
 // Reads what the child writes until both pipes are closed, or stops it.
 bool drain(pid_t child, int outputFd, int errorFd, const ChildOutput& output, const Control& control,
            std::string& errorText) {
-  std::vector<char> buffer(kReadChunk);
+  std::vector<char> buffer(kPipeReadChunk);
   bool stopped = false;
   while (outputFd >= 0 || errorFd >= 0) {
     if (!stopped && control.cancelled()) {

@@ -20,7 +20,6 @@ constexpr mode_t kPrivateFolder = 0700;
 constexpr mode_t kPrivateFile = 0600;
 constexpr mode_t kSharedFolder = 02770;
 constexpr mode_t kSharedFile = 0660;
-constexpr size_t kCopyChunk = 1 << 20;
 
 struct Descriptor {
   int value = -1;

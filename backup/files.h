@@ -16,6 +16,15 @@ namespace backup {
 
 namespace fs = std::filesystem;
 
+// Files are copied and read in pieces of this size.
+inline constexpr size_t kCopyChunk = 1 << 20;
+
+// A check that fails: says why (when the caller asks) and answers false.
+inline bool refuse(std::string* why, std::string text) {
+  if (why) *why = std::move(text);
+  return false;
+}
+
 // What a backup or restore may be asked to stop for, and where a test may
 // cut it off (the step is called between any two steps that write).
 struct Control {

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "backup/child_process.h"
+#include "backup/files.h"
 #include "db/records_database.h"
 #include "db/schema.h"
 #include "db/server_provider.h"
@@ -23,15 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The records file is read in pieces of this size while it is copied.
-constexpr size_t kCopyChunk = 1 << 20;
 // The engine calls the progress handler every this many instructions.
 constexpr int kProgressInstructions = 10000;
 constexpr const char* kIntegrityOk = "ok";
-
-bool refuse(std::string* why, std::string text) {
-  if (why) *why = std::move(text);
-  return false;
-}
 
 int stopWhenCancelled(void* control) { return static_cast<const Control*>(control)->cancelled() ? 1 : 0; }
 

@@ -14,7 +14,7 @@
 namespace backup {
 namespace {
 
-constexpr size_t kReadChunk = 1 << 20;
+constexpr size_t kHashReadChunk = 1 << 20;
 constexpr size_t kDigestTextLength = 64;
 
 }  // namespace
@@ -45,7 +45,7 @@ std::optional<FileDigest> digestOfFile(const std::filesystem::path& file, std::s
   }
   Sha256 hash;
   FileDigest digest;
-  std::vector<char> buffer(kReadChunk);
+  std::vector<char> buffer(kHashReadChunk);
   for (;;) {
     ssize_t n = read(descriptor, buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;

@@ -6,12 +6,12 @@
 
 #include <cerrno>
 
+#include "backup/files.h"
 #include "backup/names.h"
 
 namespace backup {
 namespace {
 
-constexpr size_t kReadChunk = 1 << 20;
 // libzip reports its progress in steps of a tenth of the archive.
 constexpr double kProgressPrecision = 0.1;
 
@@ -145,7 +145,7 @@ std::optional<FileDigest> ArchiveReader::read(const std::string& name, const std
   }
   Sha256 hash;
   FileDigest digest;
-  std::vector<char> buffer(kReadChunk);
+  std::vector<char> buffer(kCopyChunk);
   bool ok = true;
   for (;;) {
     if (control.cancelled()) {

@@ -20,12 +20,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
+
 namespace base {
 
 namespace gbk {
 
 inline bool isLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The position after the character at `pos`. A lead byte in the last
 // position has no second byte: the step ends the text.

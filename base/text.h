@@ -13,6 +13,7 @@ namespace base {
 inline constexpr std::string_view kBlanks = " \t\r\v\f";
 
 inline bool isBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The text without blanks at either end.
 std::string_view trimmed(std::string_view text);

@@ -13,6 +13,9 @@
 
 namespace db {
 
+// Time-outs are given in seconds; the engines take milliseconds.
+inline constexpr int kMillisecondsPerSecond = 1000;
+
 // What a read gives: the rows, and whether they were kept from an earlier
 // read (rows read again and again are worth converting once).
 struct ReadRows {

@@ -20,7 +20,6 @@ namespace {
 constexpr const char* kConnectTimeoutSeconds = "10";
 constexpr const char* kApplicationName = "jiaxiao";
 constexpr const char* kClientEncoding = "UTF8";
-constexpr int kMillisecondsPerSecond = 1000;
 constexpr int32_t kLargestTimeoutSeconds = 2'000'000;  // what statement_timeout (ms, int) holds
 // libpq's own floor for connect_timeout.
 constexpr int kShortestConnectTimeoutSeconds = 2;

@@ -15,7 +15,6 @@ constexpr int32_t kSearchesBeforeKeeping = 2;
 
 // The deadline is checked every this many engine steps.
 constexpr int kProgressInterval = 1000;
-constexpr int kMillisecondsPerSecond = 1000;
 // SQLite names a private temporary database so; as a file name it must not
 // be read that way.
 constexpr std::string_view kMemoryDatabaseName = ":memory:";

@@ -12,6 +12,10 @@ namespace learner_import {
 // from 1e15 on has more than 15 significant digits, and spreadsheets keep 15.
 inline constexpr double kLostDigitsFrom = 1e15;
 
+// Serials of the 1904 date system count from 1904-01-01, 1 462 days after
+// the 1900 system's day of the same number.
+inline constexpr double k1904Offset = 1462;
+
 struct CellValue {
   std::string text;
   CellKind kind = CellKind::kText;

@@ -14,7 +14,7 @@ constexpr size_t kShortNumberLength = 15;
 constexpr std::array<int, 17> kIdentityWeights = {7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2};
 constexpr std::string_view kIdentityCheckCharacters = "10X98765432";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using base::isDigit;
 
 // Blanks around a header or a number, the wide spaces of a spreadsheet included.
 std::string_view trimmed(std::string_view text) { return base::trimmedCellText(text); }

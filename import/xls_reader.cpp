@@ -29,9 +29,6 @@ constexpr size_t kMulRkEntryBytes = 6;
 // number; its first byte tells what it is.
 constexpr uint16_t kNotANumberResult = 0xFFFF;
 enum FormulaResult : uint8_t { kStringResult = 0, kBoolResult = 1, kErrorResult = 2, kEmptyResult = 3 };
-// Serials of the 1904 date system count from 1904-01-01, 1 462 days after
-// the 1900 system's day of the same number.
-constexpr double k1904Offset = 1462;
 
 double f64(std::string_view bytes, size_t at) {
   uint64_t bits = readU32(bytes, at) | static_cast<uint64_t>(readU32(bytes, at + 4)) << 32;

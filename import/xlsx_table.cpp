@@ -10,10 +10,6 @@
 namespace learner_import {
 namespace {
 
-// Serials of the 1904 date system count from 1904-01-01, 1 462 days after
-// the 1900 system's day of the same number.
-constexpr double k1904Offset = 1462;
-
 const sheet::Worksheet* firstWorksheet(const sheet::Workbook& workbook) {
   for (const auto& sheet : workbook.sheets)
     if (sheet->kind() == sheet::Worksheet::Kind::kWorksheet) return sheet.get();

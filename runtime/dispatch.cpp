@@ -50,8 +50,8 @@ bool isInvocationStatus(int32_t status) {
 
 // Binds the name for the kinds of the access in order. Only "not bound" lets
 // the next kind be tried; a lookup the object cannot do ends the search.
-int32_t bind(DispatchObject& object, std::u16string_view name, Access access, MemberBinding& binding,
-             InvokeKind& kind) {
+int32_t bindMember(DispatchObject& object, std::u16string_view name, Access access, MemberBinding& binding,
+                   InvokeKind& kind) {
   std::span<const InvokeKind> kinds =
       access == Access::kRead ? std::span<const InvokeKind>(kReadKinds) : std::span<const InvokeKind>(kWriteKinds);
   for (InvokeKind k : kinds) {
@@ -70,7 +70,8 @@ int32_t call(DispatchObject& object, std::string_view nameGb, Access access, std
   if (!object.available()) return automation::kNoDispatchInterface;
   MemberBinding binding;
   InvokeKind kind = InvokeKind::kMethod;
-  if (int32_t status = bind(object, gbToUtf16(nameGb), access, binding, kind); status != automation::kOk) return status;
+  if (int32_t status = bindMember(object, gbToUtf16(nameGb), access, binding, kind); status != automation::kOk)
+    return status;
 
   size_t used = arguments.size();
   while (used > 0 && arguments[used - 1].omitted()) --used;

@@ -8,7 +8,7 @@
 namespace rt {
 namespace {
 
-EventSource current;
+EventSource currentSource;
 
 }  // namespace
 
@@ -25,14 +25,14 @@ bool raiseEvent(uint32_t windowId, uint32_t unitId, int32_t event, const EventAr
 
   EventHandler handler = unit->isMenuItem() ? unit->menuHandler : unit->handlerFor(event);
   if (!handler) return false;
-  EventSource outer = current;
-  current = EventSource{windowId, unit->id, event};
+  EventSource outer = currentSource;
+  currentSource = EventSource{windowId, unit->id, event};
   int32_t value = handler(args);
-  current = outer;
+  currentSource = outer;
   if (result) *result = value;
   return true;
 }
 
-EventSource currentEventSource() { return current; }
+EventSource currentEventSource() { return currentSource; }
 
 }  // namespace rt

@@ -1,4 +1,4 @@
-// The installed screen, the headless stand-in used without one, and the
+// The installedScreen screen, the headless stand-in used without one, and the
 // runtime's start-up (Service 6), whose window steps the screen supplies.
 #include "runtime/screen.h"
 
@@ -42,7 +42,7 @@ class HeadlessScreen final : public Screen {
 };
 
 HeadlessScreen headless;
-Screen* installed = &headless;
+Screen* installedScreen = &headless;
 
 struct RuntimeState {
   int32_t buildKind = 0;
@@ -50,7 +50,7 @@ struct RuntimeState {
   const char* constantBlock = nullptr;
   int32_t constantBlockSize = 0;
 };
-RuntimeState state;
+RuntimeState runtimeState;
 
 // However the folder was chosen, the program holds it for the whole run, so
 // that a restore of a backup never replaces files under a running program.
@@ -79,19 +79,19 @@ void loadTemplates(const ProgramHeader& header) {
 }  // namespace
 
 void installScreen(Screen* s) {
-  installed = s ? s : &headless;
-  attachWindowCommands(*installed);
+  installedScreen = s ? s : &headless;
+  attachWindowCommands(*installedScreen);
 }
 
-Screen& screen() { return *installed; }
+Screen& screen() { return *installedScreen; }
 
 void startUpRuntime(const ProgramHeader& header) {
   screen().beginStartUp();
-  state.buildKind = header.buildKind;
-  state.version = header.versionWord + 1;
+  runtimeState.buildKind = header.buildKind;
+  runtimeState.version = header.versionWord + 1;
   enterProgramFolder();
-  state.constantBlock = header.constantBlock;
-  state.constantBlockSize = header.constantBlockSize;
+  runtimeState.constantBlock = header.constantBlock;
+  runtimeState.constantBlockSize = header.constantBlockSize;
   setDllCommands(header.dllCommands, header.dllCommandCount);
   registerLibraries(header.libraries, header.libraryCount);
   std::span<const UnitKind> coreKinds = screen().coreUnitKinds();

@@ -10,7 +10,8 @@ namespace {
 namespace status = rt::automation;
 using automation::Ref;
 
-std::string_view textOf(const rt::TypedValue& value) {
+// A text property's value: the address of its text (or none).
+std::string_view propertyText(const rt::TypedValue& value) {
   const char* text = value.asText();
   return text ? std::string_view(text) : std::string_view();
 }
@@ -143,20 +144,20 @@ void ExcelWorkbooksUnit::setSheetIndex(int32_t index) {
 bool ExcelWorkbooksUnit::writeProperty(int32_t number, const rt::TypedValue& value) {
   switch (number) {
     case rt::prop::kStartCell:
-      startCell_.assign(textOf(value));
+      startCell_.assign(propertyText(value));
       record(status::kOk);
       return true;
-    case rt::prop::kEndCell: setEndCell(textOf(value)); return true;
+    case rt::prop::kEndCell: setEndCell(propertyText(value)); return true;
     case rt::prop::kCellValue:
       if (!range_) return record(status::kNoInterface), true;
       converted_.clear();
-      rt::appendGbAsUtf8(textOf(value), converted_);
+      rt::appendGbAsUtf8(propertyText(value), converted_);
       record(range_->setText(converted_));
       return true;
     case rt::prop::kNumberFormat:
       if (!range_) return record(status::kNoInterface), true;
       converted_.clear();
-      rt::appendGbAsUtf8(textOf(value), converted_);
+      rt::appendGbAsUtf8(propertyText(value), converted_);
       record(range_->setNumberFormat(converted_));
       return true;
     case rt::prop::kSheetIndex: setSheetIndex(value.asInt()); return true;

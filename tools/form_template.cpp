@@ -13,6 +13,7 @@
 #include "tools/form_template.h"
 
 #include "sheet/engine/file_replacement.h"
+#include "tools/failure.h"
 
 #include <xlsxwriter.h>
 
@@ -339,10 +340,6 @@ lxw_format* makeFormat(lxw_workbook* book, Look look) {
   }
   return format;
 }
-
-struct Failure {
-  std::string message;
-};
 
 void check(lxw_error error, const std::string& what) {
   if (error != LXW_NO_ERROR) throw Failure{what + ": " + lxw_strerror(error)};

@@ -17,6 +17,7 @@
 #include "import/read_table.h"
 #include "runtime/convert.h"
 #include "runtime/encoding.h"
+#include "tools/failure.h"
 #include "tools/row_inserter.h"
 #include "tools/settings.h"
 
@@ -26,10 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using learner_import::ImportPlan;
 namespace learner = app::learner;
-
-struct Failure {
-  std::string message;
-};
 
 // Days from the runtime's date-time origin (1899-12-30) to 1970-01-01.
 constexpr double kUnixEpochInRuntimeDays = 25569;
@@ -65,14 +62,9 @@ learner_import::RegisteredNumbers registeredNumbers(sqlite3* database) {
   return numbers;
 }
 
-void run(sqlite3* database, const char* sql) {
-  std::string error;
-  if (!db::runScript(database, sql, &error)) throw Failure{"database error: " + error};
-}
-
 // Every learner in one transaction; nothing stays of a failed one.
 void insertLearners(sqlite3* database, const ImportPlan& plan) {
-  run(database, "BEGIN");
+  runStatements(database, "BEGIN");
   RowInserter student(database, db::records::studentTable());
   std::array<std::string_view, learner::kFieldCount> values;
   bool inserted = student.ok();

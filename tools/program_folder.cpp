@@ -14,6 +14,7 @@
 #include "db/sqlite.h"
 #include "sheet/engine/file_replacement.h"
 #include "tools/demo_data.h"
+#include "tools/failure.h"
 #include "tools/folder_access.h"
 #include "tools/form_template.h"
 #include "tools/row_inserter.h"
@@ -28,10 +29,6 @@ namespace fs = std::filesystem;
 // random order.
 constexpr const char* kBulkSettings = "PRAGMA cache_size=-262144;";
 constexpr const char* kJournalInMemory = "PRAGMA journal_mode=MEMORY;";
-
-struct Failure {
-  std::string message;
-};
 
 // A folder that everybody may write to and that keeps their files apart
 // (the sticky bit, as /tmp) is shared by nature: it never becomes private.
@@ -71,11 +68,6 @@ bool makeIfMissing(const fs::path& file, const std::string& bytes, const Sharing
   return true;
 }
 
-void run(sqlite3* database, const char* sql) {
-  std::string error;
-  if (!db::runScript(database, sql, &error)) throw Failure{std::string("database error: ") + error};
-}
-
 // One prepared insert of the table's rows.
 RowInserter inserterFor(sqlite3* database, const db::records::Table& table) {
   RowInserter inserter(database, table);
@@ -95,8 +87,8 @@ void fillDemoData(sqlite3* database, const Settings& settings, const FolderReque
   DemoGenerator generator(settings, request.seed, today);
   std::vector<Learner> learners = generator.learners(request.learners);
   std::vector<Booking> bookings = generator.bookings(learners, request.bookings);
-  run(database, kBulkSettings);
-  run(database, "BEGIN");
+  runStatements(database, kBulkSettings);
+  runStatements(database, "BEGIN");
   RowInserter student = inserterFor(database, db::records::studentTable());
   for (const Learner& learner : learners) insertRow(student, learner.fields);
   std::vector<RowInserter> exams;
@@ -104,7 +96,7 @@ void fillDemoData(sqlite3* database, const Settings& settings, const FolderReque
   for (const Booking& booking : bookings)
     insertRow(exams[static_cast<size_t>(booking.subject)],
               std::array<std::string, 3>{booking.identity, booking.examDate, booking.result});
-  run(database, "COMMIT");
+  runStatements(database, "COMMIT");
 }
 
 // Builds the database in a new file beside `database` and renames it over
@@ -125,7 +117,7 @@ void buildDatabase(const fs::path& database, const Settings& settings, const Fol
     db::DatabaseHandle handle =
         db::openDatabase(file.descriptorPath(), db::records::kPassword, db::OpenMode::kCreateNew, &error);
     if (!handle) throw Failure{"cannot create " + database.string() + ": " + error};
-    run(handle.get(), kJournalInMemory);
+    runStatements(handle.get(), kJournalInMemory);
     if (!db::records::createSchema(handle.get(), &error)) throw Failure{"cannot create the tables: " + error};
     if (request.withDemoData) fillDemoData(handle.get(), settings, request);
   }

@@ -1,5 +1,7 @@
 #include "tools/row_inserter.h"
 
+#include "tools/failure.h"
+
 namespace admin {
 
 namespace {
@@ -14,6 +16,11 @@ std::string insertStatement(const db::records::Table& table) {
 }
 
 }  // namespace
+
+void runStatements(sqlite3* database, const char* sql) {
+  std::string error;
+  if (!db::runScript(database, sql, &error)) throw Failure{"database error: " + error};
+}
 
 RowInserter::RowInserter(sqlite3* database, const db::records::Table& table) : database_(database) {
   sqlite3_stmt* raw = nullptr;

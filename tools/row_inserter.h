@@ -11,6 +11,10 @@
 
 namespace admin {
 
+// Runs statements on the records file; throws Failure with the engine's
+// reason when one fails.
+void runStatements(sqlite3* database, const char* sql);
+
 class RowInserter {
  public:
   // False from ok() (and the engine's reason in error()) when the insert

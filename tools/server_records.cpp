@@ -9,16 +9,13 @@
 #include "db/sqlite.h"
 #include "db/texts.h"
 #include "runtime/encoding.h"
+#include "tools/failure.h"
 #include "tools/folder_access.h"
 
 namespace admin {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Failure {
-  std::string message;
-};
 
 db::ServerConnectionHandle connect(const std::string& conninfo) {
   std::string error;

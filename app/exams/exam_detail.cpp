@@ -18,8 +18,6 @@ using rt::api::readInt;
 using rt::api::writeInt;
 using rt::api::writeText;
 
-constexpr int32_t kExamDetailPage = 1;
-
 // Subjects three and four number their date-query rows from 2: the counter
 // is advanced once before their first row.
 bool numbersFromTwo(const Subject& subject) { return subject.index >= 2; }
@@ -60,7 +58,7 @@ void bindExamRecordSets() {
 void showStudentHistory() {
   state().examDetailCounter = 0;
   state().selectedStudentId = selectedCellText(ui::超级列表框1, learner::listColumn(learner::kIdentityNumber));
-  writeInt(ui::选择夹1, rt::prop::kTabPage, kExamDetailPage);
+  writeInt(ui::选择夹1, rt::prop::kTabPage, form::kPageExamDetails);
   writePickerDate(form::kRegistrationDatePicker, form::kExamDate);
 
   bindExamRecordSets();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/exchange/progress.h"
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/learner.h"
@@ -31,7 +32,6 @@ namespace {
 using namespace rt::api;
 namespace cmd = rt::cmd;
 
-constexpr int32_t kStudentPage = 0;
 constexpr int32_t kOpenFileDialog = 0;
 // Learners go in a hundred to a statement (one statement per learner cost
 // more in the engine's parsing than the rows themselves); the progress
@@ -183,7 +183,7 @@ namespace app::handlers {
 
 int32_t onMenuImportData(const rt::EventArgs&) {
   // Learners come in on their own page only, as the export of them goes out.
-  if (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage) == exchange::kStudentPage) exchange::importLearners();
+  if (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage) == form::kPageStudents) exchange::importLearners();
   return 0;
 }
 

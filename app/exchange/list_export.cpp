@@ -14,6 +14,7 @@
 #include "app/exams/columns.h"
 #include "app/exchange/progress.h"
 #include "app/exchange/spreadsheet.h"
+#include "app/form.h"
 #include "app/handler_table.h"
 #include "app/ids.h"
 #include "app/learner.h"
@@ -26,11 +27,6 @@ namespace {
 
 using namespace rt::api;
 namespace cmd = rt::cmd;
-
-// Tab pages of 选择夹1 that hold an exportable list.
-constexpr int32_t kStudentPage = 0;
-constexpr int32_t kExamListPage = 2;
-constexpr int32_t kGraduatesPage = 3;
 
 constexpr int32_t kSaveFileDialog = 1;
 constexpr int32_t kShellVerbOpen = 4;
@@ -150,9 +146,9 @@ namespace app::handlers {
 
 int32_t onMenuExportData(const rt::EventArgs&) {
   switch (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage)) {
-    case exchange::kStudentPage: exchange::exportLearnerList(ui::超级列表框1); break;
-    case exchange::kExamListPage: exchange::exportList(ui::超级列表框3, exchange::examListHeaders()); break;
-    case exchange::kGraduatesPage: exchange::exportLearnerList(ui::超级列表框4); break;
+    case form::kPageStudents: exchange::exportLearnerList(ui::超级列表框1); break;
+    case form::kPageExamList: exchange::exportList(ui::超级列表框3, exchange::examListHeaders()); break;
+    case form::kPageGraduates: exchange::exportLearnerList(ui::超级列表框4); break;
     default: break;  // the exam details are not exported
   }
   return 0;

@@ -23,8 +23,6 @@ using statements::LearnerTable;
 
 namespace {
 
-constexpr int32_t kNoRow = -1;
-
 enum class MoveOutcome {
   kMoved,
   // The listed row is no longer stored as listed: another desk changed,

@@ -35,10 +35,6 @@ int32_t logFile() {
   return number;
 }
 
-// Literals, so that their data ends in a null.
-const char* const kValueSeparator = log_format::kValueSeparator.data();
-const char* const kLineBreak = log_format::kLineBreak.data();
-
 // What the log keeps of a listed learner, in its order: the identity number
 // appears twice.
 constexpr learner::Field kLoggedListedValues[] = {
@@ -68,7 +64,7 @@ void appendLogEntry(const char* body) {
 Text listedLearnerLogText(const Unit& list, int32_t row) {
   std::string joined;
   for (size_t i = 0; i < std::size(kLoggedListedValues); ++i) {
-    if (i > 0) joined += kValueSeparator;
+    if (i > 0) joined += kLogValueSeparator;
     joined += cellText(list, row, learner::listColumn(kLoggedListedValues[i])).view();
   }
   return TextConcat(joined);
@@ -79,7 +75,7 @@ std::string joinedLearnerLogBody(const char* operation, std::string_view name, s
 }
 
 void appendLearnerLogEntry(const char* operation, const char* values) {
-  appendLogEntry(TextConcat(kLineBreak, operation, kLineBreak, values).c_str());
+  appendLogEntry(TextConcat(kLogLineBreak, operation, kLogLineBreak, values).c_str());
 }
 
 void appendLogEntries(const std::vector<std::string>& bodies) {
@@ -91,7 +87,7 @@ void appendLogEntries(const std::vector<std::string>& bodies) {
   // The line break after the last entry is the one WriteTextLine adds.
   std::string entries;
   for (const std::string& body : bodies) {
-    if (!entries.empty()) entries += kLineBreak;
+    if (!entries.empty()) entries += kLogLineBreak;
     entries += log_format::entry(timestamp.view(), body);
   }
   call(cmd::core(cmd::kWriteTextLine), file, entries);

@@ -7,9 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "app/log_format.h"
 #include "runtime/api.h"
 
 namespace app::records {
+
+// The log's separators as literals, whose data ends in a null.
+inline const char* const kLogValueSeparator = log_format::kValueSeparator.data();
+inline const char* const kLogLineBreak = log_format::kLineBreak.data();
 
 // Appends separator line, timestamp and body (a line break is added after
 // it). A missing log.log is never created: the entry is then lost silently.

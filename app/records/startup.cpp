@@ -30,12 +30,6 @@ const char* const kDatabasePassword = "58203917460";
 // The template gives the main window no title of its own.
 const char* windowTitle() { return "驾校学员管理"_gb; }
 
-// Tab pages, in order.
-constexpr int32_t kPageStudents = 0;
-constexpr int32_t kPageExamDetails = 1;
-constexpr int32_t kPageExamList = 2;
-constexpr int32_t kPageGraduates = 3;
-
 void openDatabase() {
   Text path = programFilePath(kDatabaseFileName);
   call(cmd::db(cmd::kOpenAccess), ui::数据库连接1, path, kDatabasePassword);
@@ -99,10 +93,10 @@ int32_t onMainWindowCreated(const rt::EventArgs&) {
 
 int32_t onTabPageChanged(const rt::EventArgs&) {
   switch (rt::api::readInt(ui::选择夹1, rt::prop::kTabPage)) {
-    case records::kPageStudents: records::showStudentsPage(); break;
-    case records::kPageExamDetails: records::showExamDetailsPage(); break;
-    case records::kPageExamList: rt::api::writeText(ui::主窗口, rt::prop::kWindowTitle, "查看考试名单"_gb); break;
-    case records::kPageGraduates: records::fillGraduateList(); break;
+    case form::kPageStudents: records::showStudentsPage(); break;
+    case form::kPageExamDetails: records::showExamDetailsPage(); break;
+    case form::kPageExamList: rt::api::writeText(ui::主窗口, rt::prop::kWindowTitle, "查看考试名单"_gb); break;
+    case form::kPageGraduates: records::fillGraduateList(); break;
     default: break;
   }
   return 0;

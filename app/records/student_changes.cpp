@@ -21,10 +21,7 @@ using namespace rt::api;
 
 namespace {
 
-constexpr int32_t kNoRow = -1;
 constexpr int32_t kAllCoachesIndex = 0;
-const char* const kValueSeparator = "  ";
-const char* const kLineBreak = "\r\n";
 
 int32_t selectedStudentRow() { return selectedRow(ui::超级列表框1); }
 
@@ -43,7 +40,7 @@ template <typename Read>
 Text joinedValues(std::span<const Field> fields, Read read) {
   std::string joined;
   for (size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) joined += kValueSeparator;
+    if (i > 0) joined += kLogValueSeparator;
     joined += read(fields[i]).view();
   }
   return TextConcat(joined);
@@ -194,7 +191,7 @@ void modifyStudent() {
     return;
   }
   Text newValues = newValuesText();
-  appendLogEntry(TextConcat(kLineBreak, "修改学员"_gb, kLineBreak, oldValues, kLineBreak, newValues).c_str());
+  appendLogEntry(TextConcat(kLogLineBreak, "修改学员"_gb, kLogLineBreak, oldValues, kLogLineBreak, newValues).c_str());
   fillStudentList();
   emptyForm();
   showMessage("修改学员信息成功！"_gb, kMessageNoIcon, "修改学员信息成功"_gb);

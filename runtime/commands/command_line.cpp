@@ -12,7 +12,8 @@
 namespace rt::commands {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+// What separates the arguments of a command line outside quotes.
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Appends the character at `pos` (all of its bytes) and returns the position after it.
 size_t appendCharacter(std::string_view line, size_t pos, std::string& word) {
@@ -54,7 +55,7 @@ bool splitCommandLine(std::string_view line, std::vector<std::string>& arguments
       } else {
         pos = appendCharacter(line, pos, word);
       }
-    } else if (isBlank(c)) {
+    } else if (isSeparator(c)) {
       if (inWord) arguments.push_back(std::move(word));
       word.clear();
       inWord = false;

@@ -50,13 +50,14 @@ std::string withFullWidthFormsAsAscii(std::string_view text) {
   return out;
 }
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// The blanks C's number conversions skip (isspace in the C locale).
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Leading blanks, an optional sign, then decimal digits up to the first other
 // byte. A value beyond the int range saturates.
 int32_t parseDecimal(std::string_view text) {
   size_t pos = 0;
-  while (pos < text.size() && isBlank(text[pos])) ++pos;
+  while (pos < text.size() && isSpace(text[pos])) ++pos;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
   constexpr int64_t kLimit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;

@@ -1,4 +1,5 @@
 #include "sheet/engine/address.h"
+#include "base/text.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ constexpr int kMaxRowDigits = 7;
 constexpr int kLettersInAlphabet = 26;
 
 bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using base::isDigit;
 uint32_t letterValue(char c) { return static_cast<uint32_t>((c | 0x20) - 'a') + 1; }
 
 }  // namespace

@@ -18,7 +18,7 @@ constexpr uint32_t kFatSector = 0xFFFFFFFD;
 constexpr uint32_t kDifatSector = 0xFFFFFFFC;
 constexpr uint32_t kNoStream = 0xFFFFFFFF;
 constexpr uint8_t kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-constexpr uint8_t kTypeStream = 2, kTypeRoot = 5, kBlack = 1;
+constexpr uint8_t kTypeStream = 2, kTypeRoot = 5, kNodeBlack = 1;
 
 void put16(std::string& out, size_t at, uint16_t v) {
   out[at] = static_cast<char>(v & 0xFF);
@@ -36,7 +36,7 @@ void directoryEntry(std::string& out, size_t at, std::string_view name, uint8_t 
   for (size_t i = 0; i < name.size(); ++i) put16(out, at + 2 * i, static_cast<uint8_t>(name[i]));
   put16(out, at + 0x40, static_cast<uint16_t>((name.size() + 1) * 2));
   out[at + 0x42] = static_cast<char>(type);
-  out[at + 0x43] = static_cast<char>(kBlack);
+  out[at + 0x43] = static_cast<char>(kNodeBlack);
   put32(out, at + 0x44, kNoStream);
   put32(out, at + 0x48, kNoStream);
   put32(out, at + 0x4C, child);

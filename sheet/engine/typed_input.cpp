@@ -1,4 +1,5 @@
 #include "sheet/engine/typed_input.h"
+#include "base/text.h"
 
 #include <charconv>
 #include <cmath>
@@ -17,7 +18,7 @@ constexpr std::string_view kSlashDate = "yyyy/m/d";
 constexpr std::string_view kChineseDate = "yyyy\"年\"m\"月\"d\"日\"";
 constexpr std::string_view kYear = "年", kMonth = "月", kDay = "日";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using base::isDigit;
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
 int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {

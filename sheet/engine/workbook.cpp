@@ -13,6 +13,7 @@ namespace {
 constexpr double kDigitPixels = 7;
 constexpr double kPaddingPixels = 5;
 constexpr double kWidthUnits = 256;
+constexpr double kDefaultWidthStep = 8;  // pixels
 constexpr double kDefaultUserWidth = 8.43;
 constexpr size_t kMaxTextStore = std::numeric_limits<uint32_t>::max() - 1;
 
@@ -34,6 +35,11 @@ double userColumnWidth(double storedWidth) {
 }
 
 int columnPixels(double storedWidth) { return static_cast<int>(std::lround(storedWidth * kDigitPixels)); }
+
+double defaultStoredColumnWidth(double baseCharacters) {
+  double pixels = std::ceil((baseCharacters * kDigitPixels + kPaddingPixels) / kDefaultWidthStep) * kDefaultWidthStep;
+  return std::trunc(pixels / kDigitPixels * kWidthUnits) / kWidthUnits;
+}
 
 double Cell::number() const {
   double value;

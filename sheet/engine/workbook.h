@@ -95,6 +95,10 @@ double storedColumnWidth(double userWidth);
 double userColumnWidth(double storedWidth);
 // A stored width in pixels at 96 dots per inch.
 int columnPixels(double storedWidth);
+// The stored width of the columns without one of their own, from a sheet's
+// base width in characters: the base width and padding, rounded up to a
+// multiple of eight pixels.
+double defaultStoredColumnWidth(double baseCharacters);
 
 class Worksheet {
  public:

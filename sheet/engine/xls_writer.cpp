@@ -23,7 +23,7 @@ constexpr uint32_t kFirstPaletteIndex = 8, kLastPaletteIndex = 63;
 constexpr size_t kRowsPerBlock = 32;
 constexpr size_t kRowRecordBytes = kRecordHeader + 16;
 constexpr size_t kMergesPerRecord = 1026;
-constexpr uint8_t kPrintAreaName = 0x06;
+constexpr uint8_t kPrintAreaBuiltInName = 0x06;
 constexpr uint8_t kPtgArea3d = 0x3B;
 constexpr uint8_t kGbCharset = 134;
 constexpr uint16_t kTwipsPerPoint = 20;
@@ -373,7 +373,7 @@ class XlsBuilder {
       area.last.column = std::min(area.last.column, kXlsMaxColumns - 1);
       Bytes body;
       body.u16(0x0020).u8(0).u8(1).u16(11).u16(0).u16(static_cast<uint32_t>(withArea[k] + 1)).u8(0).u8(0).u8(0).u8(0);
-      body.u8(0).u8(kPrintAreaName);
+      body.u8(0).u8(kPrintAreaBuiltInName);
       body.u8(kPtgArea3d).u16(static_cast<uint32_t>(k)).u16(area.first.row).u16(area.last.row);
       body.u16(area.first.column).u16(area.last.column);
       record(kName, body);

@@ -34,7 +34,6 @@ constexpr std::array<std::string_view, 12> kThemeSlots = {
     "dk1", "lt1", "dk2", "lt2", "accent1", "accent2", "accent3", "accent4", "accent5", "accent6", "hlink", "folHlink"};
 constexpr std::string_view kPrintAreaName = "_xlnm.Print_Area";
 constexpr double kBaseColumnCharacters = 8;
-constexpr double kDigitPixels = 7, kPaddingPixels = 5, kDefaultWidthStep = 8;
 
 template <size_t N>
 size_t indexIn(const std::array<std::string_view, N>& names, std::string_view name, size_t fallback) {
@@ -385,11 +384,7 @@ class WorksheetReader : public XmlHandler {
       if (a.has("defaultColWidth")) {
         sheet_.defaultColumnWidth = a.number("defaultColWidth", 0);
       } else if (a.has("baseColWidth")) {
-        // The default width is the base width and padding, rounded up to
-        // a multiple of eight pixels.
-        double base = a.number("baseColWidth", kBaseColumnCharacters);
-        double pixels = std::ceil((base * kDigitPixels + kPaddingPixels) / kDefaultWidthStep) * kDefaultWidthStep;
-        sheet_.defaultColumnWidth = std::trunc(pixels / kDigitPixels * 256) / 256;
+        sheet_.defaultColumnWidth = defaultStoredColumnWidth(a.number("baseColWidth", kBaseColumnCharacters));
       }
     } else if (name == "cols") {
       section_ = Section::kCols;

@@ -26,12 +26,14 @@ build=${FUZZ_BUILD:-$root/build/fuzz}
 
 # FUZZ_FLAGS: the build's optimisation and debugging flags (default -O2 -g,
 # for the speed of long runs; ./test.sh's runs of a few seconds take -O1 with
-# line tables, which compiles in less time).
+# line tables, which compiles in less time). Each library compiles as one
+# unit, as in ./test.sh's sanitizer build.
 flags=${FUZZ_FLAGS:--O2 -g -DNDEBUG}
 
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_FUZZ=ON -DJX_BENCH=OFF \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" \
+  -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; exit 1; }
 nice -n 10 cmake --build "$build" -j "$(nproc)" --target fuzz_targets
