@@ -102,7 +102,7 @@ bool makeSchool(const fs::path& folder, rt::Desktop& desktop) {
   makePrivateAncestors(folder);
   admin::FolderRequest request;
   request.folder = folder;
-  admin::FolderReport report = admin::makeProgramFolder(request);
+  admin::Report report = admin::makeProgramFolder(request);
   if (report.ok) return true;
   std::fprintf(stderr, "jiaxiao: %s\n", report.message.c_str());
   tell(desktop, "无法在文件夹" + quoted(folder) + "中新建学校。\r\n请确认这个文件夹可以写入，或打开已有学校。");

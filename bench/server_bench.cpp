@@ -38,7 +38,7 @@ const fs::path& serverFolder(int32_t learners) {
   if (!connection) fail("cannot connect to the benchmark server: " + error);
   db::ServerResult wiped(PQexec(connection.get(), "DROP SCHEMA public CASCADE; CREATE SCHEMA public;"));
   if (PQresultStatus(wiped.get()) != PGRES_COMMAND_OK) fail(PQresultErrorMessage(wiped.get()));
-  for (const admin::ServerReport& report : {admin::initServer(server()), admin::moveToServer(folder, server())})
+  for (const admin::Report& report : {admin::initServer(server()), admin::moveToServer(folder, server())})
     if (!report.ok) fail(report.message);
   db::ServerResult analysed(PQexec(connection.get(), "ANALYZE"));
   onServer = learners;

@@ -93,7 +93,7 @@ admin::FolderRequest parseFolderRequest(const std::vector<std::string>& args, bo
   return request;
 }
 
-int reportServer(const admin::ServerReport& report) {
+int reportServer(const admin::Report& report) {
   if (!report.ok) {
     std::fprintf(stderr, "jiaxiao-admin: %s\n", report.message.c_str());
     return kExitFailure;
@@ -105,7 +105,7 @@ int reportServer(const admin::ServerReport& report) {
 int makeFolder(const std::vector<std::string>& args, bool demo) {
   std::optional<std::string> server;
   admin::FolderRequest request = parseFolderRequest(args, demo, server);
-  admin::FolderReport report = admin::makeProgramFolder(request);
+  admin::Report report = admin::makeProgramFolder(request);
   if (!report.ok) {
     std::fprintf(stderr, "jiaxiao-admin: %s\n", report.message.c_str());
     return kExitFailure;

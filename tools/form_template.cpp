@@ -13,7 +13,7 @@
 #include "tools/form_template.h"
 
 #include "sheet/engine/file_replacement.h"
-#include "tools/failure.h"
+#include "tools/outcome.h"
 
 #include <xlsxwriter.h>
 
@@ -409,7 +409,7 @@ void writeWorkbook(const std::string& path, const fs::path& file) {
 
 }  // namespace
 
-TemplateReport writeFormTemplate(const fs::path& file) {
+Report writeFormTemplate(const fs::path& file) {
   // Written beside the target and moved over it once complete; the folder
   // may be writable by others, so never through a name they could replace.
   sheet::FileReplacement replacement(file.string());
@@ -423,7 +423,7 @@ TemplateReport writeFormTemplate(const fs::path& file) {
   return {true, file.string() + ": made"};
 }
 
-TemplateReport makeFormTemplateIfMissing(const fs::path& folder) {
+Report makeFormTemplateIfMissing(const fs::path& folder) {
   const fs::path file = folder / kFormTemplateFileName;
   std::error_code error;
   if (fs::exists(file, error)) return {true, file.string() + ": kept (it existed)"};

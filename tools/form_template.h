@@ -9,20 +9,17 @@
 #include <filesystem>
 #include <string>
 
+#include "tools/outcome.h"
+
 namespace admin {
 
 inline constexpr const char* kFormTemplateFileName = "table.xlsx";
 
-struct TemplateReport {
-  bool ok = false;
-  std::string message;  // what was done, or why nothing was
-};
-
 // Writes the template (always the same bytes) to `file`, replacing it.
-TemplateReport writeFormTemplate(const std::filesystem::path& file);
+Report writeFormTemplate(const std::filesystem::path& file);
 
 // Writes table.xlsx into the folder unless one is there; a school's own
 // template is kept.
-TemplateReport makeFormTemplateIfMissing(const std::filesystem::path& folder);
+Report makeFormTemplateIfMissing(const std::filesystem::path& folder);
 
 }  // namespace admin

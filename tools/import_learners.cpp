@@ -17,7 +17,7 @@
 #include "import/read_table.h"
 #include "runtime/convert.h"
 #include "runtime/encoding.h"
-#include "tools/failure.h"
+#include "tools/outcome.h"
 #include "tools/row_inserter.h"
 #include "tools/settings.h"
 

@@ -14,9 +14,9 @@
 #include "db/sqlite.h"
 #include "sheet/engine/file_replacement.h"
 #include "tools/demo_data.h"
-#include "tools/failure.h"
 #include "tools/folder_access.h"
 #include "tools/form_template.h"
+#include "tools/outcome.h"
 #include "tools/row_inserter.h"
 #include "tools/settings.h"
 
@@ -133,7 +133,7 @@ std::string accessText(const Sharing& sharing) {
 
 }  // namespace
 
-FolderReport makeProgramFolder(const FolderRequest& request) {
+Report makeProgramFolder(const FolderRequest& request) {
   const fs::path database = request.folder / db::records::kFileName;
   try {
     ensureFolder(request.folder, request.sharing);
@@ -143,7 +143,7 @@ FolderReport makeProgramFolder(const FolderRequest& request) {
     const fs::path settingsFile = request.folder / kSettingsFileName;
     bool settingsMade = makeIfMissing(settingsFile, settingsFileText(sampleSettings()), request.sharing);
     bool logMade = makeIfMissing(request.folder / kLogFileName, "", request.sharing);
-    TemplateReport formTemplate = makeFormTemplateIfMissing(request.folder);
+    Report formTemplate = makeFormTemplateIfMissing(request.folder);
     if (!formTemplate.ok) throw Failure{formTemplate.message};
     setAccess(request.folder / kFormTemplateFileName, modesFor(request.sharing).file, request.sharing);
     auto settings = readSettingsFile(settingsFile);

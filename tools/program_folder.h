@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/folder_access.h"
+#include "tools/outcome.h"
 
 namespace admin {
 
@@ -20,15 +21,10 @@ struct FolderRequest {
   Sharing sharing;  // private unless a group is given
 };
 
-struct FolderReport {
-  bool ok = false;
-  std::string message;  // what was made, or why nothing was
-};
-
 // The database is built under a temporary name and moved into place only
 // when complete, so a failure never leaves a half-made hj.mdb. Settings and
 // log files that exist are kept. The folder and every file of it that the
 // tool writes or keeps get the modes of the sharing (folder_access.h).
-FolderReport makeProgramFolder(const FolderRequest& request);
+Report makeProgramFolder(const FolderRequest& request);
 
 }  // namespace admin

@@ -1,6 +1,6 @@
 #include "tools/row_inserter.h"
 
-#include "tools/failure.h"
+#include "tools/outcome.h"
 
 namespace admin {
 

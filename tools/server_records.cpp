@@ -9,8 +9,8 @@
 #include "db/sqlite.h"
 #include "db/texts.h"
 #include "runtime/encoding.h"
-#include "tools/failure.h"
 #include "tools/folder_access.h"
+#include "tools/outcome.h"
 
 namespace admin {
 namespace {
@@ -114,7 +114,7 @@ std::string serverSettingsFileText(const std::string& conninfo) {
                       std::string(db::kServerKey) + "=" + conninfo + "\r\n");
 }
 
-ServerReport initServer(const std::string& conninfo) {
+Report initServer(const std::string& conninfo) {
   try {
     db::ServerConnectionHandle server = connect(conninfo);
     std::vector<std::string> present = presentTables(server.get());
@@ -127,7 +127,7 @@ ServerReport initServer(const std::string& conninfo) {
   } catch (const Failure& failure) { return {false, failure.message}; }
 }
 
-ServerReport moveToServer(const fs::path& folder, const std::string& conninfo) {
+Report moveToServer(const fs::path& folder, const std::string& conninfo) {
   try {
     fs::path file = folder / db::records::kFileName;
     std::string error;

@@ -5,16 +5,13 @@
 #include <filesystem>
 #include <string>
 
-namespace admin {
+#include "tools/outcome.h"
 
-struct ServerReport {
-  bool ok = false;
-  std::string message;  // what was done, or why nothing was
-};
+namespace admin {
 
 // Creates the tables on a server database that holds none of them yet; a
 // database that already holds any of them is refused and left as it is.
-ServerReport initServer(const std::string& conninfo);
+Report initServer(const std::string& conninfo);
 
 // Copies every row of the folder's hj.mdb (learners, the four subjects'
 // bookings, graduates) into the server's empty tables in one transaction,
@@ -22,7 +19,7 @@ ServerReport initServer(const std::string& conninfo);
 // only then commits. On success the folder gets a database.ini naming the
 // server (GB18030), so the program there uses the server; hj.mdb is kept
 // as it was. On failure the server is left as it was.
-ServerReport moveToServer(const std::filesystem::path& folder, const std::string& conninfo);
+Report moveToServer(const std::filesystem::path& folder, const std::string& conninfo);
 
 // The database.ini text naming this server (GB18030).
 std::string serverSettingsFileText(const std::string& conninfo);

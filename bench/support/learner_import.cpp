@@ -99,7 +99,7 @@ const fs::path& emptyFolder(const std::string& name) {
   admin::FolderRequest request;
   request.folder = registryFolder(1000).parent_path() / ("import-" + name);
   request.replaceDatabase = true;
-  admin::FolderReport report = admin::makeProgramFolder(request);
+  admin::Report report = admin::makeProgramFolder(request);
   if (!report.ok) fail(report.message);
   return folders.emplace(name, request.folder).first->second;
 }

@@ -86,7 +86,7 @@ fs::path makeRegistry(int32_t learners) {
   request.learners = static_cast<size_t>(learners);
   request.bookings = static_cast<size_t>(learners) * kBookingsPerLearner;
   request.seed = kDemoSeed;
-  admin::FolderReport report = admin::makeProgramFolder(request);
+  admin::Report report = admin::makeProgramFolder(request);
   if (!report.ok) fail(report.message);
   addDateQueryBookings(folder, learners);
   std::ofstream(folder / kReadyMark) << "made\n";

@@ -43,7 +43,7 @@ class SchoolFolder {
     request.withDemoData = true;
     request.learners = learners;
     request.bookings = learners * 2;
-    admin::FolderReport report = admin::makeProgramFolder(request);
+    admin::Report report = admin::makeProgramFolder(request);
     EXPECT_TRUE(report.ok) << report.message;
     runSql(database(), "INSERT INTO graduation (姓名, 身份证号码) VALUES ('毕业生', '110101200001011234')");
     jxtest::TempFolder::write(folder_ / "log.log", rt::utf8ToGb("2024年3月3日 添加学员 张三\r\n"));

@@ -18,7 +18,7 @@ class AdminImport : public ::testing::Test {
   void SetUp() override {
     admin::FolderRequest request;
     request.folder = folder_.path() / "school";
-    admin::FolderReport report = admin::makeProgramFolder(request);
+    admin::Report report = admin::makeProgramFolder(request);
     ASSERT_TRUE(report.ok) << report.message;
   }
 

@@ -112,7 +112,7 @@ TEST_F(FormTemplate, IsTheSameBytesEveryTimeAndAProgramFolderKeepsItsOwn) {
   ASSERT_TRUE(admin::writeFormTemplate(folder_ / "first.xlsx").ok);
   admin::FolderRequest request;
   request.folder = folder_ / "school";
-  admin::FolderReport made = admin::makeProgramFolder(request);
+  admin::Report made = admin::makeProgramFolder(request);
   ASSERT_TRUE(made.ok) << made.message;
   EXPECT_NE(made.message.find("table.xlsx: made"), std::string::npos) << made.message;
   EXPECT_EQ(sheettest::fileBytes(folder_ / "school" / "table.xlsx"), sheettest::fileBytes(folder_ / "first.xlsx"));
