@@ -45,7 +45,7 @@ took "Debian package"
 asan_flags="-O1 -g1 -DNDEBUG"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_SANITIZE=ON -DJX_BENCH=ON \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="$asan_flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$asan_flags" \
-  -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0
+  -DCMAKE_UNITY_BUILD=ON
 cmake --build build/asan -j "$jobs"
 took "ASan build"
 (cd build/asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")

@@ -1,4 +1,4 @@
-// The installedScreen screen, the headless stand-in used without one, and the
+// The installed screen, the headless stand-in used without one, and the
 // runtime's start-up (Service 6), whose window steps the screen supplies.
 #include "runtime/screen.h"
 

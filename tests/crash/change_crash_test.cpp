@@ -252,10 +252,9 @@ TEST_F(CrashTest, Graduation) {
 
 TEST_F(CrashTest, UndoOfAGraduation) {
   runSql("INSERT INTO graduation SELECT * FROM student WHERE rowid = 2; DELETE FROM student WHERE rowid = 2;");
-  constexpr int kGraduatesPage = 3;
   killAtEveryStep({"undo of a graduation",
                    [] {
-                     showPage(kGraduatesPage);
+                     showPage(app::form::kPageGraduates);
                      clickAt(ui::超级列表框4, rowCentre(listView(ui::超级列表框4), 0));
                    },
                    ui::菜单撤销结业, rt::event::kMenuChosen, "撤销结业成功！"});
@@ -266,7 +265,7 @@ TEST_F(CrashTest, ResultChange) {
   constexpr int kPassed = 1;  // item of 组合框9
   killAtEveryStep({"result change",
                    [] {
-                     showPage(kExamDetailPage);
+                     showPage(app::form::kPageExamDetails);
                      queryByDate(kSubjectTwo, kDay);
                      selectDetailRow(1);
                      chooseItem(ui::组合框9, kPassed);

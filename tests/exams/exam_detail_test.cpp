@@ -33,14 +33,14 @@ TEST_F(ExamDetailTest, HistoryListsTheLearnersBookingsOfAllSubjectsInOrder) {
   startProgram();
 
   openHistoryOf(0);
-  EXPECT_EQ(currentPage(), kExamDetailPage);
+  EXPECT_EQ(currentPage(), app::form::kPageExamDetails);
   EXPECT_EQ(textOf(ui::编辑框6), dateText(pickerDate(ui::日期框1)));
   EXPECT_EQ(examDetails(),
             (Rows{detailRow(1, kA, "一", "2024年4月1日", "合格"), detailRow(2, kA, "二", "2024年5月1日", "不合格"),
                   detailRow(3, kA, "二", kDay), detailRow(4, kA, "四", "2024年7月1日", "合格")}));
   EXPECT_EQ(utf8Of(rt::api::TextConcat(app::state().selectedStudentId)), kA[kIdentity]);
 
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   openHistoryOf(1);
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, kB, "二", kDay)}));
   EXPECT_TRUE(messages().empty());
@@ -70,14 +70,14 @@ TEST_F(ExamDetailTest, BookingsOfNumbersContainedInOthersNameTheirOwnLearner) {
   insertBooking("three", "33012", "2024年6月1日");
   startProgram();
 
-  showPage(kExamDetailPage);
+  showPage(app::form::kPageExamDetails);
   queryByDate(0, kDay);
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, shorter, "一", kDay), detailRow(2, longer, "一", kDay, "合格")}));
 
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   openHistoryOf(1);
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, shorter, "一", kDay)}));
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   openHistoryOf(0);
   EXPECT_EQ(examDetails(),
             (Rows{detailRow(1, longer, "一", kDay, "合格"), detailRow(2, longer, "三", "2024年6月1日")}));
@@ -86,7 +86,7 @@ TEST_F(ExamDetailTest, BookingsOfNumbersContainedInOthersNameTheirOwnLearner) {
 TEST_F(ExamDetailTest, DateQueryNeedsSubjectAndDate) {
   bookEveryoneOnTheDay();
   startProgram();
-  showPage(kExamDetailPage);
+  showPage(app::form::kPageExamDetails);
   ASSERT_EQ(comboSelection(ui::组合框8), -1);
 
   click(ui::考试查询);  // the page put today's date into 编辑框6, no subject yet
@@ -106,7 +106,7 @@ TEST_F(ExamDetailTest, DateQueryNumbersAndTitleAsEachSubjectDoes) {
   startProgram();
   clickRow(2);
   const std::string learnerTitle = windowTitle();
-  showPage(kExamDetailPage);
+  showPage(app::form::kPageExamDetails);
 
   // Subjects two to four leave the title alone; three and four count from 2.
   queryByDate(1, kDay);
@@ -132,7 +132,7 @@ TEST_F(ExamDetailTest, PartialDateFindsEveryDateThatContainsIt) {
   insertBooking("two", kC[kIdentity], "2023年5月20日");
   insertBooking("one", kA[kIdentity], "2024年5月7日");
   startProgram();
-  showPage(kExamDetailPage);
+  showPage(app::form::kPageExamDetails);
 
   queryByDate(1, "5月");
   EXPECT_EQ(examDetails(), (Rows{detailRow(1, kA, "二", "2024年5月6日"), detailRow(2, kC, "二", "2023年5月20日")}));
@@ -147,7 +147,7 @@ class ResultChangeTest : public ExamDetailTest {
     bookEveryoneOnTheDay();
     insertBooking("two", kA[kIdentity], kDay);  // a repeated booking of A
     startProgram();
-    showPage(kExamDetailPage);
+    showPage(app::form::kPageExamDetails);
   }
   // Query subject (index) on kDay, select the row, choose the result, change.
   void changeResult(int subjectIndex, int32_t row, int resultItem) {
@@ -245,7 +245,7 @@ TEST_F(ResultChangeTest, RefreshWithoutDateWarnsBeforeTheSuccessMessage) {
 
 TEST_F(ResultChangeTest, BookedRowGoesThroughHistoryAndResult) {
   // The whole day of a learner: booked from the list, found, passed.
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   clickRow(2);
   typeInto(ui::编辑框4, kDay);
   bookFromPopup(desktop(), 2, "二");

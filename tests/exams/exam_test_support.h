@@ -17,9 +17,6 @@ using namespace jxtest;
 using Row = std::vector<std::string>;
 using Rows = std::vector<Row>;
 
-inline constexpr int kStudentPage = 0;
-inline constexpr int kExamDetailPage = 1;
-
 inline const std::string kSubjectTables[] = {"one", "two", "three", "four"};
 
 // Three learners: A and B share the part "0101" of their identity numbers.

@@ -26,9 +26,6 @@ inline constexpr uint32_t kErrorMessage = rt::mb::kIconStop | rt::mb::kTaskModal
 inline constexpr uint32_t kPlainMessage = rt::mb::kTaskModal;
 inline const std::string kDefaultCaption = "信息：";
 
-// The main window's pages, in the order of its page control.
-inline constexpr int kStudentPage = 0, kExamDetailPage = 1, kExamListPage = 2, kGraduatePage = 3;
-
 inline const std::string kExportDialogFilter = "Excel表格（*.xls;*.xlsx）|*.xlsx;*.xls||";
 
 // An 18-character number ending in X, and a 15-character one.

@@ -210,17 +210,17 @@ TEST_F(ListExport, ClosingAWindowMidwayIsSafe) {
 // so; a booking then appears as row 2, columns a to k.
 TEST_F(ListExport, ExamListExportsItsHeaderAloneAndThenItsBookings) {
   startProgram();
-  showPage(kExamListPage);
+  showPage(app::form::kPageExamList);
   exportTo(out_ / "名单.xlsx");
   expectSuccessOpening(out_ / "名单.xlsx");
   expectTextCells(sheettest::readBack(out_ / "名单.xlsx"), {kExamListHeaders});
 
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   const std::string booked = cell(ui::超级列表框1, 0, 6);
   clickRow(0);
   desktop().choosePopupEntry("添加科目二");
   clickRow(0, Qt::RightButton);
-  showPage(kExamListPage);
+  showPage(app::form::kPageExamList);
   ASSERT_EQ(rowCount(ui::超级列表框3), 1);
   desktop().reset();
   exportTo(out_ / "名单.xls");
@@ -247,7 +247,7 @@ TEST_F(ListExport, EmptyStudentListIsRefusedBeforeTheDialog) {
 // headers, every cell as text; an empty one is refused the same way.
 TEST_F(ListExport, GraduatesPageExportsItsListLikeTheStudentList) {
   startProgram();
-  showPage(kGraduatePage);
+  showPage(app::form::kPageGraduates);
   chooseExport();
   ASSERT_EQ(messages().size(), 1u);
   EXPECT_EQ(messages()[0].text, "学员数据为空，请检查！");
@@ -255,8 +255,8 @@ TEST_F(ListExport, GraduatesPageExportsItsListLikeTheStudentList) {
 
   const std::vector<std::vector<std::string>> registry = studentListWithHeaders();
   runSql("INSERT INTO graduation SELECT * FROM student");
-  showPage(kStudentPage);
-  showPage(kGraduatePage);
+  showPage(app::form::kPageStudents);
+  showPage(app::form::kPageGraduates);
   ASSERT_EQ(rowCount(ui::超级列表框4), 3);
   for (const std::string name : {"结业.xlsx", "结业.xls"}) {
     SCOPED_TRACE(name);
@@ -269,13 +269,13 @@ TEST_F(ListExport, GraduatesPageExportsItsListLikeTheStudentList) {
 
 TEST_F(ListExport, OtherPagesAndACancelledDialogDoNothing) {
   startProgram();
-  showPage(kExamDetailPage);
+  showPage(app::form::kPageExamDetails);
   desktop().reset();
   desktop().answerFileDialog((out_ / "x.xlsx").string());
   chooseExport();
   EXPECT_TRUE(desktop().fileDialogs().empty());
   EXPECT_TRUE(messages().empty());
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   desktop().reset();
   desktop().cancelFileDialog();
   chooseExport();

@@ -223,10 +223,10 @@ TEST_F(LearnerImport, NothingChangesUnlessTheUserSaysYesToAGoodFile) {
   EXPECT_EQ(utf8Of(rt::api::readText(ui::通用对话框_公用, rt::prop::kDialogFilter)),
             kExportDialogFilter.substr(0, kExportDialogFilter.size() - 2));
 
-  showPage(kExamListPage);
+  showPage(app::form::kPageExamList);
   importFrom(good);
   EXPECT_EQ(desktop().fileDialogs().size(), 1u) << "no dialog on another page";
-  showPage(kStudentPage);
+  showPage(app::form::kPageStudents);
   desktop().reset();
 
   importFrom(writeCsv("b.csv", "姓名,电话号码\n李四,1\n"));

@@ -33,7 +33,7 @@ flags=${FUZZ_FLAGS:--O2 -g -DNDEBUG}
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DJX_FUZZ=ON -DJX_BENCH=OFF \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" \
-  -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=0 \
+  -DCMAKE_UNITY_BUILD=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > "$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; exit 1; }
 nice -n 10 cmake --build "$build" -j "$(nproc)" --target fuzz_targets

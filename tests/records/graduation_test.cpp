@@ -13,7 +13,6 @@ namespace {
 using namespace recordstest;
 using Rows = std::vector<std::vector<std::string>>;
 
-constexpr int kGraduatesPage = 3;
 constexpr uint32_t kQuestion = rt::mb::kYesNo | rt::mb::kIconQuestion;
 const char* const kExamTables[] = {"one", "two", "three", "four"};
 
@@ -66,7 +65,7 @@ class GraduationTest : public AppTest {
   }
   void graduateRow(int32_t row) { chooseOnRow(ui::超级列表框1, row, "学员结业"); }
   void undoRow(int32_t row) {
-    showPage(kGraduatesPage);
+    showPage(app::form::kPageGraduates);
     chooseOnRow(ui::超级列表框4, row, "撤销结业");
   }
 
@@ -104,7 +103,7 @@ TEST_F(GraduationTest, WithoutASelectedRowNothingHappens) {
     const char* entry;
   };
   for (const Gesture& g :
-       {Gesture{0, ui::超级列表框1, "学员结业"}, Gesture{kGraduatesPage, ui::超级列表框4, "撤销结业"}}) {
+       {Gesture{0, ui::超级列表框1, "学员结业"}, Gesture{app::form::kPageGraduates, ui::超级列表框4, "撤销结业"}}) {
     showPage(g.page);
     desktop().choosePopupEntry(g.entry);
     examtest::clickAt(g.list, examtest::belowTheRows(examtest::listView(g.list)), Qt::RightButton);
@@ -165,7 +164,7 @@ TEST_F(GraduationTest, AGraduateLeavesTheRegistryKeepsTheBookingsAndIsListedOnIt
   EXPECT_TRUE(timestampsBetween(before, after).count(log[0].timestamp)) << log[0].timestamp;
   EXPECT_EQ(log[0].body, "\r\n学员结业\r\n" + loggedValues(graduate));
 
-  showPage(kGraduatesPage);
+  showPage(app::form::kPageGraduates);
   ASSERT_EQ(rowCount(ui::超级列表框4), 1);
   EXPECT_EQ(cell(ui::超级列表框4, 0, 0), "1");
   EXPECT_EQ(listedGraduate(0), graduate);
@@ -197,7 +196,7 @@ TEST_F(GraduationTest, UndoBringsTheSelectedGraduateBack) {
   createDatabase({learner(0)});
   insertGraduates({learner(1), learner(2), learner(2)});
   startProgram();
-  showPage(kGraduatesPage);
+  showPage(app::form::kPageGraduates);
   ASSERT_EQ(rowCount(ui::超级列表框4), 3);
   EXPECT_EQ(columnOf(ui::超级列表框4, 0), (std::vector<std::string>{"1", "2", "3"}));
 
