@@ -1,6 +1,7 @@
 #include "app/support.h"
 
 #include <cstring>
+#include <vector>
 
 #include "runtime/command_ids.h"
 #include "runtime/properties.h"
@@ -82,6 +83,15 @@ Text numberText(int32_t number) { return callText(cmd::core(cmd::kToText), numbe
 
 bool executeSql(const std::string& statement) {
   return callBool(cmd::db(cmd::kExecuteSql), ui::数据库连接1, statement);
+}
+
+bool executeSqlWithValues(const std::string& statement, std::span<const char* const> values) {
+  std::vector<rt::TypedValue> arguments;
+  arguments.reserve(values.size() + 2);
+  arguments.push_back(arg(ui::数据库连接1));
+  arguments.push_back(arg(statement));
+  for (const char* value : values) arguments.push_back(arg(value));
+  return callWithArguments(cmd::db(cmd::kExecuteSqlWithValues), arguments).asBool();
 }
 
 DatabaseTransaction::DatabaseTransaction() : active_(callBool(cmd::db(cmd::kBeginTrans), ui::数据库连接1)) {}

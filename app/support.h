@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "app/ids.h"
@@ -57,6 +58,9 @@ Text numberText(int32_t number);
 
 // Runs one statement on 数据库连接1; true when the database accepted it.
 bool executeSql(const std::string& statement);
+// Runs one statement written with `?` for its parameters on 数据库连接1, once
+// for each group of values (texts, bound in order); all runs or none.
+bool executeSqlWithValues(const std::string& statement, std::span<const char* const> values);
 
 // A transaction on 数据库连接1 that rolls back unless committed.
 class DatabaseTransaction {

@@ -39,6 +39,18 @@ bool Connection::executeSql(std::string_view statementGb, std::optional<int32_t>
   return provider_->executeSql(toUtf8(statementGb), timeoutSeconds.value_or(commandTimeout_));
 }
 
+bool Connection::executeWithValues(std::string_view statementGb, std::span<const std::string_view> valuesGb) {
+  if (!provider_) return false;
+  // The texts of the last call keep their room for the next (an import
+  // makes a call per hundred learners).
+  valuesUtf8_.resize(valuesGb.size());
+  for (size_t i = 0; i < valuesGb.size(); ++i) {
+    valuesUtf8_[i].clear();
+    rt::appendGbAsUtf8(valuesGb[i], valuesUtf8_[i]);
+  }
+  return provider_->executeWithValues(toUtf8(statementGb), valuesUtf8_, commandTimeout_);
+}
+
 bool Connection::beginTransaction() { return provider_ && provider_->beginTransaction(commandTimeout_); }
 bool Connection::commitTransaction() { return provider_ && provider_->commitTransaction(commandTimeout_); }
 bool Connection::rollbackTransaction() { return provider_ && provider_->rollbackTransaction(commandTimeout_); }

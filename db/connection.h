@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/provider.h"
 #include "runtime/library.h"
@@ -39,6 +41,9 @@ class Connection : public rt::UnitObject {
   // Runs exactly one statement. A present time-out applies to this statement
   // only; the previous one is restored afterwards, also on failure.
   bool executeSql(std::string_view statementGb, std::optional<int32_t> timeoutSeconds);
+  // Runs one statement with `?` parameters once per group of values, within
+  // the command time-out (Provider::executeWithValues).
+  bool executeWithValues(std::string_view statementGb, std::span<const std::string_view> valuesGb);
 
   bool beginTransaction();
   bool commitTransaction();
@@ -57,6 +62,7 @@ class Connection : public rt::UnitObject {
   std::string connectionText_;
   int32_t commandTimeout_ = kDefaultCommandTimeout;
   std::unique_ptr<Provider> provider_;
+  std::vector<std::string> valuesUtf8_;
 };
 
 }  // namespace db

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 #include <typeinfo>
+#include <vector>
 
 #include "db/connection.h"
 #include "db/database_library.h"
@@ -79,6 +80,21 @@ void executeSql(TypedValue* result, int32_t count, TypedValue* args) {
     if (seconds && *seconds >= 0) timeout = seconds;  // a negative time-out is none
   }
   answer(result, connection->executeSql(textOf(args[kFirstArgument]), timeout));
+}
+
+// ExecuteSqlWithValues(statement, value, ...): the statement's `?`
+// parameters take the values as texts, one run per group of values. Any
+// value that is not a text refuses the whole call.
+void executeSqlWithValues(TypedValue* result, int32_t count, TypedValue* args) {
+  auto* connection = unitOf<Connection>(args[0]);
+  if (!connection || count <= kSecondArgument) return answer(result, false);
+  std::vector<std::string_view> values;
+  values.reserve(static_cast<size_t>(count - kSecondArgument));
+  for (int32_t at = kSecondArgument; at < count; ++at) {
+    if (args[at].tag != rt::tag::kText) return answer(result, false);
+    values.push_back(textOf(args[at]));
+  }
+  answer(result, connection->executeWithValues(textOf(args[kFirstArgument]), values));
 }
 
 void beginTrans(TypedValue* result, int32_t, TypedValue* args) {
@@ -179,6 +195,7 @@ rt::Library makeLibrary() {
   library.commands[cmd::kMoveToFirst] = &moveToFirst;
   library.commands[cmd::kMoveToNext] = &moveToNext;
   library.commands[cmd::kMoveToRecord] = &moveToRecord;
+  library.commands[cmd::kExecuteSqlWithValues] = &executeSqlWithValues;
   library.kinds = {
       {rt::kind::kDBConnection, "DBConnection", false, &Connection::create},
       {rt::kind::kRecordSet, "RecordSet", false, &RecordSet::create},

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "db/snapshot.h"
@@ -35,6 +37,18 @@ class Provider {
 
   // Runs exactly one statement within the time-out (seconds, 0: no limit).
   virtual bool executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) = 0;
+  // Runs one statement written with `?` for its parameters once for each
+  // group of values: the first run binds the first values in order, the
+  // next run the next, all as texts. The count of values must be a whole
+  // number of groups (at least one); otherwise, and for a statement without
+  // parameters, nothing runs. Each run is one statement as executeSql runs
+  // it: the runs stop at the first that fails, which undoes only itself, and
+  // the answer is true when all ran. (A caller that wants all or none runs
+  // them in its transaction and rolls back on false.) Values never become
+  // statement text, so no quoting is needed and none can go wrong; a
+  // statement run again is parsed once.
+  virtual bool executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
+                                 int32_t timeoutSeconds) = 0;
   // One level of transaction: a second begin answers false, as do a commit
   // or a rollback with none open.
   virtual bool beginTransaction(int32_t timeoutSeconds) = 0;

@@ -144,8 +144,13 @@ std::string serverStatement(std::string_view sqlUtf8, const std::function<bool(s
   bool afterLike = false;
   size_t statementEnd = 0;            // after the last token that is no blank, comment or ';'
   size_t likeAt = std::string::npos;  // where the last LIKE keyword stands in `out`
+  int parameters = 0;
   for (const Token& token : all) {
-    if (isWord(token, "like")) {
+    if (token.kind == TokenKind::kSymbol && token.text == "?") {
+      // The server numbers its parameters.
+      out += "$" + std::to_string(++parameters);
+      afterLike = false;
+    } else if (isWord(token, "like")) {
       likeAt = out.size();
       out += token.text;
       afterLike = true;

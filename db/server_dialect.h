@@ -9,6 +9,9 @@
 //  - A plain "select * from T [where ...]" of a table with a row-order
 //    column returns rows in the order they were inserted, as the file's
 //    engine does; the server promises no order, so the text asks for it.
+//  - A parameter is written `?` for the file's engine and numbered ($1, $2,
+//    ...) for the server. (A LIKE pattern given as a value is not adapted:
+//    the application writes its patterns into the text.)
 #pragma once
 
 #include <functional>

@@ -24,6 +24,11 @@ constexpr int32_t kLargestTimeoutSeconds = 2'000'000;  // what statement_timeout
 // libpq's own floor for connect_timeout.
 constexpr int kShortestConnectTimeoutSeconds = 2;
 constexpr std::string_view kTimedOutText = "timeout expired";
+// executeWithValues' statement on the server, and how many of its runs go
+// out before their answers are read (a batch's answers are a few kilobytes,
+// well within what the connection buffers).
+constexpr const char* kValuesStatement = "jx_values";
+constexpr size_t kRunsPerBatch = 256;
 
 // Asked once per connection: which tables keep their insertion order.
 constexpr const char* kOrderedTablesQuery =
@@ -149,6 +154,7 @@ ServerProvider::ServerProvider(std::string conninfoUtf8) : conninfo_(std::move(c
 
 void ServerProvider::connect() {
   orderedTables_.clear();
+  valuesSql_.clear();
   timeoutSet_ = -1;
   connection_ = connectToServer(conninfo_, lastFailure_);
   if (!connection_) {
@@ -246,6 +252,118 @@ bool ServerProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds
   if (!isOpen()) return false;
   if (!done) control("ROLLBACK TO SAVEPOINT jx_statement");
   return control("RELEASE SAVEPOINT jx_statement") && done;
+}
+
+std::optional<int> ServerProvider::preparedWithValues(const std::string& sqlUtf8) {
+  if (!valuesSql_.empty() && sqlUtf8 == valuesSql_) return valuesParameters_;
+  if (!valuesSql_.empty()) {
+    if (!control("DEALLOCATE jx_values")) return std::nullopt;
+    valuesSql_.clear();
+  }
+  ServerResult prepared(PQprepare(connection_.get(), kValuesStatement, sqlUtf8.c_str(), 0, nullptr));
+  if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+    noteFailure(prepared.get());
+    return std::nullopt;
+  }
+  ServerResult described(PQdescribePrepared(connection_.get(), kValuesStatement));
+  if (PQresultStatus(described.get()) != PGRES_COMMAND_OK) {
+    noteFailure(described.get());
+    if (isOpen()) control("DEALLOCATE jx_values");
+    return std::nullopt;
+  }
+  valuesSql_ = sqlUtf8;
+  valuesParameters_ = PQnparams(described.get());
+  return valuesParameters_;
+}
+
+bool ServerProvider::collectPipelined(size_t answers) {
+  bool allDone = true;
+  bool previousWasEnd = false;
+  // Each statement answers with its result and an end (null); the batch
+  // ends with the sync. Two ends in a row mean nothing more will come.
+  while (true) {
+    ServerResult result(PQgetResult(connection_.get()));
+    if (!result) {
+      if (previousWasEnd) return false;
+      previousWasEnd = true;
+      continue;
+    }
+    previousWasEnd = false;
+    ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_PIPELINE_SYNC) return allDone && answers == 0;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+      if (answers > 0) --answers;
+      continue;
+    }
+    // The failed statement says why; those after it answer "aborted".
+    if (allDone && status != PGRES_PIPELINE_ABORTED) noteFailure(result.get());
+    allDone = false;
+    if (!isOpen()) return false;
+  }
+}
+
+bool ServerProvider::sendInPipeline(const char* sqlUtf8) {
+  return PQsendQueryParams(connection_.get(), sqlUtf8, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+}
+
+bool ServerProvider::runPipelined(std::span<const std::string> values, size_t perRun) {
+  // Per run: the savepoint that lets a failed run undo only itself, the
+  // run, the release.
+  constexpr size_t kStatementsPerRun = 3;
+  std::vector<const char*> parameters(perRun);
+  for (size_t first = 0; first < values.size(); first += perRun * kRunsPerBatch) {
+    size_t end = std::min(values.size(), first + perRun * kRunsPerBatch);
+    if (PQenterPipelineMode(connection_.get()) != 1) {
+      noteFailure(nullptr);
+      return false;
+    }
+    size_t sent = 0;
+    bool allSent = true;
+    for (size_t at = first; allSent && at < end; at += perRun) {
+      for (size_t i = 0; i < perRun; ++i) parameters[i] = values[at + i].c_str();
+      allSent = sendInPipeline("SAVEPOINT jx_statement") &&
+                PQsendQueryPrepared(connection_.get(), kValuesStatement, static_cast<int>(perRun), parameters.data(),
+                                    nullptr, nullptr, 0) == 1 &&
+                sendInPipeline("RELEASE SAVEPOINT jx_statement");
+      if (allSent) ++sent;
+    }
+    bool done = PQpipelineSync(connection_.get()) == 1 && collectPipelined(sent * kStatementsPerRun) && allSent;
+    if (!connection_) return false;  // lost, and said so
+    if (PQexitPipelineMode(connection_.get()) != 1) {
+      // Answers still pending: the connection cannot be trusted to match
+      // the next answers to their statements. It is dropped, and its
+      // transaction with it.
+      noteFailure(nullptr);
+      transactionLost_ = transactionOpen_;
+      transactionOpen_ = false;
+      connection_.reset();
+      return false;
+    }
+    if (!done) return false;
+  }
+  return true;
+}
+
+bool ServerProvider::executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
+                                       int32_t timeoutSeconds) {
+  UntranslatedMessages untranslated;
+  if (!ready()) return false;
+  std::string sql = serverStatement(sqlUtf8, [this](std::string_view table) { return hasRowOrder(table); });
+  if (!applyTimeout(timeoutSeconds)) return false;
+  std::optional<int> parameters = preparedWithValues(sql);
+  if (!parameters || *parameters <= 0 || valuesUtf8.empty() ||
+      valuesUtf8.size() % static_cast<size_t>(*parameters) != 0)
+    return false;
+  // Outside the caller's transaction the runs get one of their own, which
+  // commits those that ran, as separate statements would have.
+  bool ownTransaction = !inTransaction();
+  if (ownTransaction && !control("BEGIN")) return false;
+  bool done = runPipelined(valuesUtf8, static_cast<size_t>(*parameters));
+  if (!isOpen()) return false;
+  // The failed run's savepoint is still open: undoing it undoes that run.
+  bool undone = done || (control("ROLLBACK TO SAVEPOINT jx_statement") && control("RELEASE SAVEPOINT jx_statement"));
+  if (ownTransaction) return control(undone ? "COMMIT" : "ROLLBACK") && done;
+  return done;
 }
 
 bool ServerProvider::beginTransaction(int32_t timeoutSeconds) {

@@ -20,7 +20,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,8 @@ class ServerProvider : public Provider {
   bool ready() override;
   bool isOpen() const override;
   bool executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) override;
+  bool executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
+                         int32_t timeoutSeconds) override;
   bool beginTransaction(int32_t timeoutSeconds) override;
   bool commitTransaction(int32_t timeoutSeconds) override;
   bool rollbackTransaction(int32_t timeoutSeconds) override;
@@ -70,6 +74,18 @@ class ServerProvider : public Provider {
   // The one statement of the text, prepared; runs it and gives its result,
   // or null when it is not exactly one statement or the server refused it.
   ServerResult runSingle(const std::string& sqlUtf8, bool wantRows);
+  // The statement of executeWithValues (the server's text), prepared under
+  // its own name while the same text comes again; its count of parameters,
+  // or nothing when the server refused it.
+  std::optional<int> preparedWithValues(const std::string& sqlUtf8);
+  // Runs that statement once per group of `perRun` values, a batch of runs
+  // sent at a time without waiting for each answer; false at the first
+  // failure, whose savepoint is left open.
+  bool runPipelined(std::span<const std::string> values, size_t perRun);
+  // Sends a statement without parameters into the pipeline.
+  bool sendInPipeline(const char* sqlUtf8);
+  // Reads the answers of `answers` statements and the end of their batch.
+  bool collectPipelined(size_t answers);
   // One read on the connection as it is.
   ReadRows readOnce(std::string_view sqlUtf8, int32_t timeoutSeconds);
   // After a failure: remembers the reason and, when the connection is gone,
@@ -85,6 +101,9 @@ class ServerProvider : public Provider {
   ServerConnectionHandle connection_;
   // Which tables have the row-order column (server_dialect.h), read at connect.
   std::set<std::string> orderedTables_;
+  // The statement prepared for executeWithValues on this connection.
+  std::string valuesSql_;
+  int valuesParameters_ = 0;
   int32_t timeoutSet_ = -1;  // seconds; -1 when not known
   // A transaction was open when the connection dropped: nothing runs until
   // it is ended by a rollback or commit (which answer false).

@@ -30,6 +30,8 @@ SqlCipherProvider::SqlCipherProvider(std::string pathUtf8, std::string keyUtf8)
 void SqlCipherProvider::open() {
   forgetKeptTables();
   dataVersion_.reset();
+  valuesStatement_.reset();
+  valuesSql_.clear();
   database_.reset();
   openWhenUnlocked_ = false;
   if (path_.empty()) return;
@@ -92,6 +94,45 @@ bool SqlCipherProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeco
   int rc;
   while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {}
   return rc == SQLITE_DONE;
+}
+
+sqlite3_stmt* SqlCipherProvider::statementWithValues(std::string_view sqlUtf8) {
+  if (valuesStatement_ && sqlUtf8 == valuesSql_) return valuesStatement_.get();
+  valuesStatement_ = prepareSingle(sqlUtf8);
+  valuesSql_ = valuesStatement_ ? std::string(sqlUtf8) : std::string();
+  return valuesStatement_.get();
+}
+
+bool SqlCipherProvider::runWithValues(sqlite3_stmt* statement, std::span<const std::string> values) {
+  // The statement is left reset, so a kept statement holds no read of the
+  // file between runs.
+  sqlite3_reset(statement);
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (sqlite3_bind_text(statement, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
+                          SQLITE_STATIC) != SQLITE_OK) {
+      sqlite3_clear_bindings(statement);
+      return false;
+    }
+  }
+  int rc;
+  while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {}
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  return rc == SQLITE_DONE;
+}
+
+bool SqlCipherProvider::executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
+                                          int32_t timeoutSeconds) {
+  forgetKeptTables();
+  ready();
+  TimeLimit limit(*this, timeoutSeconds);
+  sqlite3_stmt* statement = statementWithValues(sqlUtf8);
+  if (!statement) return false;
+  auto perRun = static_cast<size_t>(sqlite3_bind_parameter_count(statement));
+  if (perRun == 0 || valuesUtf8.empty() || valuesUtf8.size() % perRun != 0) return false;
+  for (size_t first = 0; first < valuesUtf8.size(); first += perRun)
+    if (!runWithValues(statement, valuesUtf8.subspan(first, perRun))) return false;
+  return true;
 }
 
 bool SqlCipherProvider::runControl(const char* sqlUtf8, int32_t timeoutSeconds) {

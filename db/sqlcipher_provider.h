@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,8 @@ class SqlCipherProvider : public Provider {
   bool ready() override;
   bool isOpen() const override { return database_ != nullptr; }
   bool executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) override;
+  bool executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
+                         int32_t timeoutSeconds) override;
   bool beginTransaction(int32_t timeoutSeconds) override;
   bool commitTransaction(int32_t timeoutSeconds) override;
   bool rollbackTransaction(int32_t timeoutSeconds) override;
@@ -63,6 +66,11 @@ class SqlCipherProvider : public Provider {
   void open();
   static int onProgress(void* self);
   bool runControl(const char* sqlUtf8, int32_t timeoutSeconds);
+  // The statement of executeWithValues, prepared once for as long as the
+  // same text comes again; null when the text is not one statement.
+  sqlite3_stmt* statementWithValues(std::string_view sqlUtf8);
+  // One run of that statement with `values` bound in order.
+  bool runWithValues(sqlite3_stmt* statement, std::span<const std::string> values);
   // Every statement may change what the kept tables hold.
   void forgetKeptTables();
   // Whether the engine runs the statement as a plain scan of one table.
@@ -80,6 +88,8 @@ class SqlCipherProvider : public Provider {
 
   // Declared after the database: destroyed before it is closed.
   StatementHandle dataVersion_;
+  std::string valuesSql_;
+  StatementHandle valuesStatement_;
   TableCache keptTables_;
   int64_t statementsRun_ = 0;
   std::optional<std::pair<DataStamp, bool>> likeChecked_;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -170,13 +171,18 @@ inline CommandFn commandRoutine(CommandId id) {
   return slot.routine;
 }
 
+// A command with arguments counted at run time (a statement's values, say);
+// `values` holds them all, the unit first.
+inline TypedValue callWithArguments(CommandId id, std::span<TypedValue> values) {
+  CommandFn routine = commandRoutine(id);
+  auto count = static_cast<int32_t>(values.size());
+  if (id.library == lib::kCore) return entries().CallCommand(routine, count, values.data());
+  return entries().CallLibraryCommand(id.library - 1, routine, count, values.data());
+}
 template <typename... Args>
 TypedValue call(CommandId id, Args&&... args) {
   TypedValue values[sizeof...(Args) + 1] = {arg(std::forward<Args>(args))...};
-  CommandFn routine = commandRoutine(id);
-  auto count = static_cast<int32_t>(sizeof...(Args));
-  if (id.library == lib::kCore) return entries().CallCommand(routine, count, values);
-  return entries().CallLibraryCommand(id.library - 1, routine, count, values);
+  return callWithArguments(id, std::span<TypedValue>(values, sizeof...(Args)));
 }
 template <typename... Args>
 Text callText(CommandId id, Args&&... args) {

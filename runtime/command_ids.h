@@ -89,6 +89,7 @@ enum Database : int32_t {
   kMoveToFirst,
   kMoveToNext,
   kMoveToRecord,
+  kExecuteSqlWithValues,
   kDatabaseCount
 };
 

@@ -152,7 +152,93 @@ TEST_P(BothProviders, ATimeOutStopsAStatementThatWouldNeverEnd) {
   EXPECT_EQ(names(), Names{"甲"});
 }
 
+// ExecuteSqlWithValues: the learner (name, identity, telephone) of each
+// group of three values, in UTF-8.
+constexpr const char* kInsertWithValues = "insert into student(姓名,身份证号码,电话号码) values (?, ?, ?)";
+
+class WithValues : public BothProviders {
+ protected:
+  // The file's schema leaves unique identity numbers to the program; here
+  // the file gets the server's index, so that a run can fail in both.
+  void SetUp() override {
+    BothProviders::SetUp();
+    if (GetParam() == Where::kFile) {
+      ASSERT_TRUE(execute("CREATE UNIQUE INDEX one_identity ON student(身份证号码) WHERE 身份证号码 <> ''"_gb));
+    }
+  }
+  // The statement (UTF-8) with values (UTF-8), each passed as a text.
+  bool executeWith(const char* sqlUtf8, const std::vector<std::string>& valuesUtf8) {
+    std::vector<TypedValue> args{connectionRef(), text(rt::internUtf8(sqlUtf8))};
+    for (const std::string& value : valuesUtf8) args.push_back(text(rt::utf8ToGb(value)));
+    return ask(rt::cmd::kExecuteSqlWithValues, std::move(args));
+  }
+};
+
+TEST_P(WithValues, ValuesAreBoundAsTheyAreAndAStatementRunsOncePerGroup) {
+  const std::string hostile = "'); delete from student; --";
+  ASSERT_TRUE(executeWith(kInsertWithValues, {"𠀀王'小\\明", "1", "-- ?"}));
+  ASSERT_TRUE(executeWith(kInsertWithValues, {hostile, "2", "", "乙", "3", "139", "丙", "4", "'"}))
+      << "three learners in one call, the prepared statement used again";
+  EXPECT_EQ(names(), (Names{"𠀀王'小\\明", hostile, "乙", "丙"}));
+  EXPECT_EQ(column("select * from student", "电话号码"), (Names{"-- ?", "", "139", "'"}));
+  EXPECT_TRUE(executeWith("update student set 电话号码 = ? where 身份证号码 = ?", {"0", "3"}))
+      << "another statement in turn";
+  EXPECT_TRUE(executeWith(kInsertWithValues, {"丁", "5", ""})) << "and the first again";
+  EXPECT_EQ(column("select * from student", "电话号码"), (Names{"-- ?", "", "0", "'", ""}));
+}
+
+TEST_P(WithValues, AnythingButWholeGroupsOfTextsRunsNothing) {
+  ASSERT_TRUE(insert("甲", "1"));
+  EXPECT_FALSE(executeWith(kInsertWithValues, {})) << "no values";
+  EXPECT_FALSE(executeWith(kInsertWithValues, {"乙", "2"})) << "too few";
+  EXPECT_FALSE(executeWith(kInsertWithValues, {"乙", "2", "", "丙"})) << "a group and a part of one";
+  EXPECT_FALSE(executeWith("delete from student", {"x"})) << "a statement without parameters";
+  EXPECT_FALSE(executeWith("insert into student(姓名) values (?); delete from student", {"乙"}));
+  EXPECT_FALSE(executeWith("insert into nowhere(a) values (?)", {"乙"}));
+  EXPECT_FALSE(ask(rt::cmd::kExecuteSqlWithValues, {connectionRef(), text(rt::internUtf8(kInsertWithValues)), text("a"),
+                                                    TypedValue::ofInt(2), text("")}))
+      << "a value that is not a text";
+  EXPECT_EQ(names(), Names{"甲"});
+  EXPECT_TRUE(executeWith(kInsertWithValues, {"乙", "2", ""})) << "the connection works on";
+}
+
+// Each run is a statement of its own: a run that fails (a second learner
+// with the same identity number) undoes only itself and ends the call, in a
+// transaction or outside one, and the transaction goes on.
+TEST_P(WithValues, RunsStopAtTheFirstThatFailsWhichUndoesOnlyItself) {
+  ASSERT_TRUE(insert("甲", "1"));
+  EXPECT_FALSE(executeWith(kInsertWithValues, {"乙", "2", "", "丙", "1", "", "丁", "4", ""}));
+  EXPECT_EQ(names(), (Names{"甲", "乙"}));
+  ASSERT_TRUE(begin());
+  EXPECT_FALSE(executeWith(kInsertWithValues, {"戊", "5", "", "己", "2", "", "庚", "7", ""}));
+  EXPECT_TRUE(executeWith(kInsertWithValues, {"辛", "8", ""})) << "the transaction goes on";
+  EXPECT_TRUE(commit());
+  EXPECT_EQ(names(), (Names{"甲", "乙", "戊", "辛"}));
+  ASSERT_TRUE(begin());
+  EXPECT_TRUE(executeWith(kInsertWithValues, {"壬", "9", ""}));
+  EXPECT_TRUE(rollback());
+  EXPECT_EQ(names(), (Names{"甲", "乙", "戊", "辛"})) << "the caller's rollback undoes the runs";
+}
+
+// More runs than the server is sent at once, with a failure in a later batch.
+TEST_P(WithValues, ManyRunsGoInInOrder) {
+  std::vector<std::string> values;
+  Names expected;
+  for (int i = 0; i < 600; ++i) {
+    values.insert(values.end(), {"n" + std::to_string(i), std::to_string(i), ""});
+    expected.push_back("n" + std::to_string(i));
+  }
+  std::vector<std::string> failing = values;
+  failing[3 * 500 + 1] = "3";
+  EXPECT_FALSE(executeWith(kInsertWithValues, failing));
+  EXPECT_EQ(names(), Names(expected.begin(), expected.begin() + 500));
+  ASSERT_TRUE(execute("delete from student"));
+  ASSERT_TRUE(executeWith(kInsertWithValues, values));
+  EXPECT_EQ(names(), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Providers, BothProviders, ::testing::Values(Where::kFile, Where::kServer), whereName);
+INSTANTIATE_TEST_SUITE_P(Providers, WithValues, ::testing::Values(Where::kFile, Where::kServer), whereName);
 
 }  // namespace
 }  // namespace dbtest

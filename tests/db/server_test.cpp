@@ -76,6 +76,9 @@ TEST(ServerDialect, AdaptsLikeAndAsksForTheInsertionOrder) {
       << "nothing inside a literal changes";
   EXPECT_EQ(db::serverStatement("select * from student where \"like\" = 'x'", ordered),
             "select * from student where \"like\" = 'x' ORDER BY \"jx_row\"");
+  EXPECT_EQ(db::serverStatement("insert into t(a, \"b?\", c) values (?, '?', ?) -- ?\n", ordered),
+            "insert into t(a, \"b?\", c) values ($1, '?', $2) -- ?\n")
+      << "parameters are numbered; a ? in a name, a literal or a comment is none";
 }
 
 TEST(ServerErrors, TheServersCodeIsTakenOutOfAVerboseRefusal) {
