@@ -82,6 +82,13 @@ std::string insertStudents(std::span<const StudentValues> learners) {
   return insertLearners(LearnerTable::kStudents, learners);
 }
 
+std::string insertStudentWithParameters() {
+  std::string statement =
+      joined({"insert into ", tableName(LearnerTable::kStudents), learnerColumnList(), " values (?"});
+  for (std::size_t i = 1; i < learner::kFieldCount; ++i) statement += ",?";
+  return statement + ")";
+}
+
 std::string insertStudent(const StudentValues& values) { return insertLearner(LearnerTable::kStudents, values); }
 
 std::string deleteStudent(std::string_view identityNumber) {

@@ -49,6 +49,9 @@ std::string findStudentById(std::string_view identityNumber);
 std::string insertStudent(const StudentValues& values);
 // Several new learner rows in one statement (insertLearners of the students).
 std::string insertStudents(std::span<const StudentValues> learners);
+// A new learner row with all fifteen columns given as parameters (`?`), in
+// the order of learner::kColumns.
+std::string insertStudentWithParameters();
 // Every learner row with this identity number.
 std::string deleteStudent(std::string_view identityNumber);
 

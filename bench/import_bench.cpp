@@ -6,8 +6,9 @@
 // entry each, the list refilled. The file holds the registry's learners
 // under the export's headers, as .xlsx (learner_import) and as CSV
 // (learner_import_csv). The baseline inserts the same rows with one prepared
-// SQLCipher statement in one transaction. The admin tool's import
-// (admin_import) reads, checks and inserts the .xlsx without a window.
+// SQLCipher statement in one transaction. The admin tool's import reads,
+// checks and inserts the .xlsx (admin_import) or the CSV (admin_import_csv)
+// without a window.
 // learner_import_memory is the peak resident memory of the import through
 // the window in a process of its own (jx_import_memory_probe).
 #include <benchmark/benchmark.h>
@@ -39,8 +40,8 @@ void importThroughWindow(benchmark::State& state, int32_t learners, const std::s
   setTarget(state, learners, "ratio", kTimeRatioTarget);
 }
 
-void importWithAdminTool(benchmark::State& state, int32_t learners) {
-  const fs::path& file = li::sourceFile(learners, "xlsx");
+void importWithAdminTool(benchmark::State& state, int32_t learners, const std::string& extension) {
+  const fs::path& file = li::sourceFile(learners, extension);
   const fs::path& folder = li::emptyFolder("admin");
   for (auto _ : state) {
     admin::ImportOutcome outcome;
@@ -81,8 +82,11 @@ void peakMemory(benchmark::State& state, int32_t learners, const std::string& mo
     addBenchmark("learner_import_csv", learners,
                  [](benchmark::State& s, int32_t n) { importThroughWindow(s, n, "csv"); });
     addBenchmark("learner_import_csv_baseline", learners, insertDirectly);
-    addBenchmark("admin_import", learners, importWithAdminTool);
+    addBenchmark("admin_import", learners, [](benchmark::State& s, int32_t n) { importWithAdminTool(s, n, "xlsx"); });
     addBenchmark("admin_import_baseline", learners, insertDirectly);
+    addBenchmark("admin_import_csv", learners,
+                 [](benchmark::State& s, int32_t n) { importWithAdminTool(s, n, "csv"); });
+    addBenchmark("admin_import_csv_baseline", learners, insertDirectly);
     addBenchmark("learner_import_memory", learners, [](benchmark::State& s, int32_t n) {
       peakMemory(s, n, "program");
     })->Iterations(1);

@@ -79,23 +79,32 @@ struct ParserCloser {
 
 }  // namespace
 
-std::optional<std::string> decodeText(std::string_view bytes) {
+std::optional<std::string_view> decodeText(std::string_view bytes, std::string& converted) {
   if (bytes.starts_with(kUtf8ByteOrderMark)) {
     bytes.remove_prefix(kUtf8ByteOrderMark.size());
     if (!base::isWellFormedUtf8(bytes)) return std::nullopt;
-    return std::string(bytes);
+    return bytes;
   }
-  if (base::isWellFormedUtf8(bytes)) return std::string(bytes);
-  return base::gb18030ToUtf8(bytes);
+  if (base::isWellFormedUtf8(bytes)) return bytes;
+  std::optional<std::string> fromGb = base::gb18030ToUtf8(bytes);
+  if (!fromGb) return std::nullopt;
+  converted = std::move(*fromGb);
+  return converted;
 }
 
 std::unique_ptr<Table> readCsv(std::string_view bytes, ReadError& error, const TableLimits& limits) {
-  std::optional<std::string> text = decodeText(bytes);
+  std::string converted;
+  std::optional<std::string_view> text = decodeText(bytes, converted);
   if (!text) {
     error = {ReadFailure::kUnknownEncoding, 0, 0, "neither UTF-8 nor GB18030"};
     return nullptr;
   }
   auto table = std::make_unique<Table>(limits);
+  // The cells' texts are at most the file's text; its cells at most one
+  // more than its separators and line breaks.
+  size_t separators = static_cast<size_t>(std::count(text->begin(), text->end(), ',')) +
+                      static_cast<size_t>(std::count(text->begin(), text->end(), '\n'));
+  table->reserve(text->size(), separators + 1);
   csv_parser parser;
   if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) {
     error = {ReadFailure::kTooLarge, 0, 0, "no memory for the parser"};

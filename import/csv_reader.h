@@ -18,10 +18,10 @@
 
 namespace learner_import {
 
-// The text of a file as UTF-8: its byte order mark removed, or GB18030
-// converted when the bytes are not UTF-8. Nothing when they are neither (a
-// UTF-16 file, say).
-std::optional<std::string> decodeText(std::string_view bytes);
+// The text of a file as UTF-8: the bytes themselves, without their byte
+// order mark, or GB18030 converted into `converted` when they are not UTF-8.
+// Nothing when they are neither (a UTF-16 file, say).
+std::optional<std::string_view> decodeText(std::string_view bytes, std::string& converted);
 
 // The table of a CSV file's bytes; null and the reason when it breaks the
 // limits or is in neither encoding.

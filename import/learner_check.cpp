@@ -119,6 +119,9 @@ void ImportPlan::check(const RegisteredNumbers& registered) {
   duplicates_ = 0;
   // The row number of the first good row with each identity number.
   std::unordered_map<std::string, uint32_t> firstRowOf;
+  // Room for every row at once: no rehash or regrowth while they come.
+  firstRowOf.reserve(table_->rowCount());
+  learners_.reserve(table_->rowCount());
   std::string identity;
   for (size_t index = header_ + 1; index < table_->rowCount(); ++index) {
     const Table::Row& row = table_->row(index);

@@ -7,6 +7,11 @@
 
 namespace learner_import {
 
+void Table::reserve(size_t textBytes, size_t cells) {
+  texts_.reserve(std::min(textBytes, limits_.maxTextBytes));
+  cells_.reserve(std::min(cells, limits_.maxCells));
+}
+
 void Table::startRow(uint32_t number) {
   if (rowOpen_) finishRow();
   rows_.push_back({number, static_cast<uint32_t>(cells_.size()), 0});

@@ -76,6 +76,10 @@ class Table {
   // Rows come in increasing order of their numbers, and the cells of a row
   // in increasing order of their columns (0-based); skipped columns are
   // empty. A failure leaves the table as it was before the call.
+  // Makes room for texts of `textBytes` and for `cells` cells in all, within
+  // the limits, when the reader knows them beforehand: the store then does
+  // not grow (copying what it holds) while the rows come in.
+  void reserve(size_t textBytes, size_t cells);
   void startRow(uint32_t number);
   ReadError addCell(uint32_t column, std::string_view utf8, CellKind kind = CellKind::kText);
   // Drops the row's empty cells at its end, and the row when nothing is left.

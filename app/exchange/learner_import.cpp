@@ -33,10 +33,9 @@ using namespace rt::api;
 namespace cmd = rt::cmd;
 
 constexpr int32_t kOpenFileDialog = 0;
-// Learners go in a hundred to a statement (one statement per learner cost
-// more in the engine's parsing than the rows themselves); the progress
-// window repaints after each statement.
-constexpr int32_t kLearnersPerStatement = 100;
+// Learners go to the database a hundred at a time; the progress window
+// repaints after each hundred.
+constexpr int32_t kLearnersPerCall = 100;
 
 const Unit& importer() { return ui::学员导入1; }
 
@@ -90,20 +89,30 @@ Text learnerField(int32_t index, learner::Field field) {
   return callText(cmd::learnerImport(cmd::kLearnerField), importer(), index, static_cast<int32_t>(field));
 }
 
-// The insert of `count` learners from `first` on, and each one's log body
-// ("导入学员", name, two spaces, identity number) added to `logBodies`.
-std::string insertOf(int32_t first, int32_t count, std::vector<std::string>& logBodies) {
-  std::vector<std::array<Text, learner::kFieldCount>> texts(static_cast<size_t>(count));
-  std::vector<statements::StudentValues> values(static_cast<size_t>(count));
-  for (size_t i = 0; i < texts.size(); ++i) {
-    for (const learner::Column& column : learner::kColumns) {
-      texts[i][column.field] = learnerField(first + static_cast<int32_t>(i), column.field);
-      values[i][column.field] = texts[i][column.field].view();
-    }
-    logBodies.push_back(
-        records::joinedLearnerLogBody("导入学员"_gb, values[i][learner::kName], values[i][learner::kIdentityNumber]));
+// The values of `count` learners from `first` on, fifteen each in the order
+// of the insert's columns, and each one's log body ("导入学员", name, two
+// spaces, identity number) added to `logBodies`.
+std::vector<Text> valuesOf(int32_t first, int32_t count, std::vector<std::string>& logBodies) {
+  std::vector<Text> values;
+  values.reserve(static_cast<size_t>(count) * learner::kFieldCount);
+  for (int32_t index = first; index < first + count; ++index) {
+    // A field's value stands at its position in the table (learner::Field).
+    const size_t learnerStart = values.size();
+    for (const learner::Column& column : learner::kColumns) values.push_back(learnerField(index, column.field));
+    logBodies.push_back(records::joinedLearnerLogBody("导入学员"_gb, values[learnerStart + learner::kName].view(),
+                                                      values[learnerStart + learner::kIdentityNumber].view()));
   }
-  return statements::insertStudents(values);
+  return values;
+}
+
+// Learners go in a hundred at a time through one prepared insert, their
+// values bound, never written into the statement.
+bool insertLearners(const std::string& insert, int32_t first, int32_t count, std::vector<std::string>& logBodies) {
+  std::vector<Text> values = valuesOf(first, count, logBodies);
+  std::vector<const char*> texts;
+  texts.reserve(values.size());
+  for (const Text& value : values) texts.push_back(value.c_str());
+  return executeSqlWithValues(insert, texts);
 }
 
 enum class Written { kAll, kFailed, kWindowClosed };
@@ -115,9 +124,10 @@ Written writeLearners(int32_t learners, std::vector<std::string>& logBodies) {
   InputPause pause;
   DatabaseTransaction transaction;
   if (!transaction.begun()) return Written::kFailed;
-  for (int32_t first = 0; first < learners; first += kLearnersPerStatement) {
-    int32_t count = std::min(kLearnersPerStatement, learners - first);
-    if (!executeSql(insertOf(first, count, logBodies))) return Written::kFailed;
+  const std::string insert = statements::insertStudentWithParameters();
+  for (int32_t first = 0; first < learners; first += kLearnersPerCall) {
+    int32_t count = std::min(kLearnersPerCall, learners - first);
+    if (!insertLearners(insert, first, count, logBodies)) return Written::kFailed;
     progress.advanceTo(first + count);
     if (!progress.handleWindowMessages()) {
       // The connection went with the main window and rolled the transaction back.

@@ -86,6 +86,10 @@ void appendLogEntries(const std::vector<std::string>& bodies) {
   Text timestamp = callText(cmd::core(cmd::kToText), now);
   // The line break after the last entry is the one WriteTextLine adds.
   std::string entries;
+  size_t size = 0;
+  for (const std::string& body : bodies)
+    size += log_format::kSeparatorLine.size() + timestamp.view().size() + body.size() + log_format::kLineBreak.size();
+  entries.reserve(size);  // an import's entries are megabytes
   for (const std::string& body : bodies) {
     if (!entries.empty()) entries += kLogLineBreak;
     entries += log_format::entry(timestamp.view(), body);

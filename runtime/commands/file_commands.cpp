@@ -127,6 +127,9 @@ ShareRequest shareRequestOf(int flags, int32_t sharing) {
   return request;
 }
 
+// WriteTextLine copies shorter texts into one write.
+constexpr size_t kGatheredWriteBytes = 64 * 1024;
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
@@ -234,19 +237,37 @@ void WriteTextLine(TypedValue* result, int32_t count, TypedValue* args) {
   setBool(result, false);
   OpenedFile* file = findFile(intArgument(count, args, 0, 0));
   if (!file) return;
-  std::string lines;
-  for (int32_t i = 1; i < count; ++i) {
-    const TypedValue& value = args[i];
-    if (value.tag == tag::kText && !value.asText()) continue;
-    bool supported = false;
-    std::string text = valueToText(value, &supported);
-    if (!supported) continue;
-    lines += text;
-    lines += "\r\n";
-  }
   int fd = file->fd.get();
   off_t remembered = lseek(fd, 0, SEEK_CUR);
-  if (!writeAll(fd, lines)) {
+  // Lines gather into one write; a long text (an import's log entries are
+  // one text of megabytes) is written from where it is, not copied first.
+  std::string lines;
+  bool written = true;
+  auto writeGathered = [&] {
+    written = written && writeAll(fd, lines);
+    lines.clear();
+  };
+  for (int32_t i = 1; i < count; ++i) {
+    const TypedValue& value = args[i];
+    if (value.tag == tag::kText) {
+      if (!value.asText()) continue;
+      std::string_view text(value.asText());
+      if (text.size() < kGatheredWriteBytes) {
+        lines += text;
+      } else {
+        writeGathered();
+        written = written && writeAll(fd, text);
+      }
+    } else {
+      bool supported = false;
+      std::string text = valueToText(value, &supported);
+      if (!supported) continue;
+      lines += text;
+    }
+    lines += "\r\n";
+  }
+  writeGathered();
+  if (!written) {
     if (remembered >= 0) lseek(fd, remembered, SEEK_SET);
     return;
   }

@@ -132,6 +132,15 @@ TEST_F(FileCommands, WriteTextLineConvertsEachValueAndEndsItsLine) {
   EXPECT_EQ(TempFolder::read(folder.file("log.log")), "abc\r\n\r\n5\r\n" + gb("真") + "\r\n0.5\r\n");
 }
 
+// A long text goes out on its own write; the lines stay in their order.
+TEST_F(FileCommands, WriteTextLineKeepsTheOrderAroundALongText) {
+  int32_t file = open("log.log", num(4));
+  ASSERT_NE(file, 0);
+  const std::string longText(200 * 1024, 'x');
+  EXPECT_TRUE(writeLines(file, {text("a"), text(longText), num(7), text(longText + "y"), text("b")}));
+  EXPECT_EQ(TempFolder::read(folder.file("log.log")), "a\r\n" + longText + "\r\n7\r\n" + longText + "y\r\nb\r\n");
+}
+
 TEST_F(FileCommands, AppendingAfterSeekToEnd) {
   TempFolder::write(folder.file("log.log"), "first\r\n");
   int32_t file = open("log.log", num(3), num(1));
