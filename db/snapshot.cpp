@@ -14,6 +14,12 @@ constexpr size_t kMaxBytes = std::numeric_limits<uint32_t>::max();
 constexpr int32_t kMaxRows = std::numeric_limits<int32_t>::max();
 constexpr size_t kSlackBytes = 1 << 16;
 constexpr size_t kSlackCells = 1 << 12;
+// A table read again has often grown since by a row or a few (the refill
+// after a registration): the hinted room gets this share more, so that the
+// new rows do not double a buffer of megabytes, copying all it holds.
+constexpr size_t kHintMarginShare = 8;
+
+size_t withMargin(size_t hinted) { return hinted + hinted / kHintMarginShare; }
 
 Storage storageOf(int engineType) {
   switch (engineType) {
@@ -40,9 +46,9 @@ void Snapshot::clear() {
 
 bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
   clear();
-  storage_.reserve(hint.cells);
-  ends_.reserve(hint.cells);
-  bytes_.reserve(hint.bytes);
+  storage_.reserve(withMargin(hint.cells));
+  ends_.reserve(withMargin(hint.cells));
+  bytes_.reserve(withMargin(hint.bytes));
   // Every engine call takes the connection's mutex; holding it for the whole
   // fetch makes each of them a re-entry.
   sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(statement));
