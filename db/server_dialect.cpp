@@ -148,7 +148,8 @@ std::string serverStatement(std::string_view sqlUtf8, const std::function<bool(s
   for (const Token& token : all) {
     if (token.kind == TokenKind::kSymbol && token.text == "?") {
       // The server numbers its parameters.
-      out += "$" + std::to_string(++parameters);
+      out += '$';
+      out += std::to_string(++parameters);
       afterLike = false;
     } else if (isWord(token, "like")) {
       likeAt = out.size();
