@@ -59,7 +59,9 @@ Text numberText(int32_t number);
 // Runs one statement on 数据库连接1; true when the database accepted it.
 bool executeSql(const std::string& statement);
 // Runs one statement written with `?` for its parameters on 数据库连接1, once
-// for each group of values (texts, bound in order); all runs or none.
+// for each group of values (texts, bound in order); the runs stop at the
+// first that fails, so a caller that wants all or none runs them in a
+// DatabaseTransaction.
 bool executeSqlWithValues(const std::string& statement, std::span<const char* const> values);
 
 // A transaction on 数据库连接1 that rolls back unless committed.

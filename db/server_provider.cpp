@@ -194,11 +194,15 @@ void ServerProvider::noteFailure(const PGresult* result) {
   lastFailure_ =
       ServerFailure{.message = trimmedMessage(message), .sqlState = sqlState ? sqlState : "", .passwordMissing = false};
   if (!connection_ || PQstatus(connection_.get()) == CONNECTION_OK) return;
-  // The connection is gone. A transaction it held is gone with it.
+  dropConnection();
+  if (!quietLoss_) report(kLostText);
+}
+
+void ServerProvider::dropConnection() {
+  // A transaction the connection held is gone with it.
   transactionLost_ = transactionOpen_;
   transactionOpen_ = false;
   connection_.reset();
-  if (!quietLoss_) report(kLostText);
 }
 
 void ServerProvider::report(std::string_view what) {
@@ -334,9 +338,7 @@ bool ServerProvider::runPipelined(std::span<const std::string> values, size_t pe
       // the next answers to their statements. It is dropped, and its
       // transaction with it.
       noteFailure(nullptr);
-      transactionLost_ = transactionOpen_;
-      transactionOpen_ = false;
-      connection_.reset();
+      dropConnection();
       return false;
     }
     if (!done) return false;

@@ -91,6 +91,9 @@ class ServerProvider : public Provider {
   // After a failure: remembers the reason and, when the connection is gone,
   // says so once (unless a read that may be sent again holds it back).
   void noteFailure(const PGresult* result);
+  // Forgets the connection (gone, or no longer to be trusted) and the
+  // transaction it held; the next action connects again.
+  void dropConnection();
   // Shows what happened with the server's reason, once until the next
   // successful connect: a desk that cannot reach the server is told at
   // start-up, and not again for every action that tries.

@@ -104,9 +104,8 @@ sqlite3_stmt* SqlCipherProvider::statementWithValues(std::string_view sqlUtf8) {
 }
 
 bool SqlCipherProvider::runWithValues(sqlite3_stmt* statement, std::span<const std::string> values) {
-  // The statement is left reset, so a kept statement holds no read of the
-  // file between runs.
-  sqlite3_reset(statement);
+  // The statement is always left reset, so a kept statement holds no read
+  // of the file between runs, and no binding to texts that are gone.
   for (size_t i = 0; i < values.size(); ++i) {
     if (sqlite3_bind_text(statement, static_cast<int>(i + 1), values[i].data(), static_cast<int>(values[i].size()),
                           SQLITE_STATIC) != SQLITE_OK) {
