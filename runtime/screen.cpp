@@ -12,6 +12,7 @@
 #include "runtime/encoding.h"
 #include "runtime/error.h"
 #include "runtime/folder_lock.h"
+#include "runtime/heap.h"
 #include "runtime/program_folder.h"
 #include "runtime/templates.h"
 
@@ -86,6 +87,7 @@ void installScreen(Screen* s) {
 Screen& screen() { return *installedScreen; }
 
 void startUpRuntime(const ProgramHeader& header) {
+  keepFreedMemoryForReuse();
   screen().beginStartUp();
   runtimeState.buildKind = header.buildKind;
   runtimeState.version = header.versionWord + 1;
