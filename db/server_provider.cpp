@@ -280,7 +280,7 @@ std::optional<int> ServerProvider::preparedWithValues(const std::string& sqlUtf8
   return valuesParameters_;
 }
 
-bool ServerProvider::collectPipelined(size_t answers) {
+bool ServerProvider::collectPipelined(size_t answers, ServerResult* rows) {
   bool allDone = true;
   bool previousWasEnd = false;
   // Each statement answers with its result and an end (null); the batch
@@ -297,6 +297,7 @@ bool ServerProvider::collectPipelined(size_t answers) {
     if (status == PGRES_PIPELINE_SYNC) return allDone && answers == 0;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
       if (answers > 0) --answers;
+      if (status == PGRES_TUPLES_OK && rows && !*rows) *rows = std::move(result);
       continue;
     }
     // The failed statement says why; those after it answer "aborted".
@@ -442,15 +443,52 @@ size_t textBytes(const PGresult* result, const std::vector<int>& shown) {
 
 }  // namespace
 
+ServerResult ServerProvider::readInPipeline(const std::string& sqlUtf8) {
+  // Read-only: a statement that would change data fails instead of running.
+  // Inside the caller's transaction a savepoint ends what the read set.
+  const bool nested = inTransaction();
+  const std::vector<const char*> opening =
+      nested ? std::vector<const char*>{"SAVEPOINT jx_read", "SET TRANSACTION READ ONLY"}
+             : std::vector<const char*>{"BEGIN READ ONLY"};
+  const std::vector<const char*> closing =
+      nested ? std::vector<const char*>{"ROLLBACK TO SAVEPOINT jx_read", "RELEASE SAVEPOINT jx_read"}
+             : std::vector<const char*>{"ROLLBACK"};
+  if (PQenterPipelineMode(connection_.get()) != 1) {
+    noteFailure(nullptr);
+    return nullptr;
+  }
+  bool allSent = true;
+  for (const char* statement : opening) allSent = allSent && sendInPipeline(statement);
+  // Sent with parameters (none), the text may hold one statement only.
+  allSent = allSent && sendInPipeline(sqlUtf8.c_str());
+  for (const char* statement : closing) allSent = allSent && sendInPipeline(statement);
+  ServerResult rows;
+  bool done = PQpipelineSync(connection_.get()) == 1 &&
+              collectPipelined(opening.size() + 1 + closing.size(), &rows) && allSent;
+  if (!connection_) return nullptr;  // lost, and said so
+  if (!isOpen()) {
+    // Lost after the server's last answer: forgotten (and said) here.
+    noteFailure(nullptr);
+    return nullptr;
+  }
+  if (PQexitPipelineMode(connection_.get()) != 1) {
+    noteFailure(nullptr);
+    dropConnection();
+    return nullptr;
+  }
+  if (done && rows) return rows;
+  // The statements after a failed one did not run: the transaction or the
+  // savepoint is still open, and ends here.
+  for (const char* statement : closing)
+    if (isOpen()) control(statement);
+  return nullptr;
+}
+
 ReadRows ServerProvider::readOnce(std::string_view sqlUtf8, int32_t timeoutSeconds) {
   if (!applyTimeout(timeoutSeconds)) return {};
   std::string sql = serverStatement(sqlUtf8, [this](std::string_view table) { return hasRowOrder(table); });
-  // Read-only: a statement that would change data fails instead of running.
-  const bool nested = inTransaction();
-  if (!control(nested ? "SAVEPOINT jx_read; SET TRANSACTION READ ONLY" : "BEGIN READ ONLY")) return {};
-  ServerResult result = runSingle(sql, true);
-  if (!isOpen()) return {};
-  if (!control(nested ? "ROLLBACK TO SAVEPOINT jx_read; RELEASE SAVEPOINT jx_read" : "ROLLBACK") || !result) return {};
+  ServerResult result = readInPipeline(sql);
+  if (!result) return {};
   auto rows = std::make_shared<Snapshot>();
   const int columns = PQnfields(result.get());
   std::vector<int> shown;

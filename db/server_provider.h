@@ -84,8 +84,13 @@ class ServerProvider : public Provider {
   bool runPipelined(std::span<const std::string> values, size_t perRun);
   // Sends a statement without parameters into the pipeline.
   bool sendInPipeline(const char* sqlUtf8);
-  // Reads the answers of `answers` statements and the end of their batch.
-  bool collectPipelined(size_t answers);
+  // Reads the answers of `answers` statements and the end of their batch,
+  // keeping the first rows answered in `rows` (when given).
+  bool collectPipelined(size_t answers, ServerResult* rows = nullptr);
+  // The rows of one statement read in a read-only transaction (a savepoint
+  // inside the caller's), sent with its beginning and end in one batch:
+  // one round trip. Null when the statement failed or gave no rows.
+  ServerResult readInPipeline(const std::string& sqlUtf8);
   // One read on the connection as it is.
   ReadRows readOnce(std::string_view sqlUtf8, int32_t timeoutSeconds);
   // After a failure: remembers the reason and, when the connection is gone,
