@@ -1,17 +1,21 @@
 // The student records on a database server shared by several desks, through
-// the real main window, beside the same gestures on the encrypted file (the
-// "_baseline" twin): start-up, the full fill of the student list and the
-// searches. JX_TEST_SERVER names a throw-away server database that this
+// the real main window: start-up and the full fill of the student list
+// beside the same gestures on the encrypted file (the "_baseline" twin), and
+// the searches beside their statement sent to the server directly. JX_TEST_SERVER names a throw-away server database that this
 // program may empty (bench/run.sh starts one with pg_virtualenv); without it
 // every benchmark here is skipped, saying so.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 
 #include "bench/support/suite.h"
+#include "db/schema.h"
+#include "db/server_dialect.h"
 #include "db/server_provider.h"
+#include "db/texts.h"
 #include "tools/server_records.h"
 
 namespace bench {
@@ -91,12 +95,16 @@ struct Search {
   bool selective;
 };
 
+// A learner's own value, or a common family name.
+std::string searchedPattern(const Search& search, int32_t learners) {
+  if (!search.selective) return "王";
+  return learnerAt(DirectDatabase(registryFolder(learners)).get(), middle(learners))[search.field];
+}
+
 void search(State& state, const Search& search, bool onServer, int32_t learners) {
   const fs::path* folder = folderFor(state, onServer, learners);
   if (!folder) return;
-  std::string pattern = search.selective
-                            ? learnerAt(DirectDatabase(registryFolder(learners)).get(), middle(learners))[search.field]
-                            : std::string("王");
+  std::string pattern = searchedPattern(search, learners);
   ensureProgram(*folder);
   typeInto(search.control, pattern);
   doubleClick(search.control);  // warm
@@ -106,6 +114,34 @@ void search(State& state, const Search& search, bool onServer, int32_t learners)
   typeInto(search.control, "");
   state.counters["rows"] = rows;
   if (search.selective && onServer) setTarget(state, learners, "ms", 50);
+}
+
+// The baseline of a search: the program's statement as the server gets it,
+// sent on a connection of the benchmark's own, every value of every row
+// read as text.
+void rawSearch(State& state, const Search& search, int32_t learners) {
+  if (!folderFor(state, true, learners)) return;
+  std::string pattern = searchedPattern(search, learners);
+  std::string column(db::records::studentTable().columns[search.field]);
+  std::string sql = db::serverStatement(
+      "SELECT * FROM student WHERE " + db::quotedIdentifier(column) + " like '%" + pattern + "%'",
+      [](std::string_view) { return true; });
+  std::string error;
+  db::ServerConnectionHandle connection = db::connectToServer(server(), &error);
+  if (!connection) fail("cannot connect to the benchmark server: " + error);
+  int rows = 0;
+  auto once = [&] {
+    db::ServerResult result(PQexec(connection.get(), sql.c_str()));
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) fail(PQresultErrorMessage(result.get()));
+    rows = PQntuples(result.get());
+    size_t bytes = 0;
+    for (int row = 0; row < rows; ++row)
+      for (int field = 0; field < PQnfields(result.get()); ++field) bytes += std::strlen(PQgetvalue(result.get(), row, field));
+    benchmark::DoNotOptimize(bytes);
+  };
+  once();  // warm
+  for (auto _ : state) state.SetIterationTime(secondsOf(once));
+  state.counters["rows"] = rows;
 }
 
 const Search kSearches[] = {
@@ -125,8 +161,13 @@ constexpr int32_t kServerSizes[] = {1000, kTargetSize};
       addBenchmark("server_startup" + twin, learners, [onServer](State& s, int32_t n) { startup(s, onServer, n); });
       addBenchmark("server_fill" + twin, learners, [onServer](State& s, int32_t n) { fill(s, onServer, n); });
       for (const Search& each : kSearches)
-        addBenchmark(each.name + twin, learners,
-                     [&each, onServer](State& s, int32_t n) { search(s, each, onServer, n); });
+        addBenchmark(each.name + twin, learners, [&each, onServer](State& s, int32_t n) {
+          if (onServer) {
+            search(s, each, true, n);
+          } else {
+            rawSearch(s, each, n);
+          }
+        });
     }
   }
   return true;

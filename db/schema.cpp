@@ -14,6 +14,13 @@ const std::vector<std::string_view> kExamColumns = {"身份证号码", "考试�
 
 constexpr std::string_view kIdentityColumn = "身份证号码";
 
+// The columns searched with like '%...%'. The vehicle class is not among
+// them: its values are two characters, shorter than any trigram.
+const std::vector<std::string_view> kSearchedLearnerColumns = {
+    "姓名", "身份证号码", "电话号码", "报名日期", "科二教练", "科三教练",
+};
+constexpr std::string_view kSearchedExamColumn = "考试时间";
+
 const std::array<Table, 6> kTables = {{
     {"student", kLearnerColumns},
     {"one", kExamColumns},
@@ -86,6 +93,17 @@ std::string serverSchemaScript() {
   }
   sql += "CREATE UNIQUE INDEX " + std::string(kUniqueIdentityIndex) + " ON student (" + quoted(kIdentityColumn) +
          ") WHERE " + quoted(kIdentityColumn) + " <> '';\n";
+  return sql;
+}
+
+std::string serverSearchIndexScript() {
+  std::string sql = "CREATE EXTENSION IF NOT EXISTS pg_trgm;\n";
+  auto index = [&sql](std::string_view table, std::string_view column) {
+    sql += "CREATE INDEX " + quoted(std::string(table) + "_like_" + std::string(column)) + " ON " + quoted(table) +
+           " USING gin (" + quoted(column) + " gin_trgm_ops);\n";
+  };
+  for (std::string_view column : kSearchedLearnerColumns) index(studentTable().name, column);
+  for (const Table& table : examTables()) index(table.name, kSearchedExamColumn);
   return sql;
 }
 

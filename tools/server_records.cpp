@@ -107,6 +107,22 @@ int64_t copyTable(sqlite3* file, PGconn* server, const db::records::Table& table
   return sent;
 }
 
+// The searches' trigram indexes, inside the caller's transaction; a server
+// without the extension (or a role that may not create it) keeps the tables
+// without them. Says which.
+std::string makeSearchIndexes(PGconn* server) {
+  run(server, "SAVEPOINT jx_search_indexes");
+  db::ServerResult made(PQexec(server, db::records::serverSearchIndexScript().c_str()));
+  if (PQresultStatus(made.get()) == PGRES_COMMAND_OK) {
+    run(server, "RELEASE SAVEPOINT jx_search_indexes");
+    return "searches read through trigram indexes (pg_trgm)\n";
+  }
+  std::string reason = PQresultErrorMessage(made.get());
+  run(server, "ROLLBACK TO SAVEPOINT jx_search_indexes");
+  return "searches scan the tables: the trigram indexes could not be made (" +
+         reason.substr(0, reason.find_last_not_of('\n') + 1) + ")\n";
+}
+
 }  // namespace
 
 std::string serverSettingsFileText(const std::string& conninfo) {
@@ -122,8 +138,9 @@ Report initServer(const std::string& conninfo) {
       throw Failure{"the database already holds the table " + present.front() + "; nothing was changed"};
     run(server.get(), "BEGIN");
     run(server.get(), db::records::serverSchemaScript());
+    std::string searches = makeSearchIndexes(server.get());
     run(server.get(), "COMMIT");
-    return {true, "the records tables were made on the server\n"};
+    return {true, "the records tables were made on the server\n" + searches};
   } catch (const Failure& failure) { return {false, failure.message}; }
 }
 

@@ -47,10 +47,11 @@ inline std::string onServer(const std::string& sqlUtf8) {
 // An empty database: every table of the tests' schema dropped.
 inline void wipeServer() { onServer("DROP SCHEMA public CASCADE; CREATE SCHEMA public;"); }
 
-// The records tables on a wiped server.
+// The records tables on a wiped server, with the searches' indexes as
+// server-init makes them.
 inline void makeServerRecords() {
   wipeServer();
-  onServer(db::records::serverSchemaScript());
+  onServer(db::records::serverSchemaScript() + db::records::serverSearchIndexScript());
 }
 
 // A program folder whose database.ini names the test server (GB18030).
