@@ -44,7 +44,6 @@ const fs::path& serverFolder(int32_t learners) {
   if (PQresultStatus(wiped.get()) != PGRES_COMMAND_OK) fail(PQresultErrorMessage(wiped.get()));
   for (const admin::Report& report : {admin::initServer(server()), admin::moveToServer(folder, server())})
     if (!report.ok) fail(report.message);
-  db::ServerResult analysed(PQexec(connection.get(), "ANALYZE"));
   onServer = learners;
   return folder;
 }

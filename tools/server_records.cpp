@@ -170,6 +170,13 @@ Report moveToServer(const fs::path& folder, const std::string& conninfo) {
     }
     run(server.get(), "COMMIT");
     db::runScript(source.get(), "COMMIT");
+    // The searches' trigram indexes took the last rows into their pending
+    // lists, which every search reads through until a vacuum merges them;
+    // the planner gets the tables' statistics too.
+    std::string tables;
+    for (const db::records::Table& table : db::records::tables())
+      tables += (tables.empty() ? "" : ", ") + db::quotedIdentifier(table.name);
+    run(server.get(), "VACUUM (ANALYZE) " + tables);
     writePrivateFile(folder / db::kServerSettingsFile, serverSettingsFileText(conninfo), sharingOf(folder));
     return {true, summary + (folder / db::kServerSettingsFile).string() +
                       ": made; the program in this folder now uses the server (hj.mdb is kept unchanged)\n"};
