@@ -1,9 +1,10 @@
 // The student records on a database server shared by several desks, through
 // the real main window: start-up and the full fill of the student list
 // beside the same gestures on the encrypted file (the "_baseline" twin), and
-// the searches beside their statement sent to the server directly. JX_TEST_SERVER names a throw-away server database that this
-// program may empty (bench/run.sh starts one with pg_virtualenv); without it
-// every benchmark here is skipped, saying so.
+// the searches beside their statement sent to the server directly.
+// JX_TEST_SERVER names a throw-away server database that this program may
+// empty (bench/run.sh starts one with pg_virtualenv); without it every
+// benchmark here is skipped, saying so.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -122,9 +123,9 @@ void rawSearch(State& state, const Search& search, int32_t learners) {
   if (!folderFor(state, true, learners)) return;
   std::string pattern = searchedPattern(search, learners);
   std::string column(db::records::studentTable().columns[search.field]);
-  std::string sql = db::serverStatement(
-      "SELECT * FROM student WHERE " + db::quotedIdentifier(column) + " like '%" + pattern + "%'",
-      [](std::string_view) { return true; });
+  std::string sql =
+      db::serverStatement("SELECT * FROM student WHERE " + db::quotedIdentifier(column) + " like '%" + pattern + "%'",
+                          [](std::string_view) { return true; });
   std::string error;
   db::ServerConnectionHandle connection = db::connectToServer(server(), &error);
   if (!connection) fail("cannot connect to the benchmark server: " + error);
@@ -135,7 +136,8 @@ void rawSearch(State& state, const Search& search, int32_t learners) {
     rows = PQntuples(result.get());
     size_t bytes = 0;
     for (int row = 0; row < rows; ++row)
-      for (int field = 0; field < PQnfields(result.get()); ++field) bytes += std::strlen(PQgetvalue(result.get(), row, field));
+      for (int field = 0; field < PQnfields(result.get()); ++field)
+        bytes += std::strlen(PQgetvalue(result.get(), row, field));
     benchmark::DoNotOptimize(bytes);
   };
   once();  // warm

@@ -463,8 +463,8 @@ ServerResult ServerProvider::readInPipeline(const std::string& sqlUtf8) {
   allSent = allSent && sendInPipeline(sqlUtf8.c_str());
   for (const char* statement : closing) allSent = allSent && sendInPipeline(statement);
   ServerResult rows;
-  bool done = PQpipelineSync(connection_.get()) == 1 &&
-              collectPipelined(opening.size() + 1 + closing.size(), &rows) && allSent;
+  bool done =
+      PQpipelineSync(connection_.get()) == 1 && collectPipelined(opening.size() + 1 + closing.size(), &rows) && allSent;
   if (!connection_) return nullptr;  // lost, and said so
   if (!isOpen()) {
     // Lost after the server's last answer: forgotten (and said) here.
@@ -476,7 +476,7 @@ ServerResult ServerProvider::readInPipeline(const std::string& sqlUtf8) {
     dropConnection();
     return nullptr;
   }
-  if (done && rows) return rows;
+  if (done) return rows;  // null for a statement without rows, ended like any read
   // The statements after a failed one did not run: the transaction or the
   // savepoint is still open, and ends here.
   for (const char* statement : closing)

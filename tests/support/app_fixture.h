@@ -292,8 +292,8 @@ inline void createDatabase(const std::vector<StudentFields>& students = {}) {
   if (testServer()) {
     onTestServer("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
     db::ServerConnectionHandle connection = testServerConnection();
-    db::ServerResult made(PQexec(
-        connection.get(), (db::records::serverSchemaScript() + db::records::serverSearchIndexScript()).c_str()));
+    db::ServerResult made(
+        PQexec(connection.get(), (db::records::serverSchemaScript() + db::records::serverSearchIndexScript()).c_str()));
     ASSERT_EQ(PQresultStatus(made.get()), PGRES_COMMAND_OK) << PQresultErrorMessage(made.get());
     writeFileBytes(std::string(db::kServerSettingsFile),
                    rt::utf8ToGb("[数据库]\r\n连接=" + std::string(testServer()) + "\r\n"));
