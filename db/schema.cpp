@@ -99,8 +99,8 @@ std::string serverSchemaScript() {
 std::string serverSearchIndexScript() {
   std::string sql = "CREATE EXTENSION IF NOT EXISTS pg_trgm;\n";
   auto index = [&sql](std::string_view table, std::string_view column) {
-    sql += "CREATE INDEX " + quoted(std::string(table) + "_like_" + std::string(column)) + " ON " + quoted(table) +
-           " USING gin (" + quoted(column) + " gin_trgm_ops);\n";
+    sql += "CREATE INDEX IF NOT EXISTS " + quoted(std::string(table) + "_like_" + std::string(column)) + " ON " +
+           quoted(table) + " USING gin (" + quoted(column) + " gin_trgm_ops);\n";
   };
   for (std::string_view column : kSearchedLearnerColumns) index(studentTable().name, column);
   for (const Table& table : examTables()) index(table.name, kSearchedExamColumn);

@@ -233,6 +233,11 @@ int initServer(const std::vector<std::string>& args) {
   return reportServer(admin::initServer(args[1]));
 }
 
+int indexServer(const std::vector<std::string>& args) {
+  if (args.size() != 2) throw UsageError{"server-index takes one connection string"};
+  return reportServer(admin::indexServer(args[1]));
+}
+
 int moveFolder(const std::vector<std::string>& args) {
   if (args.size() != 3) throw UsageError{"move takes a folder and a connection string"};
   return reportServer(admin::moveToServer(args[1], args[2]));
@@ -306,8 +311,13 @@ constexpr Command kCommands[] = {
      "      Makes the records tables on a PostgreSQL database that several desks\n"
      "      share. CONNINFO is a connection string such as\n"
      "      \"host=SERVER dbname=jiaxiao user=school\"; the password belongs in\n"
-     "      ~/.pgpass. A database that holds the tables already is refused.\n",
+     "      ~/.pgpass. A database that holds the tables already is refused.\n"
+     "      Where the server has pg_trgm, the searched columns get trigram indexes.\n",
      initServer},
+    {"server-index", "", "CONNINFO",
+     "      Adds the searches' trigram indexes (pg_trgm) to a database whose tables\n"
+     "      an earlier server-init made without them; indexes present are kept.\n",
+     indexServer},
     {"move", "", "FOLDER CONNINFO",
      "      Copies the folder's learners, bookings and graduates onto the server in\n"
      "      one transaction, checks the counts, and writes FOLDER/database.ini\n"

@@ -159,6 +159,18 @@ Report initServer(const std::string& conninfo) {
   } catch (const Failure& failure) { return {false, failure.message}; }
 }
 
+Report indexServer(const std::string& conninfo) {
+  try {
+    db::ServerConnectionHandle server = connect(conninfo);
+    if (presentTables(server.get()).size() != db::records::tables().size())
+      throw Failure{"the server database lacks the records tables (make them with: jiaxiao-admin server-init)"};
+    run(server.get(), "BEGIN");
+    std::string searches = makeSearchIndexes(server.get());
+    run(server.get(), "COMMIT");
+    return {true, searches};
+  } catch (const Failure& failure) { return {false, failure.message}; }
+}
+
 Report moveToServer(const fs::path& folder, const std::string& conninfo) {
   try {
     fs::path file = folder / db::records::kFileName;

@@ -13,6 +13,11 @@ namespace admin {
 // database that already holds any of them is refused and left as it is.
 Report initServer(const std::string& conninfo);
 
+// Adds the searches' trigram indexes that a database made by an earlier
+// server-init lacks (those present are kept); refused unless the database
+// holds every records table.
+Report indexServer(const std::string& conninfo);
+
 // Copies every row of the folder's hj.mdb (learners, the four subjects'
 // bookings, graduates) into the server's empty tables in one transaction,
 // checks that each table on the server holds as many rows as the file, and

@@ -124,7 +124,8 @@ TEST_F(RecordsDatabase, AnExistingDatabaseIsReplacedOnlyWhenAsked) {
   ToolRun help = runTool("--help");
   EXPECT_EQ(help.status, 0);
   // Every command the tool runs is in its help (the README names them all).
-  for (const char* command : {"init", "demo", "check", "backup", "backups", "restore", "server-init", "move", "sql"})
+  for (const char* command :
+       {"init", "demo", "check", "backup", "backups", "restore", "server-init", "server-index", "move", "sql"})
     EXPECT_NE(help.output.find(std::string("jiaxiao-admin ") + command + " "), std::string::npos) << command;
 }
 
