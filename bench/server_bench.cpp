@@ -101,8 +101,8 @@ std::string searchedPattern(const Search& search, int32_t learners) {
   return learnerAt(DirectDatabase(registryFolder(learners)).get(), middle(learners))[search.field];
 }
 
-void search(State& state, const Search& search, bool onServer, int32_t learners) {
-  const fs::path* folder = folderFor(state, onServer, learners);
+void search(State& state, const Search& search, int32_t learners) {
+  const fs::path* folder = folderFor(state, true, learners);
   if (!folder) return;
   std::string pattern = searchedPattern(search, learners);
   ensureProgram(*folder);
@@ -113,7 +113,7 @@ void search(State& state, const Search& search, bool onServer, int32_t learners)
   if (search.selective && rows < 1) fail(std::string(search.name) + " found nothing");
   typeInto(search.control, "");
   state.counters["rows"] = rows;
-  if (search.selective && onServer) setTarget(state, learners, "ms", 50);
+  if (search.selective) setTarget(state, learners, "ms", 50);
 }
 
 // The baseline of a search: the program's statement as the server gets it,
@@ -164,7 +164,7 @@ constexpr int32_t kServerSizes[] = {1000, kTargetSize};
       for (const Search& each : kSearches)
         addBenchmark(each.name + twin, learners, [&each, onServer](State& s, int32_t n) {
           if (onServer) {
-            search(s, each, true, n);
+            search(s, each, n);
           } else {
             rawSearch(s, each, n);
           }

@@ -307,6 +307,28 @@ bool ServerProvider::collectPipelined(size_t answers, ServerResult* rows) {
   }
 }
 
+bool ServerProvider::enterPipeline() {
+  if (PQenterPipelineMode(connection_.get()) == 1) return true;
+  noteFailure(nullptr);
+  return false;
+}
+
+bool ServerProvider::leavePipeline() {
+  if (!connection_) return false;  // lost, and said so
+  if (!isOpen()) {
+    // Lost after the server's last answer: forgotten (and said) here.
+    noteFailure(nullptr);
+    return false;
+  }
+  if (PQexitPipelineMode(connection_.get()) == 1) return true;
+  // Answers still pending: the connection cannot be trusted to match the
+  // next answers to their statements. It is dropped, and its transaction
+  // with it.
+  noteFailure(nullptr);
+  dropConnection();
+  return false;
+}
+
 bool ServerProvider::sendInPipeline(const char* sqlUtf8) {
   return PQsendQueryParams(connection_.get(), sqlUtf8, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
 }
@@ -318,10 +340,7 @@ bool ServerProvider::runPipelined(std::span<const std::string> values, size_t pe
   std::vector<const char*> parameters(perRun);
   for (size_t first = 0; first < values.size(); first += perRun * kRunsPerBatch) {
     size_t end = std::min(values.size(), first + perRun * kRunsPerBatch);
-    if (PQenterPipelineMode(connection_.get()) != 1) {
-      noteFailure(nullptr);
-      return false;
-    }
+    if (!enterPipeline()) return false;
     size_t sent = 0;
     bool allSent = true;
     for (size_t at = first; allSent && at < end; at += perRun) {
@@ -333,16 +352,7 @@ bool ServerProvider::runPipelined(std::span<const std::string> values, size_t pe
       if (allSent) ++sent;
     }
     bool done = PQpipelineSync(connection_.get()) == 1 && collectPipelined(sent * kStatementsPerRun) && allSent;
-    if (!connection_) return false;  // lost, and said so
-    if (PQexitPipelineMode(connection_.get()) != 1) {
-      // Answers still pending: the connection cannot be trusted to match
-      // the next answers to their statements. It is dropped, and its
-      // transaction with it.
-      noteFailure(nullptr);
-      dropConnection();
-      return false;
-    }
-    if (!done) return false;
+    if (!leavePipeline() || !done) return false;
   }
   return true;
 }
@@ -430,6 +440,12 @@ ReadRows ServerProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSecon
 
 namespace {
 
+// A read's beginning and end, outside and inside the caller's transaction.
+constexpr const char* kReadOpening[] = {"BEGIN READ ONLY"};
+constexpr const char* kReadClosing[] = {"ROLLBACK"};
+constexpr const char* kNestedReadOpening[] = {"SAVEPOINT jx_read", "SET TRANSACTION READ ONLY"};
+constexpr const char* kNestedReadClosing[] = {"ROLLBACK TO SAVEPOINT jx_read", "RELEASE SAVEPOINT jx_read"};
+
 // The bytes of the result's texts in the shown columns: the snapshot takes
 // room for them at once instead of doubling (and copying) its buffer on the
 // way through 20 MB of a large registry.
@@ -447,16 +463,11 @@ ServerResult ServerProvider::readInPipeline(const std::string& sqlUtf8) {
   // Read-only: a statement that would change data fails instead of running.
   // Inside the caller's transaction a savepoint ends what the read set.
   const bool nested = inTransaction();
-  const std::vector<const char*> opening =
-      nested ? std::vector<const char*>{"SAVEPOINT jx_read", "SET TRANSACTION READ ONLY"}
-             : std::vector<const char*>{"BEGIN READ ONLY"};
-  const std::vector<const char*> closing =
-      nested ? std::vector<const char*>{"ROLLBACK TO SAVEPOINT jx_read", "RELEASE SAVEPOINT jx_read"}
-             : std::vector<const char*>{"ROLLBACK"};
-  if (PQenterPipelineMode(connection_.get()) != 1) {
-    noteFailure(nullptr);
-    return nullptr;
-  }
+  const std::span<const char* const> opening =
+      nested ? std::span<const char* const>(kNestedReadOpening) : std::span<const char* const>(kReadOpening);
+  const std::span<const char* const> closing =
+      nested ? std::span<const char* const>(kNestedReadClosing) : std::span<const char* const>(kReadClosing);
+  if (!enterPipeline()) return nullptr;
   bool allSent = true;
   for (const char* statement : opening) allSent = allSent && sendInPipeline(statement);
   // Sent with parameters (none), the text may hold one statement only.
@@ -465,17 +476,7 @@ ServerResult ServerProvider::readInPipeline(const std::string& sqlUtf8) {
   ServerResult rows;
   bool done =
       PQpipelineSync(connection_.get()) == 1 && collectPipelined(opening.size() + 1 + closing.size(), &rows) && allSent;
-  if (!connection_) return nullptr;  // lost, and said so
-  if (!isOpen()) {
-    // Lost after the server's last answer: forgotten (and said) here.
-    noteFailure(nullptr);
-    return nullptr;
-  }
-  if (PQexitPipelineMode(connection_.get()) != 1) {
-    noteFailure(nullptr);
-    dropConnection();
-    return nullptr;
-  }
+  if (!leavePipeline()) return nullptr;
   if (done) return rows;  // null for a statement without rows, ended like any read
   // The statements after a failed one did not run: the transaction or the
   // savepoint is still open, and ends here.

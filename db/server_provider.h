@@ -82,6 +82,11 @@ class ServerProvider : public Provider {
   // sent at a time without waiting for each answer; false at the first
   // failure, whose savepoint is left open.
   bool runPipelined(std::span<const std::string> values, size_t perRun);
+  // Pipeline mode for a batch of statements; false (said) when refused.
+  bool enterPipeline();
+  // Back out of it after the batch's answers; false when the connection was
+  // lost or answers are still pending (then it is dropped), said either way.
+  bool leavePipeline();
   // Sends a statement without parameters into the pipeline.
   bool sendInPipeline(const char* sqlUtf8);
   // Reads the answers of `answers` statements and the end of their batch,

@@ -107,6 +107,12 @@ int64_t copyTable(sqlite3* file, PGconn* server, const db::records::Table& table
   return sent;
 }
 
+// The server's message of a failed statement, without its line end.
+std::string reasonOf(const PGresult* result) {
+  std::string reason = PQresultErrorMessage(result);
+  return reason.substr(0, reason.find_last_not_of('\n') + 1);
+}
+
 // The searches' trigram indexes, inside the caller's transaction; a server
 // without the extension (or a role that may not create it) keeps the tables
 // without them. Says which.
@@ -117,10 +123,9 @@ std::string makeSearchIndexes(PGconn* server) {
     run(server, "RELEASE SAVEPOINT jx_search_indexes");
     return "searches read through trigram indexes (pg_trgm)\n";
   }
-  std::string reason = PQresultErrorMessage(made.get());
+  std::string reason = reasonOf(made.get());
   run(server, "ROLLBACK TO SAVEPOINT jx_search_indexes");
-  return "searches scan the tables: the trigram indexes could not be made (" +
-         reason.substr(0, reason.find_last_not_of('\n') + 1) + ")\n";
+  return "searches scan the tables: the trigram indexes could not be made (" + reason + ")\n";
 }
 
 // After a move: the searches' trigram indexes took the last rows into their
@@ -133,9 +138,7 @@ std::string vacuumed(PGconn* server) {
     tables += (tables.empty() ? "" : ", ") + db::quotedIdentifier(table.name);
   db::ServerResult result(PQexec(server, ("VACUUM (ANALYZE) " + tables).c_str()));
   if (PQresultStatus(result.get()) == PGRES_COMMAND_OK) return "";
-  std::string reason = PQresultErrorMessage(result.get());
-  return "the tables were not vacuumed (" + reason.substr(0, reason.find_last_not_of('\n') + 1) +
-         "); the server's autovacuum will do it\n";
+  return "the tables were not vacuumed (" + reasonOf(result.get()) + "); the server's autovacuum will do it\n";
 }
 
 }  // namespace
