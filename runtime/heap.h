@@ -11,14 +11,6 @@
 
 namespace rt {
 
-// Sets how the C library's allocator keeps what is freed, once at start-up.
-// A registry of 100 000 learners is some 50 MB of rows, read afresh after
-// every change; by default the allocator hands such blocks back to the
-// system when they are freed, and the next read faults every page of them
-// in again, which costs more than the read itself. Freed memory up to the
-// sizes in heap.cpp stays with the process for the next read instead.
-void keepFreedMemoryForReuse();
-
 // Never returns null: a failed allocation is the fatal run-time error
 // "分配 %d 字节内存失败!".
 void* Allocate(int32_t bytes);

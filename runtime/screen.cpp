@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "base/allocator.h"
 #include "runtime/commands/window_commands.h"
 #include "runtime/dll.h"
 #include "runtime/encoding.h"
@@ -87,7 +88,7 @@ void installScreen(Screen* s) {
 Screen& screen() { return *installedScreen; }
 
 void startUpRuntime(const ProgramHeader& header) {
-  keepFreedMemoryForReuse();
+  base::keepFreedMemoryForReuse();
   screen().beginStartUp();
   runtimeState.buildKind = header.buildKind;
   runtimeState.version = header.versionWord + 1;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/allocator.h"
 #include "db/records_database.h"
 #include "tools/backup_commands.h"
 #include "tools/folder_access.h"
@@ -356,6 +357,7 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  base::keepFreedMemoryForReuse();
   std::vector<std::string> args(argv + 1, argv + argc);
   try {
     return run(args);
