@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "sheet/engine/ooxml.h"
+#include "sheet/engine/worksheet_stream.h"
 #include "sheet/engine/xml_stream.h"
 
 namespace sheet {
@@ -350,6 +351,9 @@ class WorksheetReader : public XmlHandler {
     return true;
   }
 
+  // Inside the sheet data with no row open: where rows may come from elsewhere.
+  bool atRows() const { return section_ == Section::kSheetData && depth_ == 2 && !inRow_; }
+
   // After the whole part: the merged ranges, which a sheet keeps free of overlaps.
   void finish() { sheet_.setMerges(merges_); }
 
@@ -674,9 +678,9 @@ class Reader {
     return part;
   }
 
-  // Reads a part as it inflates, handing it to `handler`.
-  bool stream(const std::string& name, XmlHandler& handler) {
-    XmlStream xml(handler);
+  // Reads a part as it inflates, handing it to `xml` (an XmlStream or a WorksheetStream).
+  template <typename Stream>
+  bool stream(const std::string& name, Stream& xml) {
     auto feed = [&](std::string_view piece) {
       if (xml.feed(piece, false)) return true;
       if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
@@ -758,7 +762,8 @@ class Reader {
     workbook.styles.formatsFromFile = static_cast<uint32_t>(workbook.styles.formats.size());
     if (!sharedPart.empty() && package_->has(sharedPart)) {
       SharedStringsReader reader(sharedStrings_, limits_, outcome_);
-      if (!stream(sharedPart, reader)) return false;
+      XmlStream xml(reader);
+      if (!stream(sharedPart, xml)) return false;
     }
 
     for (const SheetEntry& entry : sheetEntries_) {
@@ -768,7 +773,8 @@ class Reader {
         auto sheet = std::make_unique<Worksheet>(entry.name);
         sheet->partName = it->second.part;
         WorksheetReader reader(*sheet, workbook.styles, sharedStrings_, budget_, outcome_);
-        if (!stream(sheet->partName, reader)) return false;
+        WorksheetStream xml(reader, [&reader] { return reader.atRows(); });
+        if (!stream(sheet->partName, xml)) return false;
         reader.finish();
         budget_.earlierSheetsBytes += sheet->memoryFootprint();
         workbook.sheets.push_back(std::move(sheet));

@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <climits>
+#include <cstring>
 
 #include "sheet/engine/ooxml.h"
 
@@ -15,8 +16,12 @@ bool isNamespaceDeclaration(std::string_view name) { return name.rfind("xmlns", 
 }  // namespace
 
 const char* XmlAttributes::find(std::string_view local) const {
-  for (const char** pair = pairs_; pair && pair[0]; pair += 2)
-    if (ooxml::localName(pair[0]) == local && !isNamespaceDeclaration(pair[0])) return pair[1];
+  for (const char** pair = pairs_; pair && pair[0]; pair += 2) {
+    // Most names have no prefix: compared as they are before looking for one.
+    const char* name = pair[0];
+    if (local == name && !isNamespaceDeclaration(name)) return pair[1];
+    if (std::strchr(name, ':') && ooxml::localName(name) == local && !isNamespaceDeclaration(name)) return pair[1];
+  }
   return nullptr;
 }
 
@@ -91,7 +96,8 @@ bool XmlStream::feed(std::string_view piece, bool last) {
 
 std::string XmlStream::error() const {
   if (doctype_) return "a document type declaration";
-  return XML_ErrorString(XML_GetErrorCode(parser_->handle));
+  const char* reason = XML_ErrorString(XML_GetErrorCode(parser_->handle));
+  return reason ? reason : "";  // no reason without an error
 }
 
 }  // namespace sheet
