@@ -36,6 +36,23 @@ CellValue valueOf(const sheet::Workbook& workbook, const sheet::Worksheet& sheet
   return {};
 }
 
+bool isText(const sheet::Cell& cell) {
+  return cell.kind == sheet::CellKind::kText || cell.kind == sheet::CellKind::kError;
+}
+
+// Room for every cell up to each row's last and every text (a number's
+// text counted at its longest), so that the table never copies what it
+// holds while it grows.
+void reserveForSheet(Table& table, const sheet::Worksheet& sheet) {
+  constexpr size_t kLongestNumberText = 24;
+  size_t textBytes = 0, cells = 0;
+  for (const auto& [index, row] : sheet.rows()) {
+    if (!row.cells.empty()) cells += row.cells.back().column + size_t{1};
+    for (const sheet::Cell& cell : row.cells) textBytes += isText(cell) ? sheet.text(cell).size() : kLongestNumberText;
+  }
+  table.reserve(textBytes, cells);
+}
+
 }  // namespace
 
 sheet::ReadLimits xlsxImportLimits() {
@@ -58,9 +75,16 @@ std::unique_ptr<Table> readXlsxTable(std::string bytes, ReadError& error, const 
     return nullptr;
   }
   auto table = std::make_unique<Table>(limits);
+  reserveForSheet(*table, *sheet);
   for (const auto& [index, row] : sheet->rows()) {
     table->startRow(index + 1);
     for (const sheet::Cell& cell : row.cells) {
+      if (isText(cell)) {
+        // Most cells: the text goes from the sheet into the table with no copy between.
+        std::string_view text = sheet->text(cell);
+        if (!text.empty() && (error = table->addCell(cell.column, text, CellKind::kText))) return nullptr;
+        continue;
+      }
       CellValue value = valueOf(*workbook, *sheet, cell);
       if (value.text.empty()) continue;
       if ((error = table->addCell(cell.column, value.text, value.kind))) return nullptr;

@@ -65,6 +65,12 @@ std::optional<double> toDouble(std::string_view text) {
 }
 
 std::optional<int64_t> toInteger(std::string_view text) {
+  // Plain digits (a style's index, a row's number) need no reading as a double.
+  if (!text.empty() && text.size() <= 18 && text.find_first_not_of("0123456789") == std::string_view::npos) {
+    int64_t digits = 0;
+    for (char c : text) digits = digits * 10 + (c - '0');
+    return digits;
+  }
   auto value = toDouble(text);
   if (!value || *value < -9.0e18 || *value > 9.0e18) return std::nullopt;
   return static_cast<int64_t>(*value);
