@@ -16,41 +16,123 @@ const sheet::Worksheet* firstWorksheet(const sheet::Workbook& workbook) {
   return nullptr;
 }
 
-CellValue valueOf(const sheet::Workbook& workbook, const sheet::Worksheet& sheet, const sheet::Cell& cell) {
-  switch (cell.kind) {
-    case sheet::CellKind::kText:
-    case sheet::CellKind::kError: return {std::string(sheet.text(cell)), CellKind::kText};
-    case sheet::CellKind::kBool: return {cell.number() != 0 ? "TRUE" : "FALSE", CellKind::kText};
-    case sheet::CellKind::kNumber: {
-      double value = cell.number();
-      std::string_view code = workbook.styles.numberFormatCode(workbook.styles.format(cell.format).numberFormat);
-      // A date with or without a time of day; a time alone (below one day) stays a number.
-      if (value >= 1 && sheet::isDateFormat(code)) {
-        if (auto date = sheet::civilDate(std::floor(value) + (workbook.date1904 ? k1904Offset : 0)))
-          return {dateText(date->year, date->month, date->day), CellKind::kDate};
-      }
-      return numberCell(value);
-    }
-    case sheet::CellKind::kBlank: break;
+// A number as the import shows it: a date where its format shows one (a
+// time of day alone, below one day, stays a number).
+CellValue numberValue(const sheet::Workbook& workbook, double value, uint32_t format) {
+  std::string_view code = workbook.styles.numberFormatCode(workbook.styles.format(format).numberFormat);
+  if (value >= 1 && sheet::isDateFormat(code)) {
+    if (auto date = sheet::civilDate(std::floor(value) + (workbook.date1904 ? k1904Offset : 0)))
+      return {dateText(date->year, date->month, date->day), CellKind::kDate};
   }
+  return numberCell(value);
+}
+
+// The cells of one row into the table; a text goes in with no copy between.
+template <typename Cells, typename Describe>
+ReadError addRow(Table& table, uint32_t rowNumber, const Cells& cells, const Describe& describe) {
+  table.startRow(rowNumber);
+  for (const auto& cell : cells) {
+    auto [column, kind, text, number, format] = describe(cell);
+    ReadError error;
+    if (kind == sheet::CellKind::kText || kind == sheet::CellKind::kError) {
+      if (!text.empty()) error = table.addCell(column, text, CellKind::kText);
+    } else if (kind == sheet::CellKind::kBool) {
+      error = table.addCell(column, number != 0 ? "TRUE" : "FALSE", CellKind::kText);
+    } else if (kind == sheet::CellKind::kNumber) {
+      CellValue value = numberValue(*describe.workbook, number, format);
+      error = table.addCell(column, value.text, value.kind);
+    }
+    if (error) return error;
+  }
+  table.finishRow();
   return {};
 }
 
-bool isText(const sheet::Cell& cell) {
-  return cell.kind == sheet::CellKind::kText || cell.kind == sheet::CellKind::kError;
+struct CellFields {
+  uint32_t column;
+  sheet::CellKind kind;
+  std::string_view text;
+  double number;
+  uint32_t format;
+};
+
+ReadError refusalOf(const sheet::ReadError& refusal) {
+  bool beyondLimits = refusal.failure == sheet::ReadFailure::kBeyondLimits;
+  return {beyondLimits ? ReadFailure::kTooLarge : ReadFailure::kNotReadable, 0, 0, refusal.reason};
 }
 
-// Room for every cell up to each row's last and every text (a number's
-// text counted at its longest), so that the table never copies what it
-// holds while it grows.
-void reserveForSheet(Table& table, const sheet::Worksheet& sheet) {
-  constexpr size_t kLongestNumberText = 24;
-  size_t textBytes = 0, cells = 0;
-  for (const auto& [index, row] : sheet.rows()) {
-    if (!row.cells.empty()) cells += row.cells.back().column + size_t{1};
-    for (const sheet::Cell& cell : row.cells) textBytes += isText(cell) ? sheet.text(cell).size() : kLongestNumberText;
+// Texts come to a few times the package's size at most (deflated XML): the
+// table reserves that much room, which only takes memory as it fills, so
+// that it never copies what it holds while it grows.
+void reserveForPackage(Table& table, size_t packageBytes) {
+  constexpr size_t kTextsPerPackageByte = 4;
+  constexpr size_t kPackageBytesPerCell = 4;
+  table.reserve(packageBytes * kTextsPerPackageByte, packageBytes / kPackageBytesPerCell);
+}
+
+// The first worksheet's rows as the reader hands them over, without a model
+// of the sheet. Nothing when a row comes again or out of order (`outOfOrder`),
+// which the model's reading sorts or refuses.
+std::unique_ptr<Table> readRows(const std::string& bytes, ReadError& error, const TableLimits& limits,
+                                bool& outOfOrder) {
+  auto table = std::make_unique<Table>(limits);
+  reserveForPackage(*table, bytes.size());
+  int64_t lastRow = -1;
+  bool sawWorksheet = false;
+  auto sink = [&](const sheet::Workbook& workbook, uint32_t row, std::span<const sheet::RowCell> cells) {
+    sawWorksheet = true;
+    if (int64_t{row} <= lastRow) {
+      outOfOrder = true;
+      return false;
+    }
+    lastRow = row;
+    struct {
+      const sheet::Workbook* workbook;
+      CellFields operator()(const sheet::RowCell& c) const { return {c.column, c.kind, c.text, c.number, c.format}; }
+    } describe{&workbook};
+    error = addRow(*table, row + 1, cells, describe);
+    return !error;
+  };
+  sheet::ReadError refusal;
+  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsxRows(bytes, sink, &refusal, xlsxImportLimits());
+  if (error || outOfOrder) return nullptr;
+  if (!workbook) {
+    error = refusalOf(refusal);
+    return nullptr;
   }
-  table.reserve(textBytes, cells);
+  if (!sawWorksheet && !firstWorksheet(*workbook)) {
+    error = {ReadFailure::kNoWorksheet, 0, 0, "no worksheet"};
+    return nullptr;
+  }
+  return table;
+}
+
+// The same through the sheet's model, which puts rows in order (and refuses
+// a row given twice).
+std::unique_ptr<Table> readModel(std::string bytes, ReadError& error, const TableLimits& limits) {
+  sheet::ReadError refusal;
+  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &refusal, xlsxImportLimits());
+  if (!workbook) {
+    error = refusalOf(refusal);
+    return nullptr;
+  }
+  const sheet::Worksheet* sheet = firstWorksheet(*workbook);
+  if (!sheet) {
+    error = {ReadFailure::kNoWorksheet, 0, 0, "no worksheet"};
+    return nullptr;
+  }
+  auto table = std::make_unique<Table>(limits);
+  struct {
+    const sheet::Workbook* workbook;
+    const sheet::Worksheet* sheet;
+    CellFields operator()(const sheet::Cell& c) const {
+      bool text = c.kind == sheet::CellKind::kText || c.kind == sheet::CellKind::kError;
+      return {c.column, c.kind, text ? sheet->text(c) : std::string_view(), text ? 0 : c.number(), c.format};
+    }
+  } describe{workbook.get(), sheet};
+  for (const auto& [index, row] : sheet->rows())
+    if ((error = addRow(*table, index + 1, row.cells, describe))) return nullptr;
+  return table;
 }
 
 }  // namespace
@@ -62,36 +144,10 @@ sheet::ReadLimits xlsxImportLimits() {
 }
 
 std::unique_ptr<Table> readXlsxTable(std::string bytes, ReadError& error, const TableLimits& limits) {
-  sheet::ReadError refusal;
-  std::unique_ptr<sheet::Workbook> workbook = sheet::readXlsx(std::move(bytes), &refusal, xlsxImportLimits());
-  if (!workbook) {
-    bool beyondLimits = refusal.failure == sheet::ReadFailure::kBeyondLimits;
-    error = {beyondLimits ? ReadFailure::kTooLarge : ReadFailure::kNotReadable, 0, 0, refusal.reason};
-    return nullptr;
-  }
-  const sheet::Worksheet* sheet = firstWorksheet(*workbook);
-  if (!sheet) {
-    error = {ReadFailure::kNoWorksheet, 0, 0, "no worksheet"};
-    return nullptr;
-  }
-  auto table = std::make_unique<Table>(limits);
-  reserveForSheet(*table, *sheet);
-  for (const auto& [index, row] : sheet->rows()) {
-    table->startRow(index + 1);
-    for (const sheet::Cell& cell : row.cells) {
-      if (isText(cell)) {
-        // Most cells: the text goes from the sheet into the table with no copy between.
-        std::string_view text = sheet->text(cell);
-        if (!text.empty() && (error = table->addCell(cell.column, text, CellKind::kText))) return nullptr;
-        continue;
-      }
-      CellValue value = valueOf(*workbook, *sheet, cell);
-      if (value.text.empty()) continue;
-      if ((error = table->addCell(cell.column, value.text, value.kind))) return nullptr;
-    }
-    table->finishRow();
-  }
-  return table;
+  bool outOfOrder = false;
+  std::unique_ptr<Table> table = readRows(bytes, error, limits, outOfOrder);
+  if (!outOfOrder) return table;
+  return readModel(std::move(bytes), error, limits);
 }
 
 }  // namespace learner_import

@@ -199,6 +199,7 @@ struct ModelBudget {
   const ReadLimits& limits;
   size_t cells = 0, rows = 0, textBytes = 0, merges = 0;
   size_t earlierSheetsBytes = 0;  // the memory footprint of the sheets read before
+  size_t handedOverBytes = 0;     // what the rows handed to a sink would have taken in a model
 };
 
 // The reader's outcome so far: the first failure stays.
@@ -302,9 +303,16 @@ class SharedStringsReader : public XmlHandler {
 // cells, merged ranges, print options, margins and page setup.
 class WorksheetReader : public XmlHandler {
  public:
+  // With a sink, rows go to it as they end and the sheet stays empty.
   WorksheetReader(Worksheet& sheet, const StyleTable& styles, const SharedStrings& strings, ModelBudget& budget,
-                  Outcome& outcome)
-      : sheet_(sheet), styles_(styles), strings_(strings), budget_(budget), outcome_(outcome) {}
+                  Outcome& outcome, const Workbook* book = nullptr, const RowSink* sink = nullptr)
+      : sheet_(sheet),
+        styles_(styles),
+        strings_(strings),
+        budget_(budget),
+        outcome_(outcome),
+        book_(book),
+        sink_(sink) {}
 
   bool start(std::string_view name, const XmlAttributes& a) override {
     ++depth_;
@@ -479,11 +487,19 @@ class WorksheetReader : public XmlHandler {
     auto index = static_cast<uint32_t>(rowNumber);
     // A row given twice would have its cells merged one by one into those
     // already read, at a cost that grows with the square of the row.
-    if (sheet_.rows().count(index)) return outcome_.malformed("a row given twice");
+    if (!sink_ && sheet_.rows().count(index)) return outcome_.malformed("a row given twice");
     if (++budget_.rows > budget_.limits.maxRows) return outcome_.beyondLimits("rows");
     nextRow_ = rowNumber + 1;
     rowIndex_ = index;
-    Row& row = sheet_.row(index);
+    nextColumn_ = 0;
+    pending_.clear();
+    rowText_.clear();
+    inRow_ = true;
+    if (!sink_) readRowSettings(sheet_.row(index), a);
+    return true;
+  }
+
+  void readRowSettings(Row& row, const XmlAttributes& a) {
     if (a.has("ht")) row.height = std::clamp(a.number("ht", 0), 0.0, 409.5);
     row.customHeight = a.flag("customHeight", false);
     row.hidden = a.flag("hidden", false);
@@ -491,11 +507,6 @@ class WorksheetReader : public XmlHandler {
       row.hasFormat = true;
       row.format = formatIndex(a);
     }
-    nextColumn_ = 0;
-    pending_.clear();
-    rowText_.clear();
-    inRow_ = true;
-    return true;
   }
 
   bool startCell(const XmlAttributes& a) {
@@ -586,6 +597,7 @@ class WorksheetReader : public XmlHandler {
     }
     budget_.cells += pending_.size();
     if (budget_.cells > budget_.limits.maxCells) return outcome_.beyondLimits("cells");
+    if (sink_) return handRowOver();
     Row& row = sheet_.row(rowIndex_);
     row.cells.reserve(pending_.size());
     for (const PendingCell& p : pending_) {
@@ -605,11 +617,32 @@ class WorksheetReader : public XmlHandler {
     return true;
   }
 
+  // No model is built, but the rows handed over are held to the limit of
+  // one, so that a file is refused at the same point either way.
+  bool handRowOver() {
+    constexpr size_t kRowBytes = 96;  // a row's entry in the model's map of rows
+    budget_.handedOverBytes += kRowBytes + pending_.size() * (sizeof(Cell) + 1) + rowText_.size();
+    if (budget_.earlierSheetsBytes + budget_.handedOverBytes > budget_.limits.maxModelBytes)
+      return outcome_.beyondLimits("memory for cells, rows and texts");
+    rowCells_.clear();
+    for (const PendingCell& p : pending_) {
+      if (p.kind == CellKind::kBlank) continue;
+      std::string_view text;
+      if (p.kind == CellKind::kText || p.kind == CellKind::kError)
+        text = std::string_view(rowText_).substr(p.textOffset, p.textLength);
+      rowCells_.push_back({p.column, p.kind, p.format, p.number, text});
+    }
+    return (*sink_)(*book_, rowIndex_, rowCells_);
+  }
+
   Worksheet& sheet_;
   const StyleTable& styles_;
   const SharedStrings& strings_;
   ModelBudget& budget_;
   Outcome& outcome_;
+  const Workbook* book_;
+  const RowSink* sink_;
+  std::vector<RowCell> rowCells_;
 
   int depth_ = 0;
   Section section_ = Section::kOther;
@@ -634,7 +667,23 @@ class WorksheetReader : public XmlHandler {
 
 class Reader {
  public:
-  explicit Reader(const ReadLimits& limits) : limits_(limits), budget_{limits_} {}
+  explicit Reader(const ReadLimits& limits, const RowSink* sink = nullptr)
+      : limits_(limits), budget_{limits_}, sink_(sink) {}
+
+  // Reads the package in `bytes` (which must outlive the call) into a
+  // workbook that does not keep them.
+  std::unique_ptr<Workbook> readWithoutSource(std::string_view bytes, ReadError& error) {
+    auto workbook = std::make_unique<Workbook>();
+    SourcePackage source;
+    package_ = ZipPackage::open(bytes, limits_, outcome_.error);
+    if (!package_ || !readPackage(*workbook, source)) {
+      error = outcome_.error;
+      if (error.failure == ReadFailure::kNone && !stoppedBySink_) error.failure = ReadFailure::kMalformed;
+      return nullptr;
+    }
+    package_.reset();
+    return workbook;
+  }
 
   std::unique_ptr<Workbook> read(std::string bytes, ReadError& error) {
     auto workbook = std::make_unique<Workbook>();
@@ -772,9 +821,19 @@ class Reader {
       if (typeIs(it->second, kRelWorksheet)) {
         auto sheet = std::make_unique<Worksheet>(entry.name);
         sheet->partName = it->second.part;
-        WorksheetReader reader(*sheet, workbook.styles, sharedStrings_, budget_, outcome_);
+        // With a sink, the first worksheet's rows go to it and no later sheet is read.
+        const RowSink* sink = sinkUsed_ ? nullptr : sink_;
+        if (sink_ && !sink) {
+          workbook.sheets.push_back(std::move(sheet));
+          continue;
+        }
+        sinkUsed_ = sink != nullptr;
+        WorksheetReader reader(*sheet, workbook.styles, sharedStrings_, budget_, outcome_, &workbook, sink);
         WorksheetStream xml(reader, [&reader] { return reader.atRows(); });
-        if (!stream(sheet->partName, xml)) return false;
+        if (!stream(sheet->partName, xml)) {
+          stoppedBySink_ = sink && outcome_.error.failure == ReadFailure::kNone;
+          return false;
+        }
         reader.finish();
         budget_.earlierSheetsBytes += sheet->memoryFootprint();
         workbook.sheets.push_back(std::move(sheet));
@@ -857,6 +916,9 @@ class Reader {
   ReadLimits limits_;
   ModelBudget budget_;
   Outcome outcome_;
+  const RowSink* sink_;
+  bool sinkUsed_ = false;
+  bool stoppedBySink_ = false;
   std::unique_ptr<ZipPackage> package_;
   SharedStrings sharedStrings_;
   std::vector<SheetEntry> sheetEntries_;
@@ -871,6 +933,14 @@ std::unique_ptr<Workbook> readXlsx(std::string bytes, ReadError* error, const Re
   if (!workbook && error) *error = std::move(outcome);
   if (workbook)
     for (auto& sheet : workbook->sheets) sheet->trackChanges = true;
+  return workbook;
+}
+
+std::unique_ptr<Workbook> readXlsxRows(std::string_view bytes, const RowSink& sink, ReadError* error,
+                                       const ReadLimits& limits) {
+  ReadError outcome;
+  auto workbook = Reader(limits, &sink).readWithoutSource(bytes, outcome);
+  if (!workbook && error) *error = std::move(outcome);
   return workbook;
 }
 

@@ -9,6 +9,7 @@
 #include "import/csv_reader.h"
 #include "import_support.h"
 #include "runtime/encoding.h"
+#include "tests/fuzz/stored_zip.h"
 
 namespace {
 
@@ -125,6 +126,44 @@ TEST_F(ImportFiles, WorkbooksSavedByLibreOfficeReadTheSame) {
     EXPECT_EQ(table->cellAt(table->row(3), 2).kind, CellKind::kLostDigits);
     EXPECT_EQ(table->cellAt(table->row(1), 4).kind, CellKind::kDate);
   }
+}
+
+// A workbook whose rows come out of order reads in order, as the sheet
+// shows them, and one that gives a row twice is refused as damaged; a
+// number's format still makes it a date, and a truth value its word.
+TEST_F(ImportFiles, RowsOutOfOrderReadInOrderAndARowGivenTwiceIsRefused) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  auto workbook = [&](const std::string& rows) {
+    return fuzz::storedZip({
+        {"_rels/.rels", "<Relationships><Relationship Id=\"r\" Type=\"" + rel +
+                            "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {"xl/workbook.xml",
+         "<workbook xmlns:r=\"" + rel + "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"s\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s\" Type=\"" + rel +
+                                           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"t\" "
+                                           "Type=\"" +
+                                           rel + "/styles\" Target=\"styles.xml\"/></Relationships>"},
+        {"xl/styles.xml",
+         "<styleSheet><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"},
+        {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"},
+    });
+  };
+  auto row = [](int number, const std::string& cells) {
+    return "<row r=\"" + std::to_string(number) + "\">" + cells + "</row>";
+  };
+  auto text = [](const std::string& t) { return "<c t=\"inlineStr\"><is><t>" + t + "</t></is></c>"; };
+  const std::string header = row(1, text("姓名") + text("报名日期") + "<c t=\"b\"><v>1</v></c>");
+  const std::string second = row(2, text("张三") + "<c s=\"1\"><v>45356</v></c>");
+  const std::string third = row(3, text("王五") + "<c><v>13800138000</v></c>");
+
+  const std::vector<RowTexts> expected = {
+      {1, {"姓名", "报名日期", "TRUE"}}, {2, {"张三", "2024年3月5日"}}, {3, {"王五", "13800138000"}}};
+  for (const std::string& rows : {header + second + third, header + third + second}) {
+    auto table = read(write("rows.xlsx", workbook(rows)));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(rowsOf(*table), expected);
+  }
+  EXPECT_EQ(refusal(write("twice.xlsx", workbook(header + second + second))).failure, ReadFailure::kNotReadable);
 }
 
 // A package that unpacks to far more than the reader takes is refused

@@ -32,6 +32,13 @@ std::unique_ptr<sheet::Workbook> read(const Parts& parts, sheet::ReadError& erro
   return sheet::readXlsx(zipOf(parts), &error, limits);
 }
 
+// The same with the first sheet's rows handed to a sink that takes them all.
+std::unique_ptr<sheet::Workbook> readRows(const Parts& parts, sheet::ReadError& error,
+                                          const sheet::ReadLimits& limits = {}) {
+  return sheet::readXlsxRows(
+      zipOf(parts), [](auto&&...) { return true; }, &error, limits);
+}
+
 TEST(HostilePackages, FailCleanly) {
   sheet::ReadError error;
   const std::string good = sheetWith("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>ok</t></is></c></row>");
@@ -103,15 +110,63 @@ TEST(HostilePackages, EachLimitRefusesBeyondItsValue) {
       {"the file", workbookParts(threeCells), [](sheet::ReadLimits& l) { l.maxPackageBytes = 100; }, "larger"},
       {"parts", workbookParts(threeCells), [](sheet::ReadLimits& l) { l.maxEntries = 3; }, "parts"},
   };
-  for (const Case& c : cases) {
-    sheet::ReadError error;
-    ASSERT_TRUE(read(c.parts, error)) << c.what << ": " << error.reason;
-    sheet::ReadLimits limits;
-    c.narrow(limits);
-    EXPECT_FALSE(read(c.parts, error, limits)) << c.what;
-    EXPECT_EQ(error.failure, ReadFailure::kBeyondLimits) << c.what << ": " << error.reason;
-    EXPECT_NE(error.reason.find(c.reason), std::string::npos) << c.what << ": " << error.reason;
+  // The rows handed to a sink count against the same limits as a model.
+  for (auto reader : {read, readRows}) {
+    for (const Case& c : cases) {
+      sheet::ReadError error;
+      ASSERT_TRUE(reader(c.parts, error, {})) << c.what << ": " << error.reason;
+      sheet::ReadLimits limits;
+      c.narrow(limits);
+      EXPECT_FALSE(reader(c.parts, error, limits)) << c.what;
+      EXPECT_EQ(error.failure, ReadFailure::kBeyondLimits) << c.what << ": " << error.reason;
+      EXPECT_NE(error.reason.find(c.reason), std::string::npos) << c.what << ": " << error.reason;
+    }
   }
+}
+
+// The rows handed over are the cells the model keeps, row by row: texts
+// inline and shared, numbers, truth values, errors, a row's cells out of
+// order (sorted, the last of a column counting); no blank cell. A sink that
+// stops the reading gets nothing more, and the read fails with no failure.
+TEST(HostilePackages, RowsHandedOverAreTheCellsTheModelKeeps) {
+  const std::string rows =
+      "<row r=\"1\"><c r=\"B1\" t=\"s\"><v>1</v></c><c r=\"A1\" t=\"inlineStr\"><is><t>a</t></is></c>"
+      "<c r=\"B1\" t=\"s\"><v>0</v></c><c r=\"C1\" s=\"1\"/></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>2.5</v></c><c r=\"B3\" t=\"b\"><v>1</v></c><c r=\"D3\" t=\"e\"><v>#N/A</v></c></row>"
+      "<row r=\"4\"><c r=\"A4\" t=\"str\"><v>x</v></c></row>";
+  const Parts parts = workbookParts(sheetWith(rows), "<sst><si><t>first</t></si><si><t>second</t></si></sst>");
+  sheet::ReadError error;
+  auto model = read(parts, error);
+  ASSERT_TRUE(model) << error.reason;
+  std::vector<std::string> kept, handed;
+  const sheet::Worksheet& sheet = *model->sheets[0];
+  for (const auto& [index, row] : sheet.rows())
+    for (const sheet::Cell& c : row.cells)
+      if (c.kind != sheet::CellKind::kBlank) {
+        bool text = c.kind == sheet::CellKind::kText || c.kind == sheet::CellKind::kError;
+        kept.push_back(std::to_string(index) + ":" + std::to_string(c.column) + ":" +
+                       std::to_string(static_cast<int>(c.kind)) + ":" +
+                       (text ? std::string(sheet.text(c)) : std::to_string(c.number())));
+      }
+  auto record = [&](const sheet::Workbook&, uint32_t row, std::span<const sheet::RowCell> cells) {
+    for (const sheet::RowCell& c : cells) {
+      bool text = c.kind == sheet::CellKind::kText || c.kind == sheet::CellKind::kError;
+      handed.push_back(std::to_string(row) + ":" + std::to_string(c.column) + ":" +
+                       std::to_string(static_cast<int>(c.kind)) + ":" +
+                       (text ? std::string(c.text) : std::to_string(c.number)));
+    }
+    return true;
+  };
+  std::string bytes = zipOf(parts);
+  ASSERT_TRUE(sheet::readXlsxRows(bytes, record, &error)) << error.reason;
+  EXPECT_EQ(handed, kept);
+  EXPECT_EQ(handed.front(), "0:0:2:a");
+
+  int rowsSeen = 0;
+  auto stopAtFirst = [&](auto&&...) { return ++rowsSeen < 1; };
+  EXPECT_FALSE(sheet::readXlsxRows(bytes, stopAtFirst, &error));
+  EXPECT_EQ(rowsSeen, 1);
+  EXPECT_EQ(error.failure, ReadFailure::kNone);
 }
 
 // What a few tens of kilobytes can declare, with the default limits.
