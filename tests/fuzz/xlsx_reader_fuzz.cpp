@@ -3,6 +3,9 @@
 // inputs) the package written back with a cell changed (the rewrite parses
 // and edits the same parts again).
 //
+// Where the model reads a file, readXlsxRows hands over the same cells of
+// its first worksheet.
+//
 // Input starting with "PK" is taken as a whole package. Any other input is
 // cut into the texts of a sheet, a styles part and a shared-string part
 // (separated by 0xFF bytes), which are stored in an otherwise well-formed
@@ -14,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,45 @@ const std::string& scratchFile() {
   return path;
 }
 
+std::string cellLine(uint32_t row, uint32_t column, sheet::CellKind kind, std::string_view text, double number) {
+  bool isText = kind == sheet::CellKind::kText || kind == sheet::CellKind::kError;
+  return std::to_string(row) + ":" + std::to_string(column) + ":" + std::to_string(static_cast<int>(kind)) + ":" +
+         (isText ? std::string(text) : std::to_string(number));
+}
+
+// The first worksheet's rows as readXlsxRows hands them over, one line a
+// cell; nothing unless the read succeeded with its rows in order (the
+// model sorts rows, a sink gets them as they come).
+std::vector<std::string> handedRows(const std::string& bytes, const sheet::ReadLimits& limits) {
+  std::vector<std::string> lines;
+  int64_t lastRow = -1;
+  bool inOrder = true;
+  auto sink = [&](const sheet::Workbook&, uint32_t row, std::span<const sheet::RowCell> cells) {
+    inOrder = inOrder && int64_t{row} > lastRow;
+    lastRow = row;
+    for (const sheet::RowCell& c : cells) lines.push_back(cellLine(row, c.column, c.kind, c.text, c.number));
+    return true;
+  };
+  sheet::ReadError error;
+  if (!sheet::readXlsxRows(bytes, sink, &error, limits) || !inOrder) lines.clear();
+  return lines;
+}
+
+std::vector<std::string> keptRows(const sheet::Workbook& workbook) {
+  std::vector<std::string> lines;
+  for (const auto& ws : workbook.sheets) {
+    if (ws->kind() != sheet::Worksheet::Kind::kWorksheet) continue;
+    for (const auto& [index, row] : ws->rows())
+      for (const sheet::Cell& c : row.cells) {
+        if (c.kind == sheet::CellKind::kBlank) continue;
+        bool isText = c.kind == sheet::CellKind::kText || c.kind == sheet::CellKind::kError;
+        lines.push_back(cellLine(index, c.column, c.kind, isText ? ws->text(c) : "", isText ? 0 : c.number()));
+      }
+    break;
+  }
+  return lines;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,8 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sheet::ReadLimits limits;
   limits.maxTotalBytes = size_t{32} << 20;
   sheet::ReadError readError;
+  std::vector<std::string> handed = handedRows(bytes, limits);
   auto workbook = sheet::readXlsx(std::move(bytes), &readError, limits);
   if (!workbook) return 0;
+  // Where the model reads the file, the rows handed to a sink are its first worksheet's cells.
+  if (!handed.empty() && handed != keptRows(*workbook)) std::abort();
 
   size_t shown = 0;
   for (const auto& ws : workbook->sheets) {
