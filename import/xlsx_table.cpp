@@ -61,9 +61,10 @@ ReadError refusalOf(const sheet::ReadError& refusal) {
   return {beyondLimits ? ReadFailure::kTooLarge : ReadFailure::kNotReadable, 0, 0, refusal.reason};
 }
 
-// Texts come to a few times the package's size at most (deflated XML): the
-// table reserves that much room, which only takes memory as it fills, so
-// that it never copies what it holds while it grows.
+// A sheet's texts usually come to less than a few times the package's size
+// (deflated XML): the table reserves that much room, within its limits,
+// which only takes memory as it fills, so that it seldom copies what it
+// holds while it grows.
 void reserveForPackage(Table& table, size_t packageBytes) {
   constexpr size_t kTextsPerPackageByte = 4;
   constexpr size_t kPackageBytesPerCell = 4;
