@@ -1,6 +1,8 @@
 #include "import/xlsx_table.h"
 
 #include <cmath>
+#include <span>
+#include <vector>
 
 #include "import/cell_text.h"
 #include "import/read_table.h"
@@ -28,33 +30,24 @@ CellValue numberValue(const sheet::Workbook& workbook, double value, uint32_t fo
 }
 
 // The cells of one row into the table; a text goes in with no copy between.
-template <typename Cells, typename Describe>
-ReadError addRow(Table& table, uint32_t rowNumber, const Cells& cells, const Describe& describe) {
+ReadError addRow(Table& table, const sheet::Workbook& workbook, uint32_t rowNumber,
+                 std::span<const sheet::RowCell> cells) {
   table.startRow(rowNumber);
-  for (const auto& cell : cells) {
-    auto [column, kind, text, number, format] = describe(cell);
+  for (const sheet::RowCell& cell : cells) {
     ReadError error;
-    if (kind == sheet::CellKind::kText || kind == sheet::CellKind::kError) {
-      if (!text.empty()) error = table.addCell(column, text, CellKind::kText);
-    } else if (kind == sheet::CellKind::kBool) {
-      error = table.addCell(column, number != 0 ? "TRUE" : "FALSE", CellKind::kText);
-    } else if (kind == sheet::CellKind::kNumber) {
-      CellValue value = numberValue(*describe.workbook, number, format);
-      error = table.addCell(column, value.text, value.kind);
+    if (cell.kind == sheet::CellKind::kText || cell.kind == sheet::CellKind::kError) {
+      if (!cell.text.empty()) error = table.addCell(cell.column, cell.text, CellKind::kText);
+    } else if (cell.kind == sheet::CellKind::kBool) {
+      error = table.addCell(cell.column, cell.number != 0 ? "TRUE" : "FALSE", CellKind::kText);
+    } else if (cell.kind == sheet::CellKind::kNumber) {
+      CellValue value = numberValue(workbook, cell.number, cell.format);
+      error = table.addCell(cell.column, value.text, value.kind);
     }
     if (error) return error;
   }
   table.finishRow();
   return {};
 }
-
-struct CellFields {
-  uint32_t column;
-  sheet::CellKind kind;
-  std::string_view text;
-  double number;
-  uint32_t format;
-};
 
 ReadError refusalOf(const sheet::ReadError& refusal) {
   bool beyondLimits = refusal.failure == sheet::ReadFailure::kBeyondLimits;
@@ -79,19 +72,13 @@ std::unique_ptr<Table> readRows(const std::string& bytes, ReadError& error, cons
   auto table = std::make_unique<Table>(limits);
   reserveForPackage(*table, bytes.size());
   int64_t lastRow = -1;
-  bool sawWorksheet = false;
   auto sink = [&](const sheet::Workbook& workbook, uint32_t row, std::span<const sheet::RowCell> cells) {
-    sawWorksheet = true;
     if (int64_t{row} <= lastRow) {
       outOfOrder = true;
       return false;
     }
     lastRow = row;
-    struct {
-      const sheet::Workbook* workbook;
-      CellFields operator()(const sheet::RowCell& c) const { return {c.column, c.kind, c.text, c.number, c.format}; }
-    } describe{&workbook};
-    error = addRow(*table, row + 1, cells, describe);
+    error = addRow(*table, workbook, row + 1, cells);
     return !error;
   };
   sheet::ReadError refusal;
@@ -101,7 +88,7 @@ std::unique_ptr<Table> readRows(const std::string& bytes, ReadError& error, cons
     error = refusalOf(refusal);
     return nullptr;
   }
-  if (!sawWorksheet && !firstWorksheet(*workbook)) {
+  if (!firstWorksheet(*workbook)) {
     error = {ReadFailure::kNoWorksheet, 0, 0, "no worksheet"};
     return nullptr;
   }
@@ -123,16 +110,15 @@ std::unique_ptr<Table> readModel(std::string bytes, ReadError& error, const Tabl
     return nullptr;
   }
   auto table = std::make_unique<Table>(limits);
-  struct {
-    const sheet::Workbook* workbook;
-    const sheet::Worksheet* sheet;
-    CellFields operator()(const sheet::Cell& c) const {
+  std::vector<sheet::RowCell> cells;
+  for (const auto& [index, row] : sheet->rows()) {
+    cells.clear();
+    for (const sheet::Cell& c : row.cells) {
       bool text = c.kind == sheet::CellKind::kText || c.kind == sheet::CellKind::kError;
-      return {c.column, c.kind, text ? sheet->text(c) : std::string_view(), text ? 0 : c.number(), c.format};
+      cells.push_back({c.column, c.kind, c.format, text ? 0 : c.number(), text ? sheet->text(c) : std::string_view()});
     }
-  } describe{workbook.get(), sheet};
-  for (const auto& [index, row] : sheet->rows())
-    if ((error = addRow(*table, index + 1, row.cells, describe))) return nullptr;
+    if ((error = addRow(*table, *workbook, index + 1, cells))) return nullptr;
+  }
   return table;
 }
 

@@ -3,8 +3,8 @@
 #include <pugixml.hpp>
 
 #include <array>
-#include <cstring>
 
+#include "base/gb18030.h"
 #include "base/utf8.h"
 #include "sheet/engine/ooxml.h"
 
@@ -26,11 +26,6 @@ constexpr size_t kMaxHeadBytes = size_t{16} << 20;
 constexpr size_t kDeclarationBytes = 256;
 // Whitespace is text as expat reports it; entity references are decoded.
 constexpr unsigned kBatchOptions = pugi::parse_default | pugi::parse_fragment | pugi::parse_ws_pcdata;
-
-size_t find(std::string_view text, std::string_view what) {
-  const void* at = memmem(text.data(), text.size(), what.data(), what.size());
-  return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data()) : std::string_view::npos;
-}
 
 // Where `marker` first occurs, found by its character at `rare`: searching
 // for a character seldom in a sheet (memchr) is several times faster than
@@ -69,10 +64,9 @@ bool declaresOtherEncoding(std::string_view start) {
   if (at == std::string_view::npos) return false;
   size_t quote = declaration.find_first_of("\"'", at);
   if (quote == std::string_view::npos) return true;
-  std::string_view name = declaration.substr(quote + 1, 5);
-  bool utf8 = name.size() == 5 && (name[0] | 0x20) == 'u' && (name[1] | 0x20) == 't' && (name[2] | 0x20) == 'f' &&
-              name[3] == '-' && name[4] == '8';
-  return !utf8 || declaration.substr(quote + 6, 1) != declaration.substr(quote, 1);
+  std::string_view name = declaration.substr(quote + 1);
+  name = name.substr(0, name.find(declaration[quote]));
+  return !base::gbk::equalIgnoringCase(name, "UTF-8");
 }
 
 // What XML allows as text: well-formed UTF-8 of characters other than the
@@ -109,7 +103,7 @@ bool WorksheetStream::feed(std::string_view piece, bool last) {
 bool WorksheetStream::feedHead(std::string_view piece, bool last) {
   if (partStart_.size() < kDeclarationBytes) partStart_.append(piece.substr(0, kDeclarationBytes - partStart_.size()));
   pending_.append(piece);
-  size_t at = find(pending_, kSheetDataStart);
+  size_t at = pending_.find(kSheetDataStart);
   if (at == std::string::npos) {
     if (last || headBytes_ > kMaxHeadBytes) return handOver(last);
     // The start tag may be cut between this piece and the next.

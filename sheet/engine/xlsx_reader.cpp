@@ -304,14 +304,14 @@ class SharedStringsReader : public XmlHandler {
 class WorksheetReader : public XmlHandler {
  public:
   // With a sink, rows go to it as they end and the sheet stays empty.
-  WorksheetReader(Worksheet& sheet, const StyleTable& styles, const SharedStrings& strings, ModelBudget& budget,
-                  Outcome& outcome, const Workbook* book = nullptr, const RowSink* sink = nullptr)
+  WorksheetReader(Worksheet& sheet, const Workbook& book, const SharedStrings& strings, ModelBudget& budget,
+                  Outcome& outcome, const RowSink* sink = nullptr)
       : sheet_(sheet),
-        styles_(styles),
+        book_(book),
+        styles_(book.styles),
         strings_(strings),
         budget_(budget),
         outcome_(outcome),
-        book_(book),
         sink_(sink) {}
 
   bool start(std::string_view name, const XmlAttributes& a) override {
@@ -632,15 +632,15 @@ class WorksheetReader : public XmlHandler {
         text = std::string_view(rowText_).substr(p.textOffset, p.textLength);
       rowCells_.push_back({p.column, p.kind, p.format, p.number, text});
     }
-    return (*sink_)(*book_, rowIndex_, rowCells_);
+    return (*sink_)(book_, rowIndex_, rowCells_);
   }
 
   Worksheet& sheet_;
+  const Workbook& book_;  // as read so far: its settings and styles
   const StyleTable& styles_;
   const SharedStrings& strings_;
   ModelBudget& budget_;
   Outcome& outcome_;
-  const Workbook* book_;
   const RowSink* sink_;
   std::vector<RowCell> rowCells_;
 
@@ -671,10 +671,9 @@ class Reader {
       : limits_(limits), budget_{limits_}, sink_(sink) {}
 
   // Reads the package in `bytes` (which must outlive the call) into a
-  // workbook that does not keep them.
-  std::unique_ptr<Workbook> readWithoutSource(std::string_view bytes, ReadError& error) {
+  // workbook that does not keep them; `source` gets the names of its parts.
+  std::unique_ptr<Workbook> readWithoutSource(std::string_view bytes, ReadError& error, SourcePackage& source) {
     auto workbook = std::make_unique<Workbook>();
-    SourcePackage source;
     package_ = ZipPackage::open(bytes, limits_, outcome_.error);
     if (!package_ || !readPackage(*workbook, source)) {
       error = outcome_.error;
@@ -686,17 +685,9 @@ class Reader {
   }
 
   std::unique_ptr<Workbook> read(std::string bytes, ReadError& error) {
-    auto workbook = std::make_unique<Workbook>();
     auto source = std::make_shared<SourcePackage>();
-    {
-      package_ = ZipPackage::open(bytes, limits_, outcome_.error);
-      if (!package_ || !readPackage(*workbook, *source)) {
-        error = outcome_.error;
-        if (error.failure == ReadFailure::kNone) error.failure = ReadFailure::kMalformed;
-        return nullptr;
-      }
-      package_.reset();
-    }
+    auto workbook = readWithoutSource(bytes, error, *source);
+    if (!workbook) return nullptr;
     source->bytes = std::move(bytes);
     workbook->source = std::move(source);
     return workbook;
@@ -822,16 +813,15 @@ class Reader {
         auto sheet = std::make_unique<Worksheet>(entry.name);
         sheet->partName = it->second.part;
         // With a sink, the first worksheet's rows go to it and no later sheet is read.
-        const RowSink* sink = sinkUsed_ ? nullptr : sink_;
-        if (sink_ && !sink) {
+        if (sink_ && sinkUsed_) {
           workbook.sheets.push_back(std::move(sheet));
           continue;
         }
-        sinkUsed_ = sink != nullptr;
-        WorksheetReader reader(*sheet, workbook.styles, sharedStrings_, budget_, outcome_, &workbook, sink);
+        sinkUsed_ = sink_ != nullptr;
+        WorksheetReader reader(*sheet, workbook, sharedStrings_, budget_, outcome_, sink_);
         WorksheetStream xml(reader, [&reader] { return reader.atRows(); });
         if (!stream(sheet->partName, xml)) {
-          stoppedBySink_ = sink && outcome_.error.failure == ReadFailure::kNone;
+          stoppedBySink_ = sink_ && outcome_.error.failure == ReadFailure::kNone;
           return false;
         }
         reader.finish();
@@ -939,7 +929,8 @@ std::unique_ptr<Workbook> readXlsx(std::string bytes, ReadError* error, const Re
 std::unique_ptr<Workbook> readXlsxRows(std::string_view bytes, const RowSink& sink, ReadError* error,
                                        const ReadLimits& limits) {
   ReadError outcome;
-  auto workbook = Reader(limits, &sink).readWithoutSource(bytes, outcome);
+  SourcePackage unused;
+  auto workbook = Reader(limits, &sink).readWithoutSource(bytes, outcome, unused);
   if (!workbook && error) *error = std::move(outcome);
   return workbook;
 }

@@ -3,7 +3,6 @@
 #include <expat.h>
 
 #include <climits>
-#include <cstring>
 
 #include "sheet/engine/ooxml.h"
 
@@ -16,12 +15,8 @@ bool isNamespaceDeclaration(std::string_view name) { return name.rfind("xmlns", 
 }  // namespace
 
 const char* XmlAttributes::find(std::string_view local) const {
-  for (const char** pair = pairs_; pair && pair[0]; pair += 2) {
-    // Most names have no prefix: compared as they are before looking for one.
-    const char* name = pair[0];
-    if (local == name && !isNamespaceDeclaration(name)) return pair[1];
-    if (std::strchr(name, ':') && ooxml::localName(name) == local && !isNamespaceDeclaration(name)) return pair[1];
-  }
+  for (const char** pair = pairs_; pair && pair[0]; pair += 2)
+    if (ooxml::localName(pair[0]) == local && !isNamespaceDeclaration(pair[0])) return pair[1];
   return nullptr;
 }
 
