@@ -14,18 +14,20 @@
 // than a batch may grow, and everything before "<sheetData>" and after
 // "</sheetData>", and parts declared in another encoding than UTF-8. Texts of a batch are checked as expat checks them
 // (UTF-8, no control characters), so that a damaged part is refused either way.
+//
+// A large part can be read ahead: a second thread inflates it, cuts and
+// parses the batches while this thread hands their events to the handler.
+// The two halves meet only in a short queue, in the part's order, so the
+// handler sees exactly what it sees when one thread does both.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sheet/engine/xml_stream.h"
-
-namespace pugi {
-class xml_node;
-}
 
 namespace sheet {
 
@@ -34,9 +36,23 @@ class WorksheetStream {
   // `atRows` answers whether the handler has had the sheet data's start tag
   // and has no row open: where batches of rows may begin.
   WorksheetStream(XmlHandler& handler, std::function<bool()> atRows);
+  ~WorksheetStream();
+  WorksheetStream(const WorksheetStream&) = delete;
+  WorksheetStream& operator=(const WorksheetStream&) = delete;
 
   // As XmlStream::feed.
   bool feed(std::string_view piece, bool last);
+
+  // Reads the part that `pieces` hands to its sink piece by piece (as a zip
+  // part inflates), with `pieces`, the cutting and the parsing on a second
+  // thread. `pieces` answers false when it fails or its sink stops it; the
+  // sink is called on that thread only. A stream reads ahead once, and is
+  // not fed besides.
+  using PieceSink = std::function<bool(std::string_view piece)>;
+  using Pieces = std::function<bool(const PieceSink& sink)>;
+  enum class Ahead { kRead, kFailed, kPiecesFailed };
+  Ahead readAhead(const Pieces& pieces);
+
   bool stoppedByHandler() const { return stopped_ || xml_.stoppedByHandler(); }
   std::string error() const { return batchError_.empty() ? xml_.error() : batchError_; }
 
@@ -44,27 +60,24 @@ class WorksheetStream {
   bool usedBatches() const { return batches_ > 0; }
 
  private:
-  enum class Stage { kHead, kRows, kExpat };
+  struct Batch;
+  class Output;
+  class Direct;
+  class Pipe;
+  class Cutter;
 
-  bool feedHead(std::string_view piece, bool last);
-  bool takeRows(bool last);
-  // From here on every byte goes to expat: what is pending first.
-  bool handOver(bool last);
-  bool parseBatch(size_t length);
-  bool deliver(const pugi::xml_node& batch);
+  // The handler's side: bytes for expat, and the events of parsed batches.
+  bool toExpat(std::string_view bytes, bool last) { return xml_.feed(bytes, last); }
+  bool deliver(Batch& batch);
   bool fail(std::string reason);
   bool stop();
 
   XmlHandler& handler_;
   std::function<bool()> atRows_;
   XmlStream xml_;
-  Stage stage_ = Stage::kHead;
-  std::string partStart_;  // the part's first bytes, with its XML declaration
-  std::string pending_;    // bytes not yet given to either parser
-  size_t headBytes_ = 0;
-  size_t lookAt_;  // how many pending bytes make the next batch
+  std::unique_ptr<Direct> direct_;
+  std::unique_ptr<Cutter> cutter_;  // the cutting side of feed
   size_t batches_ = 0;
-  std::vector<const char*> attributePairs_;
   std::string batchError_;
   bool stopped_ = false;
 };

@@ -718,9 +718,8 @@ class Reader {
     return part;
   }
 
-  // Reads a part as it inflates, handing it to `xml` (an XmlStream or a WorksheetStream).
-  template <typename Stream>
-  bool stream(const std::string& name, Stream& xml) {
+  // Reads a part as it inflates, handing it to `xml`.
+  bool stream(const std::string& name, XmlStream& xml) {
     auto feed = [&](std::string_view piece) {
       if (xml.feed(piece, false)) return true;
       if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
@@ -728,6 +727,19 @@ class Reader {
     };
     if (!package_->stream(name, feed, outcome_.error)) return false;
     if (xml.feed({}, true)) return true;
+    if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
+    return false;
+  }
+
+  // Reads a worksheet part with its inflating and parsing on a second thread.
+  bool stream(const std::string& name, WorksheetStream& xml) {
+    ReadError inflating;
+    auto pieces = [&](const WorksheetStream::PieceSink& sink) { return package_->stream(name, sink, inflating); };
+    switch (xml.readAhead(pieces)) {
+      case WorksheetStream::Ahead::kRead: return true;
+      case WorksheetStream::Ahead::kPiecesFailed: outcome_.error = inflating; return false;
+      case WorksheetStream::Ahead::kFailed: break;
+    }
     if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
     return false;
   }

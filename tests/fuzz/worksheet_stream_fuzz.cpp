@@ -3,9 +3,10 @@
 // gives its handler the same events in the same order; a part expat refuses
 // may be refused or read, but never crashes or hangs the stream.
 //
-// The first byte chooses the size of the pieces the part is fed in and
-// whether the rest is taken as a whole part or as the rows of one (put
-// inside a worksheet's "<sheetData>", so that mutations land in rows).
+// The first byte chooses the size of the pieces the part is fed in, whether
+// the stream is fed on one thread or reads ahead on two, and whether the
+// rest is taken as a whole part or as the rows of one (put inside a
+// worksheet's "<sheetData>", so that mutations land in rows).
 //
 // Run by tests/fuzz/run.sh; links the engine library alone.
 #include <cstdint>
@@ -38,7 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   XmlEventRecorder batched;
   sheet::WorksheetStream stream(batched, [&batched] { return batched.atRows(); });
-  bool streamRead = feedInPieces(stream, part, pieceBytes);
+  bool streamRead = false;
+  if (choice & 0x40) {
+    auto pieces = [&](const sheet::WorksheetStream::PieceSink& sink) {
+      for (size_t at = 0; at < part.size(); at += pieceBytes)
+        if (!sink(std::string_view(part).substr(at, pieceBytes))) return false;
+      return true;
+    };
+    streamRead = stream.readAhead(pieces) == sheet::WorksheetStream::Ahead::kRead;
+  } else {
+    streamRead = feedInPieces(stream, part, pieceBytes);
+  }
   if (expatRead && (!streamRead || batched.events != alone.events)) std::abort();
   return 0;
 }

@@ -1,10 +1,12 @@
 // A worksheet part read with its rows in batches gives its handler what
 // expat alone gives, event for event, whatever the part holds and however
 // it is cut into pieces; parts the batches cannot read surely go to expat.
+// Every case is read on one thread (fed) and read ahead on two.
 #include "sheet/engine/worksheet_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,18 +19,36 @@ namespace {
 using xml_testing::feedInPieces;
 using Recorder = xml_testing::XmlEventRecorder;
 
+enum class Mode { kFed, kAhead };
+
 struct Outcome {
   bool ok = false;
+  bool piecesFailed = false;
   bool stoppedByHandler = false;
   bool usedBatches = false;
   std::vector<std::string> events;
 };
 
-Outcome withBatches(std::string_view part, size_t pieceBytes = 64 * 1024, std::string stopAt = {}) {
+// Reading ahead, the pieces fail after `failAfter` bytes if it is given.
+Outcome withBatches(Mode mode, std::string_view part, size_t pieceBytes = 64 * 1024, std::string stopAt = {},
+                    size_t failAfter = std::string_view::npos) {
   Recorder recorder(std::move(stopAt));
   WorksheetStream stream(recorder, [&recorder] { return recorder.atRows(); });
   Outcome outcome;
-  outcome.ok = feedInPieces(stream, part, pieceBytes);
+  if (mode == Mode::kFed) {
+    outcome.ok = feedInPieces(stream, part, pieceBytes);
+  } else {
+    auto pieces = [&](const WorksheetStream::PieceSink& sink) {
+      for (size_t at = 0; at < part.size(); at += pieceBytes) {
+        if (at >= failAfter) return false;
+        if (!sink(part.substr(at, pieceBytes))) return false;
+      }
+      return true;
+    };
+    WorksheetStream::Ahead ahead = stream.readAhead(pieces);
+    outcome.ok = ahead == WorksheetStream::Ahead::kRead;
+    outcome.piecesFailed = ahead == WorksheetStream::Ahead::kPiecesFailed;
+  }
   outcome.stoppedByHandler = stream.stoppedByHandler();
   outcome.usedBatches = stream.usedBatches();
   outcome.events = std::move(recorder.events);
@@ -74,7 +94,16 @@ std::string worksheet(std::string_view sheetData,
          "\n</sheetData><mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells></worksheet>";
 }
 
-void expectSameAsExpat(std::string_view part, bool batches, size_t pieceBytes = 64 * 1024) {
+class WorksheetStreamTest : public ::testing::TestWithParam<Mode> {
+ protected:
+  Outcome withBatches(std::string_view part, size_t pieceBytes = 64 * 1024, std::string stopAt = {},
+                      size_t failAfter = std::string_view::npos) {
+    return sheet::withBatches(GetParam(), part, pieceBytes, std::move(stopAt), failAfter);
+  }
+  void expectSameAsExpat(std::string_view part, bool batches, size_t pieceBytes = 64 * 1024);
+};
+
+void WorksheetStreamTest::expectSameAsExpat(std::string_view part, bool batches, size_t pieceBytes) {
   Outcome expat = withExpat(part);
   ASSERT_TRUE(expat.ok);
   Outcome batched = withBatches(part, pieceBytes);
@@ -84,7 +113,7 @@ void expectSameAsExpat(std::string_view part, bool batches, size_t pieceBytes = 
   for (size_t i = 0; i < expat.events.size(); ++i) ASSERT_EQ(batched.events[i], expat.events[i]) << "event " << i;
 }
 
-TEST(WorksheetStream, RowsInBatchesGiveWhatExpatGivesHoweverThePartIsCut) {
+TEST_P(WorksheetStreamTest, RowsInBatchesGiveWhatExpatGivesHoweverThePartIsCut) {
   // Some 2 MB: batches, each cut after a row's end.
   std::string large = worksheet(rows(7000));
   for (size_t piece : {size_t{1} << 16, size_t{7777}, size_t{1} << 22}) {
@@ -102,7 +131,7 @@ TEST(WorksheetStream, RowsInBatchesGiveWhatExpatGivesHoweverThePartIsCut) {
   expectSameAsExpat(worksheet(longRow + rows(5, 2)), false);
 }
 
-TEST(WorksheetStream, WhatABatchCannotReadSurelyGoesToExpatFromThereOn) {
+TEST_P(WorksheetStreamTest, WhatABatchCannotReadSurelyGoesToExpatFromThereOn) {
   // A "</row>" that is not an end tag, in the first batch or a later one.
   std::string many = rows(6000);
   for (std::string odd : {"<!-- </row> -->", "<c><is><t><![CDATA[</row><x>]]></t></is></c>", "<?note </row>?>"}) {
@@ -126,7 +155,7 @@ TEST(WorksheetStream, WhatABatchCannotReadSurelyGoesToExpatFromThereOn) {
                     false);
 }
 
-TEST(WorksheetStream, ADamagedBatchIsRefusedAsExpatRefusesIt) {
+TEST_P(WorksheetStreamTest, ADamagedBatchIsRefusedAsExpatRefusesIt) {
   for (std::string damage :
        {std::string("<c><v>1</v>"), std::string("<c><v>\x01</v></c>"), std::string("<c><v>\xC3\x28</v></c>"),
         std::string("<c><v>\xEF\xBF\xBE</v></c>"), std::string("<c><v>1</w></c>")}) {
@@ -142,12 +171,36 @@ TEST(WorksheetStream, ADamagedBatchIsRefusedAsExpatRefusesIt) {
   EXPECT_FALSE(withBatches(whole.substr(0, whole.size() / 2)).ok);
 }
 
-TEST(WorksheetStream, AHandlerThatStopsInABatchStopsTheReading) {
+TEST_P(WorksheetStreamTest, AHandlerThatStopsInABatchStopsTheReading) {
   Outcome stopped = withBatches(worksheet(rows(100)), 64 * 1024, "50.5");
   EXPECT_FALSE(stopped.ok);
   EXPECT_TRUE(stopped.stoppedByHandler);
   EXPECT_EQ(stopped.events.back(), "=50.5");
+  // Stopped early in a large part, with batches still coming.
+  Outcome early = withBatches(worksheet(rows(20000)), 64 * 1024, "3.5");
+  EXPECT_TRUE(early.stoppedByHandler);
+  EXPECT_EQ(early.events.back(), "=3.5");
 }
+
+TEST(WorksheetStreamAhead, PiecesThatFailEndTheReadingAfterWhatCameBefore) {
+  std::string part = worksheet(rows(20000));
+  Outcome failed = withBatches(Mode::kAhead, part, 64 * 1024, {}, part.size() / 2);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_TRUE(failed.piecesFailed);
+  EXPECT_FALSE(failed.stoppedByHandler);
+  // Every batch cut from the pieces that came reached the handler first.
+  std::vector<std::string> whole = withExpat(part).events;
+  ASSERT_GT(failed.events.size(), whole.size() / 3);
+  EXPECT_TRUE(std::equal(failed.events.begin(), failed.events.end(), whole.begin()));
+  // Pieces that fail before the sheet data, and a part of nothing.
+  EXPECT_TRUE(withBatches(Mode::kAhead, part, 64, {}, 64).piecesFailed);
+  EXPECT_FALSE(withBatches(Mode::kAhead, "").ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(FedAndAhead, WorksheetStreamTest, ::testing::Values(Mode::kFed, Mode::kAhead),
+                         [](const ::testing::TestParamInfo<Mode>& info) {
+                           return info.param == Mode::kFed ? "Fed" : "Ahead";
+                         });
 
 }  // namespace
 }  // namespace sheet
