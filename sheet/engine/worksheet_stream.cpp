@@ -25,6 +25,11 @@ constexpr std::array<std::string_view, 5> kPredefinedEntities = {"amp;", "lt;", 
 // (one long text) goes to expat, which reads it as it streams.
 constexpr size_t kBatchBytes = size_t{1} << 20;
 constexpr size_t kMaxBatchBytes = size_t{16} << 20;
+// A batch's tree and events take some 64 bytes a node, an attribute less:
+// a batch with more tags and attributes than this (well beyond the 200 000
+// or so of a megabyte of the densest cells) goes to expat, so that the
+// memory of a batch stays near its size whatever its rows hold.
+constexpr size_t kMaxBatchMarkup = size_t{1} << 19;
 // Reading ahead, the cutting side keeps at most this many batches or
 // pieces waiting: enough to ride over an uneven batch, a few megabytes.
 constexpr size_t kItemsAhead = 4;
@@ -56,11 +61,19 @@ bool onlyPredefinedEntities(std::string_view text) {
   return true;
 }
 
-// Whether a "</row>" in the batch is surely an end tag, and its texts need
-// no decoding beyond the predefined entities.
+// How many tags and attributes the batch holds at most.
+size_t markupCount(std::string_view batch) {
+  size_t count = 0;
+  for (char c : batch) count += static_cast<size_t>(c == '<') + static_cast<size_t>(c == '=');
+  return count;
+}
+
+// Whether a "</row>" in the batch is surely an end tag, its texts need no
+// decoding beyond the predefined entities, and its tree stays small.
 bool plainElementsAndText(std::string_view batch) {
   return findByRareCharacter(batch, "<!", 1) == std::string_view::npos &&
-         findByRareCharacter(batch, "<?", 1) == std::string_view::npos && onlyPredefinedEntities(batch);
+         findByRareCharacter(batch, "<?", 1) == std::string_view::npos && onlyPredefinedEntities(batch) &&
+         markupCount(batch) <= kMaxBatchMarkup;
 }
 
 // Whether the part's XML declaration names an encoding other than UTF-8
@@ -186,9 +199,18 @@ class WorksheetStream::Pipe final : public Output {
     return batch;
   }
 
+  // The cutting side's last word, which cannot fail: a take finds the end
+  // after the items pushed before it, even where pushing the end could not.
+  void finish() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+  }
+
   Item take() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !items_.empty(); });
+    changed_.wait(lock, [this] { return !items_.empty() || finished_; });
+    if (items_.empty()) return Item(Kind::kEnd);
     Item item = std::move(items_.front());
     items_.pop_front();
     changed_.notify_all();
@@ -225,6 +247,7 @@ class WorksheetStream::Pipe final : public Output {
   std::vector<std::unique_ptr<Batch>> spares_;
   std::optional<bool> answer_;
   bool closed_ = false;
+  bool finished_ = false;
 };
 
 // The cutting side: finds the sheet data, cuts its rows into batches that
@@ -375,10 +398,8 @@ WorksheetStream::Ahead WorksheetStream::readAhead(const Pieces& pieces) {
     try {
       bool read = pieces([&cutter](std::string_view piece) { return cutter.feed(piece, false); });
       pipe.end(read && cutter.feed({}, true));
-    } catch (...) {
-      thrown = std::current_exception();
-      pipe.end(false);
-    }
+    } catch (...) { thrown = std::current_exception(); }
+    pipe.finish();
   });
   // Whatever happens on this side, the cutting thread is let go and joined.
   class Join {

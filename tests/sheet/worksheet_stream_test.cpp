@@ -142,6 +142,10 @@ TEST_P(WorksheetStreamTest, WhatABatchCannotReadSurelyGoesToExpatFromThereOn) {
     EXPECT_TRUE(later.usedBatches);
     EXPECT_EQ(later.events, withExpat(worksheet(many + row(6001, odd) + rows(5, 6002))).events);
   }
+  // A row of more tags and attributes than a batch may hold.
+  std::string dense;
+  for (int cell = 0; cell < 300000; ++cell) dense += "<c r=\"A1\"/>";
+  expectSameAsExpat(worksheet(row(1, dense) + rows(5, 2)), false);
   // Texts expat decodes itself: character references.
   expectSameAsExpat(worksheet(row(1, "<c t=\"inlineStr\"><is><t>a&#10;b&#x4E2D;</t></is></c>")), false);
   // The sheet data with a prefix, or its start tag inside a comment before it.
