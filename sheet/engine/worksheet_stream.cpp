@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "base/gb18030.h"
 #include "base/utf8.h"
@@ -171,13 +172,15 @@ class WorksheetStream::Direct final : public Output {
 // false and the cutting side winds up.
 class WorksheetStream::Pipe final : public Output {
  public:
-  enum class Kind { kExpat, kAtRows, kRows, kRefused, kEnd };
+  // The end comes as kRead when every piece was read, as kPiecesFailed
+  // when the pieces failed or the cutting thread could not go on.
+  enum class Kind { kExpat, kAtRows, kRows, kRefused, kRead, kPiecesFailed };
   struct Item {
     explicit Item(Kind kind, std::string bytes = {}, bool last = false, std::unique_ptr<Batch> batch = nullptr)
         : kind(kind), bytes(std::move(bytes)), last(last), batch(std::move(batch)) {}
     Kind kind;
     std::string bytes;  // for expat, or the reason of a refusal
-    bool last = false;  // the last bytes for expat; at the end, whether the pieces were all read
+    bool last = false;  // the last bytes for expat
     std::unique_ptr<Batch> batch;
   };
 
@@ -190,7 +193,7 @@ class WorksheetStream::Pipe final : public Output {
   }
   bool rows(std::unique_ptr<Batch> batch) override { return push(Item(Kind::kRows, {}, false, std::move(batch))); }
   bool refused(std::string reason) override { return push(Item(Kind::kRefused, std::move(reason))); }
-  void end(bool piecesRead) { push(Item(Kind::kEnd, {}, piecesRead)); }
+  void end(bool piecesRead) { push(Item(piecesRead ? Kind::kRead : Kind::kPiecesFailed)); }
   std::unique_ptr<Batch> emptyBatch() override {
     std::lock_guard lock(mutex_);
     if (spares_.empty()) return std::make_unique<Batch>();
@@ -210,7 +213,7 @@ class WorksheetStream::Pipe final : public Output {
   Item take() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !items_.empty() || finished_; });
-    if (items_.empty()) return Item(Kind::kEnd);
+    if (items_.empty()) return Item(Kind::kPiecesFailed);
     Item item = std::move(items_.front());
     items_.pop_front();
     changed_.notify_all();
@@ -394,30 +397,39 @@ WorksheetStream::Ahead WorksheetStream::readAhead(const Pieces& pieces) {
   Pipe pipe;
   Cutter cutter(pipe);
   std::exception_ptr thrown;
-  std::thread cutting([&] {
+  auto cut = [&] {
     try {
       bool read = pieces([&cutter](std::string_view piece) { return cutter.feed(piece, false); });
       pipe.end(read && cutter.feed({}, true));
     } catch (...) { thrown = std::current_exception(); }
     pipe.finish();
-  });
-  // Whatever happens on this side, the cutting thread is let go and joined.
-  class Join {
-   public:
-    Join(Pipe& pipe, std::thread& thread) : pipe(pipe), thread(thread) {}
-    ~Join() {
-      pipe.close();
-      thread.join();
-    }
-
-   private:
-    Pipe& pipe;
-    std::thread& thread;
   };
-  std::optional<Join> join(std::in_place, pipe, cutting);
+  std::thread cutting(cut);
   Ahead ahead = Ahead::kFailed;
-  for (bool reading = true; reading;) {
+  {
+    // Whatever happens on this side, the cutting thread is let go and joined.
+    class Join {
+     public:
+      Join(Pipe& pipe, std::thread& thread) : pipe_(pipe), thread_(thread) {}
+      ~Join() {
+        pipe_.close();
+        thread_.join();
+      }
+
+     private:
+      Pipe& pipe_;
+      std::thread& thread_;
+    } join(pipe, cutting);
+    ahead = takeItems(pipe);
+  }
+  if (thrown) std::rethrow_exception(thrown);
+  return ahead;
+}
+
+WorksheetStream::Ahead WorksheetStream::takeItems(Pipe& pipe) {
+  for (;;) {
     Pipe::Item item = pipe.take();
+    bool reading = true;
     switch (item.kind) {
       case Pipe::Kind::kExpat: reading = toExpat(item.bytes, item.last); break;
       case Pipe::Kind::kAtRows: pipe.answer(atRows_()); break;
@@ -426,15 +438,11 @@ WorksheetStream::Ahead WorksheetStream::readAhead(const Pieces& pieces) {
         pipe.giveBack(std::move(item.batch));
         break;
       case Pipe::Kind::kRefused: reading = fail(std::move(item.bytes)); break;
-      case Pipe::Kind::kEnd:
-        ahead = item.last ? Ahead::kRead : Ahead::kPiecesFailed;
-        reading = false;
-        break;
+      case Pipe::Kind::kRead: return Ahead::kRead;
+      case Pipe::Kind::kPiecesFailed: return Ahead::kPiecesFailed;
     }
+    if (!reading) return Ahead::kFailed;
   }
-  join.reset();
-  if (thrown) std::rethrow_exception(thrown);
-  return ahead;
 }
 
 bool WorksheetStream::deliver(Batch& batch) {

@@ -15,17 +15,16 @@
 // "</sheetData>", and parts declared in another encoding than UTF-8. Texts of a batch are checked as expat checks them
 // (UTF-8, no control characters), so that a damaged part is refused either way.
 //
-// A large part can be read ahead: a second thread inflates it, cuts and
-// parses the batches while this thread hands their events to the handler.
-// The two halves meet only in a short queue, in the part's order, so the
-// handler sees exactly what it sees when one thread does both.
+// A part can be read ahead: a second thread inflates it, cuts and parses
+// the batches while this thread hands their events to the handler. The two
+// halves meet only in a short queue, in the part's order, so the handler
+// sees exactly what it sees when one thread does both.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "sheet/engine/xml_stream.h"
 
@@ -66,6 +65,7 @@ class WorksheetStream {
   class Pipe;
   class Cutter;
 
+  Ahead takeItems(Pipe& pipe);
   // The handler's side: bytes for expat, and the events of parsed batches.
   bool toExpat(std::string_view bytes, bool last) { return xml_.feed(bytes, last); }
   bool deliver(Batch& batch);

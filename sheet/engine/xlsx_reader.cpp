@@ -720,15 +720,9 @@ class Reader {
 
   // Reads a part as it inflates, handing it to `xml`.
   bool stream(const std::string& name, XmlStream& xml) {
-    auto feed = [&](std::string_view piece) {
-      if (xml.feed(piece, false)) return true;
-      if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
-      return false;
-    };
+    auto feed = [&](std::string_view piece) { return xml.feed(piece, false) || refusedBy(xml, name); };
     if (!package_->stream(name, feed, outcome_.error)) return false;
-    if (xml.feed({}, true)) return true;
-    if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
-    return false;
+    return xml.feed({}, true) || refusedBy(xml, name);
   }
 
   // Reads a worksheet part with its inflating and parsing on a second thread.
@@ -740,6 +734,13 @@ class Reader {
       case WorksheetStream::Ahead::kPiecesFailed: outcome_.error = inflating; return false;
       case WorksheetStream::Ahead::kFailed: break;
     }
+    return refusedBy(xml, name);
+  }
+
+  // A stream that failed: the part's XML is malformed, unless the handler
+  // stopped it (having said why).
+  template <typename Stream>
+  bool refusedBy(const Stream& xml, const std::string& name) {
     if (!xml.stoppedByHandler()) outcome_.malformed("malformed XML in " + name + ": " + xml.error());
     return false;
   }
