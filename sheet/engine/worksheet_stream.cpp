@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -404,7 +405,13 @@ WorksheetStream::Ahead WorksheetStream::readAhead(const Pieces& pieces) {
     } catch (...) { thrown = std::current_exception(); }
     pipe.finish();
   };
-  std::thread cutting(cut);
+  std::thread cutting;
+  try {
+    cutting = std::thread(cut);
+  } catch (const std::system_error&) {
+    // No thread to be had (the process at its limit): this one does both.
+    return readHere(pieces);
+  }
   Ahead ahead = Ahead::kFailed;
   {
     // Whatever happens on this side, the cutting thread is let go and joined.
@@ -443,6 +450,16 @@ WorksheetStream::Ahead WorksheetStream::takeItems(Pipe& pipe) {
     }
     if (!reading) return Ahead::kFailed;
   }
+}
+
+WorksheetStream::Ahead WorksheetStream::readHere(const Pieces& pieces) {
+  bool stopped = false;
+  bool read = pieces([&](std::string_view piece) {
+    stopped = !feed(piece, false);
+    return !stopped;
+  });
+  if (!read) return stopped ? Ahead::kFailed : Ahead::kPiecesFailed;
+  return feed({}, true) ? Ahead::kRead : Ahead::kFailed;
 }
 
 bool WorksheetStream::deliver(Batch& batch) {

@@ -45,8 +45,9 @@ class WorksheetStream {
   // Reads the part that `pieces` hands to its sink piece by piece (as a zip
   // part inflates), with `pieces`, the cutting and the parsing on a second
   // thread. `pieces` answers false when it fails or its sink stops it; the
-  // sink is called on that thread only. A stream reads ahead once, and is
-  // not fed besides.
+  // sink is called on that thread only (on this one, fed as by `feed`, where
+  // no thread can be started). A stream reads ahead once, and is not fed
+  // besides.
   using PieceSink = std::function<bool(std::string_view piece)>;
   using Pieces = std::function<bool(const PieceSink& sink)>;
   enum class Ahead { kRead, kFailed, kPiecesFailed };
@@ -66,6 +67,7 @@ class WorksheetStream {
   class Cutter;
 
   Ahead takeItems(Pipe& pipe);
+  Ahead readHere(const Pieces& pieces);
   // The handler's side: bytes for expat, and the events of parsed batches.
   bool toExpat(std::string_view bytes, bool last) { return xml_.feed(bytes, last); }
   bool deliver(Batch& batch);
