@@ -18,11 +18,16 @@ namespace db {
 // Time-outs are given in seconds; the engines take milliseconds.
 inline constexpr int kMillisecondsPerSecond = 1000;
 
+class RowsAhead;
+
 // What a read gives: the rows, and whether they were kept from an earlier
-// read (rows read again and again are worth converting once).
+// read (rows read again and again are worth converting once). While `ahead`
+// is set, the rows are still being fetched: only the rows it says are
+// readable may be read (rows_ahead.h).
 struct ReadRows {
   std::shared_ptr<const Snapshot> rows;
   bool kept = false;
+  std::shared_ptr<RowsAhead> ahead;
 };
 
 class Provider {

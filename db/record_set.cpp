@@ -1,6 +1,7 @@
 #include "db/record_set.h"
 
 #include "db/connection.h"
+#include "db/rows_ahead.h"
 #include "db/texts.h"
 #include "runtime/heap.h"
 
@@ -22,6 +23,8 @@ const std::shared_ptr<const Snapshot>& noRows() {
 }  // namespace
 
 RecordSet::RecordSet() : rows_(noRows()) {}
+
+RecordSet::~RecordSet() { closeRecords(); }
 
 std::unique_ptr<rt::UnitObject> RecordSet::create(const rt::UnitContext&) { return std::make_unique<RecordSet>(); }
 
@@ -55,12 +58,37 @@ bool RecordSet::openRecords(std::string_view sourceGb, int32_t kind, std::option
   if (read.kept && static_cast<int64_t>(read.rows->rowCount()) * kReadsOfMuchOfATable >= read.rows->tableRowCount())
     read.rows->keepGbTexts();
   rows_ = std::move(read.rows);
+  ahead_ = std::move(read.ahead);
+  readable_ = ahead_ ? 0 : rows_->rowCount();
   open_ = true;
   position_ = 0;
   return true;
 }
 
+bool RecordSet::hasRecordAhead(int32_t row) {
+  readable_ = ahead_->readableFor(row);
+  if (row < readable_) return true;
+  // The rows ended before `row`: the fetch is over.
+  return fetchAll() && row < readable_;
+}
+
+bool RecordSet::fetchAll() {
+  if (ahead_) {
+    bool complete = ahead_->finish();
+    ahead_.reset();
+    if (!complete) closeRecords();
+    readable_ = complete ? rows_->rowCount() : 0;
+  }
+  return open_;
+}
+
+int32_t RecordSet::recordCount() { return fetchAll() ? rows_->rowCount() : -1; }
+
 void RecordSet::closeRecords() {
+  // A fetch still going on is not needed any more.
+  if (ahead_) ahead_->stop();
+  ahead_.reset();
+  readable_ = 0;
   rows_ = noRows();
   namedColumns_.clear();
   nextNamed_ = 0;
@@ -69,7 +97,7 @@ void RecordSet::closeRecords() {
   tableName_.clear();
 }
 
-std::optional<char*> RecordSet::field(int32_t column) const {
+std::optional<char*> RecordSet::field(int32_t column) {
   if (isEof() || column < 0 || column >= rows_->columnCount()) return std::nullopt;
   ColumnKind kind = rows_->column(column).kind;
   if (kind != ColumnKind::kDate)
@@ -96,15 +124,15 @@ int32_t RecordSet::columnNamed(std::string_view nameGb) const {
   return column;
 }
 
-std::optional<char*> RecordSet::fieldByName(std::string_view nameGb) const {
+std::optional<char*> RecordSet::fieldByName(std::string_view nameGb) {
   if (isEof()) return std::nullopt;
   return field(columnNamed(nameGb));
 }
 
-std::optional<char*> RecordSet::fieldByIndex(int32_t index) const { return field(index); }
+std::optional<char*> RecordSet::fieldByIndex(int32_t index) { return field(index); }
 
 bool RecordSet::moveToFirst() {
-  if (!open_ || rows_->rowCount() == 0) return false;
+  if (!hasRecord(0)) return false;
   position_ = 0;
   return true;
 }
@@ -118,7 +146,7 @@ bool RecordSet::moveToNext() {
 // A move outside the records fails and leaves the cursor on the end marker,
 // where every read fails.
 bool RecordSet::moveToRecord(int32_t n) {
-  if (!open_ || rows_->rowCount() == 0) return false;
+  if (!fetchAll() || rows_->rowCount() == 0) return false;
   if (n < 0 || n > rows_->rowCount()) {
     position_ = rows_->rowCount();
     return false;

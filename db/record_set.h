@@ -1,6 +1,8 @@
 // RecordSet: the rows of one query over a bound connection, as a static
 // snapshot fetched at open. The cursor stands on a record (0-based) or on
-// the end marker (position == record count).
+// the end marker (position == record count). The rows of a large read may
+// still be arriving while the first are read (rows_ahead.h): a move waits
+// for the record it goes to, the count for them all.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 namespace db {
 
 class Connection;
+class RowsAhead;
 
 // Property numbers of the record set unit.
 namespace recordset_property {
@@ -33,6 +36,9 @@ inline constexpr int32_t kLastCursorLocation = 3;
 class RecordSet : public rt::UnitObject {
  public:
   RecordSet();
+  ~RecordSet() override;
+  RecordSet(const RecordSet&) = delete;
+  RecordSet& operator=(const RecordSet&) = delete;
   static std::unique_ptr<rt::UnitObject> create(const rt::UnitContext&);
 
   // Binds to the connection unit of that window; false (binding unchanged)
@@ -45,8 +51,8 @@ class RecordSet : public rt::UnitObject {
   // The field of the current record as a new GB18030 runtime text (null when
   // empty), which the caller owns; nothing when the set is closed, at the end
   // marker, or has no such field.
-  std::optional<char*> fieldByName(std::string_view nameGb) const;
-  std::optional<char*> fieldByIndex(int32_t index) const;
+  std::optional<char*> fieldByName(std::string_view nameGb);
+  std::optional<char*> fieldByIndex(int32_t index);
 
   bool moveToFirst();
   bool moveToNext();
@@ -54,16 +60,23 @@ class RecordSet : public rt::UnitObject {
   bool moveToRecord(int32_t n);
 
   bool isOpen() const { return open_; }
-  int32_t recordCount() const { return open_ ? rows_->rowCount() : -1; }
+  int32_t recordCount();
   // Whether a step forward would fail: the answer of a move-next/move-back probe.
-  bool isEof() const { return !open_ || position_ >= rows_->rowCount(); }
+  bool isEof() { return !hasRecord(position_); }
   const std::string& tableName() const { return tableName_; }
 
   bool readProperty(int32_t number, rt::TypedValue& out) override;
 
  private:
   Connection* boundConnection() const;
-  std::optional<char*> field(int32_t column) const;
+  std::optional<char*> field(int32_t column);
+  // Whether record `row` exists, waiting for it while rows are still being
+  // fetched. A fetch that failed leaves the set closed where it failed, as
+  // a failed open does.
+  bool hasRecord(int32_t row) { return open_ && (row < readable_ || (ahead_ && hasRecordAhead(row))); }
+  bool hasRecordAhead(int32_t row);
+  // Waits for every record; false when the set is closed.
+  bool fetchAll();
   // The column of a field name (GB18030), -1 when none.
   int32_t columnNamed(std::string_view nameGb) const;
 
@@ -74,6 +87,10 @@ class RecordSet : public rt::UnitObject {
   std::shared_ptr<const Snapshot> rows_;
   bool open_ = false;
   int32_t position_ = 0;
+  // While the rows are still being fetched: their fetch, and how many of
+  // them can be read now.
+  std::shared_ptr<RowsAhead> ahead_;
+  int32_t readable_ = 0;
   // A walk reads the same fields by name in the same order for every
   // record: the columns of the names asked for are remembered while the
   // set is open, and the search starts after the name found last.

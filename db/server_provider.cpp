@@ -512,7 +512,7 @@ ReadRows ServerProvider::readOnce(std::string_view sqlUtf8, int32_t timeoutSecon
     }
     if (!rows->endRow()) return {};
   }
-  return {std::move(rows), false};
+  return {std::move(rows), false, nullptr};
 }
 
 }  // namespace db

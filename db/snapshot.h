@@ -34,6 +34,34 @@ class Snapshot {
   // rows) when the engine reports an error on the way. Room for the hinted
   // size is taken at once instead of growing step by step.
   bool fetch(sqlite3_stmt* statement, SnapshotSize hint = {});
+
+  // A fetch whose first rows are read on another thread while it goes on
+  // (rows_ahead.h). Such a fetch never grows what it has taken, since the
+  // rows fetched so far are read meanwhile, and it keeps what it fetched
+  // when it ends early.
+  enum class FetchEnd { kDone, kFailed, kStopped };
+  class FetchWatcher {
+   public:
+    // Told the count of rows fetched every so often; false stops the fetch.
+    virtual bool carryOn(int32_t rowsFetched) = 0;
+    // The room is full: answers, once no one reads the rows (the reader
+    // waits for the next one), whether the fetch may move them into more
+    // room; false stops it.
+    virtual bool mayGrow(int32_t rowsFetched) = 0;
+
+   protected:
+    ~FetchWatcher() = default;
+  };
+  // Empties the snapshot and takes room for the hinted size. A fetch
+  // within room that expects more rows grows to what they will take, at
+  // the size of the rows fetched by then.
+  void reserveFor(SnapshotSize hint, int64_t expectedRows = 0);
+  // Fetches rows into the room taken, growing it only when the watcher
+  // allows.
+  FetchEnd fetchWithinRoom(sqlite3_stmt* statement, FetchWatcher& watcher);
+  // Gives back room far beyond what the rows hold (the table shrank since
+  // the hint). Only while no other thread reads the snapshot.
+  void giveBackRoom();
   SnapshotSize size() const { return {storage_.size(), bytes_.size()}; }
   void clear();
 
@@ -72,7 +100,14 @@ class Snapshot {
 
  private:
   int takeColumns(sqlite3_stmt* statement);
+  // Steps the statement and appends its rows, growing as needed.
+  FetchEnd fetchRows(sqlite3_stmt* statement);
   void appendCell(sqlite3_stmt* statement, int column);
+  // Rows still expected after those fetched, and the room a fetch within
+  // room grows to when `room` is full with `used` and `missing` more are
+  // needed now.
+  size_t rowsToCome(int32_t rowsFetched) const;
+  static size_t grownRoom(size_t room, size_t used, size_t missing, size_t expectedMore);
   // The row of the snapshot that holds the cells: this one's own, or the
   // table's row it stands for.
   const Snapshot& holder() const { return table_ ? *table_ : *this; }
@@ -83,6 +118,7 @@ class Snapshot {
   std::vector<uint32_t> ends_;    // row-major: where each cell's bytes end in bytes_
   std::string bytes_;             // texts (UTF-8) and 8-byte numbers
   int32_t rowCount_ = 0;
+  int64_t expectedRows_ = 0;
   // Set for a snapshot made by rowsOf: the cells are the table's, rows
   // picked_[i] of it; the own cell vectors stay empty.
   std::shared_ptr<const Snapshot> table_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "db/rows_ahead.h"
 #include "db/texts.h"
 
 namespace db {
@@ -12,6 +13,17 @@ namespace {
 // database before the whole table is fetched and kept: fetching it costs
 // about as much as a few searches.
 constexpr int32_t kSearchesBeforeKeeping = 2;
+
+// A table whose last read held at least this many cells is fetched on a
+// thread of its own while its first rows are read (rows_ahead.h); smaller
+// reads are over before a thread would have started.
+constexpr size_t kCellsWorthReadingAhead = 1 << 15;
+// A first read of a table expects as many rows as its highest row number
+// (at most this many), and takes room for their cells and for this many
+// bytes at first: once those are fetched, room for the expected rows at
+// their size.
+constexpr int64_t kFirstReadRows = 1 << 20;
+constexpr size_t kFirstReadBytes = 1 << 20;
 
 // The deadline is checked every this many engine steps.
 constexpr int kProgressInterval = 1000;
@@ -27,7 +39,20 @@ SqlCipherProvider::SqlCipherProvider(std::string pathUtf8, std::string keyUtf8)
   open();
 }
 
+SqlCipherProvider::~SqlCipherProvider() { settle(); }
+
+void SqlCipherProvider::settle() {
+  if (!ahead_) return;
+  std::shared_ptr<RowsAhead> ahead = std::move(ahead_);
+  ahead_.reset();
+  bool complete = ahead->finish();
+  ahead->releaseStatement();
+  aheadLimit_.reset();
+  if (complete && aheadBefore_) keepRows(aheadSql_, *aheadBefore_, ahead->rows());
+}
+
 void SqlCipherProvider::open() {
+  settle();
   forgetKeptTables();
   dataVersion_.reset();
   valuesStatement_.reset();
@@ -48,6 +73,7 @@ void SqlCipherProvider::open() {
 // The open waits for the lock as long as the first open did; a statement on
 // an open connection would wait even longer (the command time-out).
 bool SqlCipherProvider::ready() {
+  settle();
   if (!database_ && openWhenUnlocked_) open();
   return database_ != nullptr;
 }
@@ -86,6 +112,7 @@ StatementHandle SqlCipherProvider::prepareSingle(std::string_view sqlUtf8) {
 }
 
 bool SqlCipherProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) {
+  settle();
   forgetKeptTables();
   ready();
   TimeLimit limit(*this, timeoutSeconds);
@@ -122,6 +149,7 @@ bool SqlCipherProvider::runWithValues(sqlite3_stmt* statement, std::span<const s
 
 bool SqlCipherProvider::executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
                                           int32_t timeoutSeconds) {
+  settle();
   forgetKeptTables();
   ready();
   TimeLimit limit(*this, timeoutSeconds);
@@ -135,6 +163,7 @@ bool SqlCipherProvider::executeWithValues(std::string_view sqlUtf8, std::span<co
 }
 
 bool SqlCipherProvider::runControl(const char* sqlUtf8, int32_t timeoutSeconds) {
+  settle();
   forgetKeptTables();
   TimeLimit limit(*this, timeoutSeconds);
   return runScript(database_.get(), sqlUtf8);
@@ -146,29 +175,46 @@ bool SqlCipherProvider::beginTransaction(int32_t timeoutSeconds) {
 }
 
 bool SqlCipherProvider::commitTransaction(int32_t timeoutSeconds) {
+  settle();
   if (!database_ || sqlite3_get_autocommit(database_.get())) return false;
   return runControl("COMMIT", timeoutSeconds);
 }
 
 bool SqlCipherProvider::rollbackTransaction(int32_t timeoutSeconds) {
+  settle();
   if (!database_ || sqlite3_get_autocommit(database_.get())) return false;
   return runControl("ROLLBACK", timeoutSeconds);
 }
 
 ReadRows SqlCipherProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSeconds) {
   ready();
-  TimeLimit limit(*this, timeoutSeconds);
-  if (auto kept = keptRows(sqlUtf8)) return {std::move(kept), true};
+  auto limit = std::make_unique<TimeLimit>(*this, timeoutSeconds);
+  if (auto kept = keptRows(sqlUtf8)) return {std::move(kept), true, nullptr};
   std::optional<DataStamp> before = readStamp();
   StatementHandle statement = prepareSingle(sqlUtf8);
   // Only a reading statement with a result is a source of records: an insert
   // or a setting opened as a record set fails without being run.
   if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get())) return {};
   auto fetched = std::make_shared<Snapshot>();
-  if (!fetched->fetch(statement.get(), sizeHint(sqlUtf8))) return {};
+  SnapshotSize hint = sizeHint(sqlUtf8);
+  int64_t expectedRows = 0;
+  if (hint.cells == 0) {
+    int columns = sqlite3_column_count(statement.get());
+    expectedRows = expectedRowsOfFirstRead(sqlUtf8);
+    hint = {static_cast<size_t>(expectedRows) * static_cast<size_t>(columns), kFirstReadBytes};
+  }
+  if (hint.cells >= kCellsWorthReadingAhead) {
+    // Kept by settle() once fetched; the time-out lasts until then.
+    ahead_ = std::make_shared<RowsAhead>(std::move(statement), fetched, hint, expectedRows);
+    aheadSql_ = sqlUtf8;
+    aheadBefore_ = before;
+    aheadLimit_ = std::move(limit);
+    return {std::move(fetched), false, ahead_};
+  }
+  if (!fetched->fetch(statement.get(), hint)) return {};
   std::shared_ptr<const Snapshot> rows = std::move(fetched);
   if (before) keepRows(sqlUtf8, *before, rows);
-  return {std::move(rows), false};
+  return {std::move(rows), false, nullptr};
 }
 
 // ------------------------------------------------------------ kept tables
@@ -255,6 +301,16 @@ TableCache::Entry* SqlCipherProvider::fetchWholeTable(const std::string& table, 
   if (!rows->fetch(statement.get())) return nullptr;
   keepRows(sql, stamp, std::move(rows));
   return keptTables_.find(table, stamp);
+}
+
+int64_t SqlCipherProvider::expectedRowsOfFirstRead(std::string_view sqlUtf8) {
+  auto query = parseTableQuery(sqlUtf8);
+  if (!query || query->like) return 0;
+  // The highest row number is found in the table's last page; rows deleted
+  // make it more than the count, which the cap bounds.
+  StatementHandle highest = prepareSingle("SELECT max(rowid) FROM " + quotedIdentifier(query->table));
+  if (!highest || sqlite3_step(highest.get()) != SQLITE_ROW) return 0;
+  return std::clamp<int64_t>(sqlite3_column_int64(highest.get(), 0), 0, kFirstReadRows);
 }
 
 SnapshotSize SqlCipherProvider::sizeHint(std::string_view sqlUtf8) {

@@ -22,6 +22,9 @@ class SqlCipherProvider : public Provider {
   // failed only because another connection held a lock on the file, the
   // next action (ready()) opens it again first.
   SqlCipherProvider(std::string pathUtf8, std::string keyUtf8);
+  ~SqlCipherProvider() override;
+  SqlCipherProvider(const SqlCipherProvider&) = delete;
+  SqlCipherProvider& operator=(const SqlCipherProvider&) = delete;
 
   bool ready() override;
   bool isOpen() const override { return database_ != nullptr; }
@@ -58,12 +61,18 @@ class SqlCipherProvider : public Provider {
   // The size of the rows of a plain select of a whole table the last time
   // it was read; nothing known for other statements.
   SnapshotSize sizeHint(std::string_view sqlUtf8);
+  // The rows a first read of a whole table expects; none for other statements.
+  int64_t expectedRowsOfFirstRead(std::string_view sqlUtf8);
   // Keeps the rows of a plain select of a whole table, read at `before`,
   // when the database is still in that state.
   void keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows);
 
  private:
   void open();
+  // Ends a read whose rows are still being fetched (rows_ahead.h) and keeps
+  // its rows as the read would have: every operation settles it first, so
+  // nothing else uses the connection while a fetch goes on.
+  void settle();
   static int onProgress(void* self);
   bool runControl(const char* sqlUtf8, int32_t timeoutSeconds);
   // The statement of executeWithValues, prepared once for as long as the
@@ -93,6 +102,13 @@ class SqlCipherProvider : public Provider {
   TableCache keptTables_;
   int64_t statementsRun_ = 0;
   std::optional<std::pair<DataStamp, bool>> likeChecked_;
+
+  // The read whose rows are still being fetched, until settled: what keeping
+  // them needs, and its time-out, which lasts as long as the fetch.
+  std::shared_ptr<RowsAhead> ahead_;
+  std::string aheadSql_;
+  std::optional<DataStamp> aheadBefore_;
+  std::unique_ptr<TimeLimit> aheadLimit_;
 };
 
 }  // namespace db
