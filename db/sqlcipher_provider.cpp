@@ -19,10 +19,11 @@ constexpr int32_t kSearchesBeforeKeeping = 2;
 // reads are over before a thread would have started.
 constexpr size_t kCellsWorthReadingAhead = 1 << 15;
 // A first read of a table expects as many rows as its highest row number
-// (at most this many), and takes room for their cells and for this many
-// bytes at first: once those are fetched, room for the expected rows at
-// their size.
+// (at most this many), and takes room for their cells (at most this many:
+// rows deleted make the number more than the count) and for this many bytes
+// at first: once those are fetched, room for the expected rows at their size.
 constexpr int64_t kFirstReadRows = 1 << 20;
+constexpr size_t kFirstReadCells = 1 << 21;
 constexpr size_t kFirstReadBytes = 1 << 20;
 
 // The deadline is checked every this many engine steps.
@@ -201,7 +202,8 @@ ReadRows SqlCipherProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSe
   if (hint.cells == 0) {
     int columns = sqlite3_column_count(statement.get());
     expectedRows = expectedRowsOfFirstRead(sqlUtf8);
-    hint = {static_cast<size_t>(expectedRows) * static_cast<size_t>(columns), kFirstReadBytes};
+    hint = {std::min(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns), kFirstReadCells),
+            kFirstReadBytes};
   }
   if (hint.cells >= kCellsWorthReadingAhead) {
     // Kept by settle() once fetched; the time-out lasts until then.
