@@ -23,7 +23,7 @@
 
 namespace db {
 
-class RowsAhead : private Snapshot::FetchWatcher {
+class RowsAhead final : private Snapshot::FetchWatcher {
  public:
   // Starts fetching the statement's rows into `rows`, with room for the
   // hinted size taken at once. Where no thread can be started, every row is
