@@ -4,15 +4,15 @@
 
 namespace db {
 
-RowsAhead::RowsAhead(StatementHandle statement, std::shared_ptr<Snapshot> rows, SnapshotSize hint, int64_t expectedRows)
+RowsAhead::RowsAhead(StatementHandle statement, std::shared_ptr<Snapshot> rows, SnapshotSize hint)
     : statement_(std::move(statement)), rows_(std::move(rows)) {
-  rows_->reserveFor(hint, expectedRows);
+  rows_->reserveFor(hint);
   try {
     thread_ = std::thread([this] { fetch(); });
   } catch (const std::system_error&) {
     // The process is at its limit of threads: the rows are fetched here,
     // where no one reads them yet.
-    finishing_ = true;
+    fetchingHere_ = true;
     fetch();
     finish();
   }
@@ -48,24 +48,33 @@ bool RowsAhead::carryOn(int32_t rowsFetched) {
   return !stop_.load(std::memory_order_relaxed);
 }
 
-bool RowsAhead::mayGrow(int32_t rowsFetched) {
+bool RowsAhead::growRoom(int32_t rowsFetched, const std::function<void()>& takeMoreRoom) {
+  if (fetchingHere_) {
+    takeMoreRoom();
+    return true;
+  }
   std::unique_lock lock(mutex_);
   fetched_ = rowsFetched;
+  growth_ = &takeMoreRoom;
   told_.notify_all();
-  told_.wait(lock, [&] { return stop_.load(std::memory_order_relaxed) || finishing_ || waitingFor_ >= fetched_; });
-  return !stop_.load(std::memory_order_relaxed);
+  told_.wait(lock, [&] { return !growth_ || stop_.load(std::memory_order_relaxed); });
+  bool grown = !growth_;
+  growth_ = nullptr;
+  return grown;
+}
+
+void RowsAhead::growWhenAsked() {
+  if (!growth_) return;
+  (*growth_)();
+  growth_ = nullptr;
+  told_.notify_all();
 }
 
 int32_t RowsAhead::readableFor(int32_t row) {
   if (!finished_) {
     std::unique_lock lock(mutex_);
-    if (fetched_ <= row && !ended_) {
-      // Waiting, the reader reads nothing: the fetch may move the rows.
-      waitingFor_ = row;
-      told_.notify_all();
-      told_.wait(lock, [&] { return fetched_ > row || ended_; });
-      waitingFor_ = -1;
-    }
+    // Waiting, the reader reads nothing: the rows may be moved.
+    for (growWhenAsked(); fetched_ <= row && !ended_; growWhenAsked()) told_.wait(lock);
     if (fetched_ > row) return fetched_;
   }
   finish();
@@ -75,9 +84,8 @@ int32_t RowsAhead::readableFor(int32_t row) {
 bool RowsAhead::finish() {
   if (!finished_) {
     {
-      std::lock_guard lock(mutex_);
-      finishing_ = true;
-      told_.notify_all();
+      std::unique_lock lock(mutex_);
+      for (growWhenAsked(); !ended_; growWhenAsked()) told_.wait(lock);
     }
     if (thread_.joinable()) thread_.join();
     // The thread has ended: the rows are this thread's alone from here.

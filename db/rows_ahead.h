@@ -5,8 +5,10 @@
 //
 // The fetch takes room for the size of the same table's last read (or an
 // estimate) and moves the rows fetched so far into more room only while no
-// one reads them: when the reader waits for the next row, or waits for the
-// fetch to end. A fetch whose reader has stopped reading stops too.
+// one reads them: the reading thread itself moves them when it waits for the
+// next row or for the fetch to end (its heap keeps freed memory for the next
+// read; a second thread's hands it back). A fetch whose reader has stopped
+// reading stops too.
 // The connection is not used by anything else until the fetch has ended:
 // its provider finishes the fetch first in every one of its operations.
 #pragma once
@@ -28,7 +30,7 @@ class RowsAhead final : private Snapshot::FetchWatcher {
   // Starts fetching the statement's rows into `rows`, with room for the
   // hinted size taken at once. Where no thread can be started, every row is
   // fetched here before the constructor returns.
-  RowsAhead(StatementHandle statement, std::shared_ptr<Snapshot> rows, SnapshotSize hint, int64_t expectedRows);
+  RowsAhead(StatementHandle statement, std::shared_ptr<Snapshot> rows, SnapshotSize hint);
   // Stops the fetch where it is and waits for its thread.
   ~RowsAhead();
   RowsAhead(const RowsAhead&) = delete;
@@ -53,7 +55,10 @@ class RowsAhead final : private Snapshot::FetchWatcher {
  private:
   void fetch();
   bool carryOn(int32_t rowsFetched) override;
-  bool mayGrow(int32_t rowsFetched) override;
+  bool growRoom(int32_t rowsFetched, const std::function<void()>& takeMoreRoom) override;
+  // On the reading thread, with the mutex held: moves the rows into the
+  // room the fetch asks for, if it asks.
+  void growWhenAsked();
 
   StatementHandle statement_;
   std::shared_ptr<Snapshot> rows_;
@@ -63,10 +68,10 @@ class RowsAhead final : private Snapshot::FetchWatcher {
   std::condition_variable told_;
   int32_t fetched_ = 0;
   bool ended_ = false;
-  // What the reader tells: the row it waits for (none: -1), and that it
-  // waits for the fetch to end.
-  int32_t waitingFor_ = -1;
-  bool finishing_ = false;
+  // What the fetch asks the reader to run, while it waits.
+  const std::function<void()>* growth_ = nullptr;
+  // Set where no thread could be started: the fetch runs on the reader's.
+  bool fetchingHere_ = false;
   Snapshot::FetchEnd end_ = Snapshot::FetchEnd::kDone;
   // Set on the reading thread once the thread is joined and the rest fetched.
   bool finished_ = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "db/texts.h"
@@ -94,7 +95,6 @@ EngineCell readCell(sqlite3_stmt* statement, int column) {
 
 void Snapshot::clear() {
   columns_.clear();
-  expectedRows_ = 0;
   storage_ = {};
   ends_ = {};
   bytes_ = {};
@@ -114,9 +114,8 @@ bool Snapshot::fetch(sqlite3_stmt* statement, SnapshotSize hint) {
   return false;
 }
 
-void Snapshot::reserveFor(SnapshotSize hint, int64_t expectedRows) {
+void Snapshot::reserveFor(SnapshotSize hint) {
   clear();
-  expectedRows_ = expectedRows;
   storage_.reserve(withMargin(hint.cells));
   ends_.reserve(withMargin(hint.cells));
   bytes_.reserve(withMargin(hint.bytes));
@@ -145,14 +144,10 @@ Snapshot::FetchEnd Snapshot::fetchRows(sqlite3_stmt* statement) {
   }
 }
 
-size_t Snapshot::rowsToCome(int32_t rowsFetched) const {
-  return expectedRows_ > rowsFetched ? static_cast<size_t>(expectedRows_ - rowsFetched) : 0;
-}
-
-size_t Snapshot::grownRoom(size_t room, size_t used, size_t missing, size_t expectedMore) {
-  // At least half as much again, so that a fetch grows a few times at most
-  // however wrong the expectation.
-  return std::max({room + room / 2 + missing, used + missing, withMargin(used + expectedMore)});
+size_t Snapshot::grownRoom(size_t room, size_t used, size_t missing) {
+  // Half as much again: a table that outgrew its last read by far grows its
+  // room a few times at most.
+  return std::max(room + room / 2 + missing, used + missing);
 }
 
 Snapshot::FetchEnd Snapshot::fetchWithinRoom(sqlite3_stmt* statement, FetchWatcher& watcher) {
@@ -214,20 +209,20 @@ Snapshot::FetchEnd Snapshot::fetchWithinRoom(sqlite3_stmt* statement, FetchWatch
       // room has grown.
       cells = rowCells;
       used = rowUsed;
-      if (!watcher.mayGrow(rows)) {
+      auto takeMoreRoom = [&] {
+        storage_.resize(cells);
+        ends_.resize(cells);
+        bytes_.resize(used);
+        storage_.reserve(grownRoom(cellRoom, cells, static_cast<size_t>(count)));
+        ends_.reserve(storage_.capacity());
+        bytes_.reserve(grownRoom(byteRoom, used, bytesMissing + kSlackBytes));
+        takeRoom();
+      };
+      if (!watcher.growRoom(rows, takeMoreRoom)) {
         end = FetchEnd::kStopped;
         break;
       }
-      storage_.resize(cells);
-      ends_.resize(cells);
-      bytes_.resize(used);
-      storage_.reserve(
-          grownRoom(cellRoom, cells, static_cast<size_t>(count), static_cast<size_t>(count) * rowsToCome(rows)));
-      ends_.reserve(storage_.capacity());
-      bytes_.reserve(grownRoom(byteRoom, used, bytesMissing + kSlackBytes,
-                               rows ? used / static_cast<size_t>(rows) * rowsToCome(rows) : 0));
       bytesMissing = 0;
-      takeRoom();
       onPendingRow = true;
       continue;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,18 +45,16 @@ class Snapshot {
    public:
     // Told the count of rows fetched every so often; false stops the fetch.
     virtual bool carryOn(int32_t rowsFetched) = 0;
-    // The room is full: answers, once no one reads the rows (the reader
-    // waits for the next one), whether the fetch may move them into more
-    // room; false stops it.
-    virtual bool mayGrow(int32_t rowsFetched) = 0;
+    // The room is full with `rowsFetched` rows: runs `takeMoreRoom`, which
+    // moves them, where no one reads them, and answers true; false (nothing
+    // run) stops the fetch.
+    virtual bool growRoom(int32_t rowsFetched, const std::function<void()>& takeMoreRoom) = 0;
 
    protected:
     ~FetchWatcher() = default;
   };
-  // Empties the snapshot and takes room for the hinted size. A fetch
-  // within room that expects more rows grows to what they will take, at
-  // the size of the rows fetched by then.
-  void reserveFor(SnapshotSize hint, int64_t expectedRows = 0);
+  // Empties the snapshot and takes room for the hinted size.
+  void reserveFor(SnapshotSize hint);
   // Fetches rows into the room taken, growing it only when the watcher
   // allows.
   FetchEnd fetchWithinRoom(sqlite3_stmt* statement, FetchWatcher& watcher);
@@ -103,11 +102,9 @@ class Snapshot {
   // Steps the statement and appends its rows, growing as needed.
   FetchEnd fetchRows(sqlite3_stmt* statement);
   void appendCell(sqlite3_stmt* statement, int column);
-  // Rows still expected after those fetched, and the room a fetch within
-  // room grows to when `room` is full with `used` and `missing` more are
-  // needed now.
-  size_t rowsToCome(int32_t rowsFetched) const;
-  static size_t grownRoom(size_t room, size_t used, size_t missing, size_t expectedMore);
+  // The room a fetch within room grows to when `room` is full with `used`
+  // and `missing` more are needed now.
+  static size_t grownRoom(size_t room, size_t used, size_t missing);
   // The row of the snapshot that holds the cells: this one's own, or the
   // table's row it stands for.
   const Snapshot& holder() const { return table_ ? *table_ : *this; }
@@ -118,7 +115,6 @@ class Snapshot {
   std::vector<uint32_t> ends_;    // row-major: where each cell's bytes end in bytes_
   std::string bytes_;             // texts (UTF-8) and 8-byte numbers
   int32_t rowCount_ = 0;
-  int64_t expectedRows_ = 0;
   // Set for a snapshot made by rowsOf: the cells are the table's, rows
   // picked_[i] of it; the own cell vectors stay empty.
   std::shared_ptr<const Snapshot> table_;

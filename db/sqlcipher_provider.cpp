@@ -16,15 +16,11 @@ constexpr int32_t kSearchesBeforeKeeping = 2;
 
 // A table whose last read held at least this many cells is fetched on a
 // thread of its own while its first rows are read (rows_ahead.h); smaller
-// reads are over before a thread would have started.
+// reads are over before a thread would have started. A first read is
+// fetched here: its engine's page cache is taken as it reads, and a second
+// thread's heap would hand those pages back to the system with the
+// connection instead of keeping them for the next.
 constexpr size_t kCellsWorthReadingAhead = 1 << 15;
-// A first read of a table expects as many rows as its highest row number
-// (at most this many), and takes room for their cells (at most this many:
-// rows deleted make the number more than the count) and for this many bytes
-// at first: once those are fetched, room for the expected rows at their size.
-constexpr int64_t kFirstReadRows = 1 << 20;
-constexpr size_t kFirstReadCells = 1 << 21;
-constexpr size_t kFirstReadBytes = 1 << 20;
 
 // The deadline is checked every this many engine steps.
 constexpr int kProgressInterval = 1000;
@@ -198,16 +194,9 @@ ReadRows SqlCipherProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSe
   if (!statement || sqlite3_column_count(statement.get()) == 0 || !sqlite3_stmt_readonly(statement.get())) return {};
   auto fetched = std::make_shared<Snapshot>();
   SnapshotSize hint = sizeHint(sqlUtf8);
-  int64_t expectedRows = 0;
-  if (hint.cells == 0) {
-    int columns = sqlite3_column_count(statement.get());
-    expectedRows = expectedRowsOfFirstRead(sqlUtf8);
-    hint = {std::min(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns), kFirstReadCells),
-            kFirstReadBytes};
-  }
   if (hint.cells >= kCellsWorthReadingAhead) {
     // Kept by settle() once fetched; the time-out lasts until then.
-    ahead_ = std::make_shared<RowsAhead>(std::move(statement), fetched, hint, expectedRows);
+    ahead_ = std::make_shared<RowsAhead>(std::move(statement), fetched, hint);
     aheadSql_ = sqlUtf8;
     aheadBefore_ = before;
     aheadLimit_ = std::move(limit);
@@ -303,16 +292,6 @@ TableCache::Entry* SqlCipherProvider::fetchWholeTable(const std::string& table, 
   if (!rows->fetch(statement.get())) return nullptr;
   keepRows(sql, stamp, std::move(rows));
   return keptTables_.find(table, stamp);
-}
-
-int64_t SqlCipherProvider::expectedRowsOfFirstRead(std::string_view sqlUtf8) {
-  auto query = parseTableQuery(sqlUtf8);
-  if (!query || query->like) return 0;
-  // The highest row number is found in the table's last page; rows deleted
-  // make it more than the count, which the cap bounds.
-  StatementHandle highest = prepareSingle("SELECT max(rowid) FROM " + quotedIdentifier(query->table));
-  if (!highest || sqlite3_step(highest.get()) != SQLITE_ROW) return 0;
-  return std::clamp<int64_t>(sqlite3_column_int64(highest.get(), 0), 0, kFirstReadRows);
 }
 
 SnapshotSize SqlCipherProvider::sizeHint(std::string_view sqlUtf8) {

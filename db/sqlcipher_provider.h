@@ -61,8 +61,6 @@ class SqlCipherProvider : public Provider {
   // The size of the rows of a plain select of a whole table the last time
   // it was read; nothing known for other statements.
   SnapshotSize sizeHint(std::string_view sqlUtf8);
-  // The rows a first read of a whole table expects; none for other statements.
-  int64_t expectedRowsOfFirstRead(std::string_view sqlUtf8);
   // Keeps the rows of a plain select of a whole table, read at `before`,
   // when the database is still in that state.
   void keepRows(std::string_view sqlUtf8, const DataStamp& before, std::shared_ptr<const Snapshot> rows);
