@@ -3,14 +3,14 @@
 // costs about the longer of the engine's fetch and the program's walk over
 // the rows, not both one after the other.
 //
-// The fetch takes room for the size of the same table's last read (or an
-// estimate) and moves the rows fetched so far into more room only while no
-// one reads them: the reading thread itself moves them when it waits for the
-// next row or for the fetch to end (its heap keeps freed memory for the next
-// read; a second thread's hands it back). A fetch whose reader has stopped
-// reading stops too.
-// The connection is not used by anything else until the fetch has ended:
-// its provider finishes the fetch first in every one of its operations.
+// The fetch takes room for the size of the same table's last read and
+// moves the rows fetched so far into more room only while no one reads
+// them: the reading thread itself moves them when it waits for the next row
+// or for the fetch to end (its heap keeps freed memory for the next read; a
+// second thread's hands it back). A fetch whose reader has stopped reading
+// stops too. The connection is not used by anything else until the fetch
+// has ended: its provider finishes the fetch first in every one of its
+// operations.
 #pragma once
 
 #include <atomic>
@@ -42,8 +42,6 @@ class RowsAhead final : private Snapshot::FetchWatcher {
   // Waits for the fetch to end; true when every row came (not when it
   // failed or was stopped).
   bool finish();
-  // Whether the fetch has ended and did not fetch every row.
-  bool failed() const { return finished_ && end_ != Snapshot::FetchEnd::kDone; }
   // No reader wants more rows: the fetch stops at its next report.
   void stop();
   // Finalises the statement once the fetch is finished, so that its
@@ -73,7 +71,7 @@ class RowsAhead final : private Snapshot::FetchWatcher {
   // Set where no thread could be started: the fetch runs on the reader's.
   bool fetchingHere_ = false;
   Snapshot::FetchEnd end_ = Snapshot::FetchEnd::kDone;
-  // Set on the reading thread once the thread is joined and the rest fetched.
+  // Set on the reading thread once the fetching thread is joined.
   bool finished_ = false;
   std::thread thread_;
 };

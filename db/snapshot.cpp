@@ -183,7 +183,7 @@ Snapshot::FetchEnd Snapshot::fetchWithinRoom(sqlite3_stmt* statement, FetchWatch
     onPendingRow = false;
     if (count < 0) count = takeColumns(statement);
     if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW || rows == kMaxRows || used > kMaxBytes) {
+    if (rc != SQLITE_ROW || rows == kMaxRows) {
       end = FetchEnd::kFailed;
       break;
     }
@@ -225,6 +225,10 @@ Snapshot::FetchEnd Snapshot::fetchWithinRoom(sqlite3_stmt* statement, FetchWatch
       bytesMissing = 0;
       onPendingRow = true;
       continue;
+    }
+    if (used > kMaxBytes) {
+      end = FetchEnd::kFailed;
+      break;
     }
     ++rows;
     if (rows % kRowsPerReport == 0 && !watcher.carryOn(rows)) {
