@@ -49,7 +49,6 @@ void SqlCipherProvider::settle() {
 }
 
 void SqlCipherProvider::open() {
-  settle();
   forgetKeptTables();
   dataVersion_.reset();
   valuesStatement_.reset();
@@ -109,7 +108,6 @@ StatementHandle SqlCipherProvider::prepareSingle(std::string_view sqlUtf8) {
 }
 
 bool SqlCipherProvider::executeSql(std::string_view sqlUtf8, int32_t timeoutSeconds) {
-  settle();
   forgetKeptTables();
   ready();
   TimeLimit limit(*this, timeoutSeconds);
@@ -146,7 +144,6 @@ bool SqlCipherProvider::runWithValues(sqlite3_stmt* statement, std::span<const s
 
 bool SqlCipherProvider::executeWithValues(std::string_view sqlUtf8, std::span<const std::string> valuesUtf8,
                                           int32_t timeoutSeconds) {
-  settle();
   forgetKeptTables();
   ready();
   TimeLimit limit(*this, timeoutSeconds);
@@ -160,7 +157,6 @@ bool SqlCipherProvider::executeWithValues(std::string_view sqlUtf8, std::span<co
 }
 
 bool SqlCipherProvider::runControl(const char* sqlUtf8, int32_t timeoutSeconds) {
-  settle();
   forgetKeptTables();
   TimeLimit limit(*this, timeoutSeconds);
   return runScript(database_.get(), sqlUtf8);
@@ -211,6 +207,9 @@ ReadRows SqlCipherProvider::readRows(std::string_view sqlUtf8, int32_t timeoutSe
 // ------------------------------------------------------------ kept tables
 
 void SqlCipherProvider::forgetKeptTables() {
+  // A read still being fetched is kept or dropped first, so that nothing
+  // read before the statement is kept after it.
+  settle();
   ++statementsRun_;
   keptTables_.forget();
   likeChecked_.reset();

@@ -78,7 +78,8 @@ class SqlCipherProvider : public Provider {
   sqlite3_stmt* statementWithValues(std::string_view sqlUtf8);
   // One run of that statement with `values` bound in order.
   bool runWithValues(sqlite3_stmt* statement, std::span<const std::string> values);
-  // Every statement may change what the kept tables hold.
+  // Every statement may change what the kept tables hold; it first ends a
+  // read still being fetched (settle).
   void forgetKeptTables();
   // Whether the engine runs the statement as a plain scan of one table.
   bool isPlainScan(std::string_view sqlUtf8);
